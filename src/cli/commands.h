@@ -1,0 +1,38 @@
+#pragma once
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/paths.h"
+
+namespace tavrin::cli {
+
+// Exit codes: 0 done, 1 failed (one line on stderr), 2 wrong arguments.
+inline constexpr int kOk = 0;
+inline constexpr int kFailed = 1;
+inline constexpr int kUsage = 2;
+
+using Args = std::vector<std::string>;
+
+// Each command gets the data root and its own arguments (after the command word).
+int cmdInit(const Paths& paths, const Args& args);
+int cmdDemo(const Paths& paths, const Args& args);
+int cmdDump(const Paths& paths, const Args& args);
+int cmdScreen(const Paths& paths, const Args& args);
+int cmdImport(const Paths& paths, const Args& args);
+int cmdInsert(const Paths& paths, const Args& args);
+int cmdLatest(const Paths& paths, const Args& args);
+int cmdWatch(const Paths& paths, const Args& args);
+int cmdLinks(const Paths& paths, const Args& args);
+int cmdTransfer(const Paths& paths, const Args& args);
+int cmdBackup(const Paths& paths, const Args& args);
+
+// Helpers shared by the commands.
+int usageError(const std::string& usageLine);
+int failure(const std::string& message);
+// Takes "--name VALUE" out of args; nullopt when absent. Sets *bad when the
+// option is there without a value.
+std::optional<std::string> takeOption(Args& args, const std::string& name, bool* bad);
+bool takeFlag(Args& args, const std::string& name);
+
+}  // namespace tavrin::cli

@@ -1,0 +1,112 @@
+#include <cstring>
+#include <iostream>
+#include <map>
+
+#include "app/log.h"
+#include "cli/commands.h"
+
+namespace tavrin::cli {
+
+int usageError(const std::string& usageLine) {
+  std::cerr << "usage: " << usageLine << "\n";
+  return kUsage;
+}
+
+int failure(const std::string& message) {
+  std::cerr << "tavrin-cli: " << message << "\n";
+  return kFailed;
+}
+
+std::optional<std::string> takeOption(Args& args, const std::string& name, bool* bad) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == name) {
+      if (i + 1 >= args.size()) {
+        if (bad) *bad = true;
+        args.erase(args.begin() + static_cast<long>(i));
+        return std::nullopt;
+      }
+      std::string v = args[i + 1];
+      args.erase(args.begin() + static_cast<long>(i), args.begin() + static_cast<long>(i) + 2);
+      return v;
+    }
+    if (args[i].rfind(name + "=", 0) == 0) {
+      std::string v = args[i].substr(name.size() + 1);
+      args.erase(args.begin() + static_cast<long>(i));
+      return v;
+    }
+  }
+  return std::nullopt;
+}
+
+bool takeFlag(Args& args, const std::string& name) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == name) {
+      args.erase(args.begin() + static_cast<long>(i));
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace tavrin::cli
+
+namespace {
+
+const char* kHelp =
+    "usage: tavrin-cli [--root DIR] COMMAND [ARGS]\n"
+    "\n"
+    "The data root is DIR, else $TAVRIN_ROOT, else ~/.local/share/Zentavo.\n"
+    "\n"
+    "commands:\n"
+    "  init                                 create the standard files that are missing\n"
+    "  demo [--stocks N] [--seed N]         fill the root with sample data\n"
+    "  dump [--db FILE] TABLE               print a table or view as TSV\n"
+    "  screen [--db FILE] --universe CODE [--pattern CONTROL | --all-patterns |\n"
+    "         --search-code TEXT | --search-name TEXT | --extract trend|checklist | --restore]\n"
+    "                                       list a universe as the screening window does\n"
+    "  import [--db FILE] K:yy/mm/dd:NAME ...   ten-period import from workbooks\n"
+    "  insert [--db FILE]                   move every price back one period\n"
+    "  latest [--db FILE] yy/mm/dd:NAME     read the latest period from a workbook\n"
+    "  watch list trend|checklist           print a watch list\n"
+    "  watch add trend|checklist CODE       put a stock on a watch list\n"
+    "  watch remove trend|checklist CODE    take a stock off a watch list\n"
+    "  links CODE MARKET                    print the chart-link addresses\n"
+    "  transfer day|week|month|wDivuzi      copy the price history to the companion database\n"
+    "  backup [--db FILE] [--date TEXT]     make a dated backup of the unit's database\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace tavrin::cli;
+  Args args(argv + 1, argv + argc);
+  if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+    std::cout << kHelp;
+    return args.empty() ? kUsage : kOk;
+  }
+  bool bad = false;
+  std::optional<std::string> root;
+  if (!args.empty() && (args[0] == "--root" || args[0].rfind("--root=", 0) == 0)) {
+    Args head(args.begin(), args.begin() + std::min<size_t>(2, args.size()));
+    root = takeOption(head, "--root", &bad);
+    args.erase(args.begin(), args.begin() + (args[0] == "--root" ? std::min<size_t>(2, args.size()) : 1));
+    if (bad) return usageError("tavrin-cli [--root DIR] COMMAND [ARGS]");
+  }
+  if (args.empty()) return usageError("tavrin-cli [--root DIR] COMMAND [ARGS]");
+  tavrin::Paths paths(tavrin::Paths::resolveRoot(root));
+  const std::string command = args[0];
+  Args rest(args.begin() + 1, args.end());
+  static const std::map<std::string, int (*)(const tavrin::Paths&, const Args&)> commands = {
+      {"init", cmdInit},       {"demo", cmdDemo},     {"dump", cmdDump},   {"screen", cmdScreen},
+      {"import", cmdImport},   {"insert", cmdInsert}, {"latest", cmdLatest}, {"watch", cmdWatch},
+      {"links", cmdLinks},     {"transfer", cmdTransfer}, {"backup", cmdBackup}};
+  auto it = commands.find(command);
+  if (it == commands.end()) {
+    std::cerr << "tavrin-cli: unknown command '" << command << "'\n";
+    return usageError("tavrin-cli [--root DIR] COMMAND [ARGS]  (see --help)");
+  }
+  try {
+    return it->second(paths, rest);
+  } catch (const std::exception& e) {
+    return failure(e.what());
+  }
+}

@@ -1,0 +1,72 @@
+#include "app/paths.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+
+namespace tavrin {
+
+Paths::Paths(std::filesystem::path root) : root_(std::move(root)) {}
+
+std::filesystem::path Paths::resolveRoot(const std::optional<std::string>& commandLineRoot) {
+  if (commandLineRoot && !commandLineRoot->empty()) return fromUtf8(*commandLineRoot);
+  if (const char* env = std::getenv("TAVRIN_ROOT"); env && *env) return fromUtf8(env);
+  const char* home = std::getenv("HOME");
+  std::filesystem::path base = (home && *home) ? fromUtf8(home) : std::filesystem::current_path();
+  return base / ".local" / "share" / "Zentavo";
+}
+
+std::filesystem::path Paths::workbook(const std::string& baseName) const {
+  return root_ / fromUtf8(baseName + ".xls");
+}
+
+namespace {
+std::string lowerAscii(std::string s) {
+  std::transform(s.begin(), s.end(), s.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return s;
+}
+
+bool startsWithNoCase(const std::string& text, const std::string& prefix) {
+  return text.size() >= prefix.size() && lowerAscii(text.substr(0, prefix.size())) == lowerAscii(prefix);
+}
+
+std::filesystem::path appendBackslashed(std::filesystem::path base, const std::string& rest) {
+  std::string part;
+  for (char c : rest) {
+    if (c == '\\' || c == '/') {
+      if (!part.empty()) base /= fromUtf8(part);
+      part.clear();
+    } else {
+      part += c;
+    }
+  }
+  if (!part.empty()) base /= fromUtf8(part);
+  return base;
+}
+}  // namespace
+
+std::filesystem::path Paths::mapWindowsPath(const std::string& windowsPath) const {
+  static const std::string kInstall = "C:\\Program Files\\Zentavo";
+  static const std::string kHpData = "C:\\Documents and Settings\\hollin\\デスクトップ\\HPdata";
+  if (startsWithNoCase(windowsPath, kInstall)) {
+    std::string rest = windowsPath.substr(kInstall.size());
+    if (rest.empty() || rest[0] == '\\' || rest[0] == '/') return appendBackslashed(root_, rest);
+  }
+  if (startsWithNoCase(windowsPath, kHpData)) {
+    std::string rest = windowsPath.substr(kHpData.size());
+    if (rest.empty() || rest[0] == '\\' || rest[0] == '/') return appendBackslashed(hpDataDir(), rest);
+  }
+  return fromUtf8(windowsPath);
+}
+
+std::string toUtf8(const std::filesystem::path& p) {
+  auto u8 = p.u8string();
+  return std::string(u8.begin(), u8.end());
+}
+
+std::filesystem::path fromUtf8(const std::string& s) {
+  return std::filesystem::path(std::u8string(s.begin(), s.end()));
+}
+
+}  // namespace tavrin

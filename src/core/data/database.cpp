@@ -1,0 +1,196 @@
+#include "data/database.h"
+
+#include <sqlite3.h>
+
+#include "app/paths.h"
+
+namespace tavrin {
+
+namespace {
+[[noreturn]] void fail(sqlite3* db, const std::string& what) {
+  std::string msg = what;
+  if (db) msg += ": " + std::string(sqlite3_errmsg(db));
+  throw DatabaseError(msg);
+}
+}  // namespace
+
+Database::Database(const std::filesystem::path& path, Mode mode) : path_(path) {
+  int flags = SQLITE_OPEN_FULLMUTEX;
+  switch (mode) {
+    case Mode::ReadWrite: flags |= SQLITE_OPEN_READWRITE; break;
+    case Mode::ReadOnly: flags |= SQLITE_OPEN_READONLY; break;
+    case Mode::Create: flags |= SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE; break;
+  }
+  if (mode != Mode::Create) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) throw DatabaseError("no such database file: " + toUtf8(path));
+  }
+  int rc = sqlite3_open_v2(toUtf8(path).c_str(), &db_, flags, nullptr);
+  if (rc != SQLITE_OK) {
+    std::string msg = "cannot open " + toUtf8(path) + ": " + (db_ ? sqlite3_errmsg(db_) : "out of memory");
+    sqlite3_close(db_);
+    db_ = nullptr;
+    throw DatabaseError(msg);
+  }
+  sqlite3_busy_timeout(db_, 2000);
+  sqlite3_extended_result_codes(db_, 1);
+  // Reading the schema tells a database from any other file at once.
+  char* err = nullptr;
+  rc = sqlite3_exec(db_, "select count(*) from sqlite_master", nullptr, nullptr, &err);
+  if (rc != SQLITE_OK) {
+    std::string msg = "not a database: " + toUtf8(path) + (err ? std::string(": ") + err : "");
+    sqlite3_free(err);
+    sqlite3_close(db_);
+    db_ = nullptr;
+    throw DatabaseError(msg);
+  }
+}
+
+Database::~Database() {
+  if (db_) sqlite3_close_v2(db_);
+}
+
+void Database::exec(const std::string& sql) {
+  char* err = nullptr;
+  int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &err);
+  if (rc != SQLITE_OK) {
+    std::string msg = err ? err : "error";
+    sqlite3_free(err);
+    throw DatabaseError(msg + " [" + sql.substr(0, 200) + "]");
+  }
+}
+
+int Database::execute(const std::string& sql, const std::vector<Value>& params) {
+  Statement st(*this, sql);
+  st.bindAll(params);
+  while (st.step()) {
+  }
+  return sqlite3_changes(db_);
+}
+
+QueryResult Database::query(const std::string& sql, const std::vector<Value>& params) {
+  Statement st(*this, sql);
+  st.bindAll(params);
+  QueryResult out;
+  const int n = st.columnCount();
+  out.fields.reserve(n);
+  for (int i = 0; i < n; ++i) out.fields.push_back(st.columnName(i));
+  while (st.step()) {
+    Row row;
+    row.reserve(n);
+    for (int i = 0; i < n; ++i) row.push_back(st.column(i));
+    out.rows.push_back(std::move(row));
+  }
+  return out;
+}
+
+Value Database::scalar(const std::string& sql, const std::vector<Value>& params) {
+  Statement st(*this, sql);
+  st.bindAll(params);
+  if (st.step() && st.columnCount() > 0) return st.column(0);
+  return {};
+}
+
+Statement Database::prepare(const std::string& sql) { return Statement(*this, sql); }
+
+bool Database::tableExists(const std::string& name) {
+  return !scalar("select 1 from sqlite_master where type in ('table','view') and name = ?", {name}).isNull();
+}
+
+std::vector<std::string> Database::columnNames(const std::string& table) {
+  std::vector<std::string> out;
+  Statement st(*this, "select name from pragma_table_info(?) order by cid");
+  st.bind(1, table);
+  while (st.step()) out.push_back(st.column(0).display());
+  return out;
+}
+
+Statement::Statement(Database& db, const std::string& sql) : db_(&db) {
+  const char* tail = nullptr;
+  int rc = sqlite3_prepare_v2(db.handle(), sql.c_str(), static_cast<int>(sql.size()), &stmt_, &tail);
+  if (rc != SQLITE_OK) {
+    std::string msg = std::string(sqlite3_errmsg(db.handle())) + " [" + sql.substr(0, 300) + "]";
+    sqlite3_finalize(stmt_);
+    stmt_ = nullptr;
+    throw DatabaseError(msg);
+  }
+  if (!stmt_) throw DatabaseError("empty statement");
+  // A second statement in the same text is refused: callers hand us one query.
+  if (tail) {
+    while (*tail == ' ' || *tail == '\n' || *tail == '\r' || *tail == '\t' || *tail == ';') ++tail;
+    if (*tail) {
+      sqlite3_finalize(stmt_);
+      stmt_ = nullptr;
+      throw DatabaseError("more than one statement [" + sql.substr(0, 300) + "]");
+    }
+  }
+}
+
+Statement::~Statement() {
+  if (stmt_) sqlite3_finalize(stmt_);
+}
+
+Statement::Statement(Statement&& other) noexcept : db_(other.db_), stmt_(other.stmt_) { other.stmt_ = nullptr; }
+
+void Statement::bind(int index1, const Value& v) {
+  int rc;
+  if (v.isNull()) rc = sqlite3_bind_null(stmt_, index1);
+  else if (v.isInteger()) rc = sqlite3_bind_int64(stmt_, index1, v.integer());
+  else if (v.isReal()) rc = sqlite3_bind_double(stmt_, index1, v.real());
+  else rc = sqlite3_bind_text(stmt_, index1, v.textValue().c_str(), static_cast<int>(v.textValue().size()), SQLITE_TRANSIENT);
+  if (rc != SQLITE_OK) fail(db_->handle(), "bind");
+}
+
+void Statement::bindAll(const std::vector<Value>& params) {
+  for (size_t i = 0; i < params.size(); ++i) bind(static_cast<int>(i + 1), params[i]);
+}
+
+bool Statement::step() {
+  int rc = sqlite3_step(stmt_);
+  if (rc == SQLITE_ROW) return true;
+  if (rc == SQLITE_DONE) return false;
+  fail(db_->handle(), "step");
+}
+
+void Statement::reset() {
+  sqlite3_reset(stmt_);
+  sqlite3_clear_bindings(stmt_);
+}
+
+int Statement::columnCount() const { return sqlite3_column_count(stmt_); }
+
+std::string Statement::columnName(int i) const {
+  const char* n = sqlite3_column_name(stmt_, i);
+  return n ? n : "";
+}
+
+Value Statement::column(int i) const {
+  switch (sqlite3_column_type(stmt_, i)) {
+    case SQLITE_INTEGER: return Value(static_cast<std::int64_t>(sqlite3_column_int64(stmt_, i)));
+    case SQLITE_FLOAT: return Value(sqlite3_column_double(stmt_, i));
+    case SQLITE_NULL: return Value();
+    default: {
+      const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, i));
+      int len = sqlite3_column_bytes(stmt_, i);
+      return Value(std::string(t ? t : "", static_cast<size_t>(len)));
+    }
+  }
+}
+
+Transaction::Transaction(Database& db) : db_(db) { db_.exec("begin immediate"); }
+
+Transaction::~Transaction() {
+  if (!done_) {
+    try {
+      db_.exec("rollback");
+    } catch (...) {
+    }
+  }
+}
+
+void Transaction::commit() {
+  db_.exec("commit");
+  done_ = true;
+}
+
+}  // namespace tavrin

@@ -1,0 +1,99 @@
+#pragma once
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "data/value.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace tavrin {
+
+class DatabaseError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+using Row = std::vector<Value>;
+
+struct QueryResult {
+  std::vector<std::string> fields;
+  std::vector<Row> rows;
+};
+
+class Statement;
+
+// One open SQLite file. Opening never creates a file unless asked to.
+class Database {
+ public:
+  enum class Mode { ReadWrite, ReadOnly, Create };
+
+  // Throws DatabaseError when the file is missing (ReadWrite, ReadOnly) or
+  // cannot be opened or is not a database.
+  explicit Database(const std::filesystem::path& path, Mode mode = Mode::ReadWrite);
+  ~Database();
+  Database(const Database&) = delete;
+  Database& operator=(const Database&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+  sqlite3* handle() const { return db_; }
+
+  // Runs one or more statements without parameters.
+  void exec(const std::string& sql);
+  // Runs one statement with bound parameters; returns the number of changed rows.
+  int execute(const std::string& sql, const std::vector<Value>& params = {});
+  // Runs one query with bound parameters and returns every row.
+  QueryResult query(const std::string& sql, const std::vector<Value>& params = {});
+  // The first field of the first row, or Null.
+  Value scalar(const std::string& sql, const std::vector<Value>& params = {});
+
+  Statement prepare(const std::string& sql);
+
+  bool tableExists(const std::string& name);
+  std::vector<std::string> columnNames(const std::string& table);
+
+ private:
+  std::filesystem::path path_;
+  sqlite3* db_ = nullptr;
+};
+
+// A prepared statement; bind, step, read columns, reset.
+class Statement {
+ public:
+  Statement(Database& db, const std::string& sql);
+  ~Statement();
+  Statement(Statement&& other) noexcept;
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+
+  void bind(int index1, const Value& v);  // 1-based
+  void bindAll(const std::vector<Value>& params);
+  bool step();  // true while a row is available
+  void reset();
+  int columnCount() const;
+  std::string columnName(int i) const;
+  Value column(int i) const;
+
+ private:
+  Database* db_;
+  sqlite3_stmt* stmt_ = nullptr;
+};
+
+// Every change to a database runs inside one of these. Rolls back unless
+// commit() was called, so a failure leaves the file as it was.
+class Transaction {
+ public:
+  explicit Transaction(Database& db);
+  ~Transaction();
+  void commit();
+
+ private:
+  Database& db_;
+  bool done_ = false;
+};
+
+}  // namespace tavrin

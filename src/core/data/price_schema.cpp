@@ -1,0 +1,180 @@
+#include "data/price_schema.h"
+
+#include "app/paths.h"
+
+namespace tavrin {
+
+namespace {
+// Markets of the sections.
+constexpr const char* kFirst = "[市場] in ('東証１部','大証１部','名証１部')";
+constexpr const char* kSecond = "[市場] in ('東証２部','大証２部','名証２部')";
+constexpr const char* kEmerging = "[市場] in ('ジャスダック','ヘラクレス','マザーズ')";
+// Cost of one lot in yen.
+#define COST "([kabuka1] * [単位])"
+
+const std::array<UniverseInfo, 23> kUniverses = {{
+    {1, "全市場", "list1plus", "全市場銘柄", 0x778FD0, ""},
+    {2, "１部", "list1plus-1bu", "1部市場銘柄", 0xC0C000, kFirst},
+    {3, "２部", "list1plus-2bu", "2部市場銘柄", 0x808000, kSecond},
+    {4, "新興", "list1plus-tentou", "新興市場銘柄", 0xF8A08B, kEmerging},
+    {5, "千株", "list1plus-1000U", "売買1000株銘柄", 0x00FF00, "[単位] = 1000"},
+    {6, "百株", "list1plus-100U", "売買100株銘柄", 0x80FF80, "[単位] = 100"},
+    {7, "一株", "list1plus-001U", "売買1株銘柄", 0x61A5DC, "[単位] = 1"},
+    {8, "１部　1～20万", "list1plus-to1low", "東証１部・２０万円以下銘柄", 0x8CE6B7,
+     "[市場] = '東証１部' and " COST " between 10000 and 200000"},
+    {9, "30～50万", "list1plus-30", "３０～５０万円の銘柄", 0x00FF00, COST " >= 300000 and " COST " < 500000"},
+    {10, "百株10-30万", "list1plus-d100-30", "百株・１０～３０万円の銘柄", 0x00FF00,
+     "[単位] = 100 and " COST " >= 100000 and " COST " < 300000"},
+    {11, "１０万以下", "list1plus-10", "１０万以下の銘柄", 0x00FF00, COST " <= 100000"},
+    {12, "20～30万", "list1plus-10-30", "２０～３０万円の銘柄", 0x00FF00, COST " >= 200000 and " COST " < 300000"},
+    {13, "東１千株・20万", "list1plus-f-20", "東証１部・千株・２０万円以下の銘柄", 0x00FF00,
+     "[市場] = '東証１部' and [単位] = 1000 and " COST " <= 200000"},
+    {14, "１部　2～40万", "list1plus-a1-10", "一株・２０～４０万円銘柄", 0x00FF00,
+     "[市場] in ('東証１部','大証１部','名証１部') and " COST " >= 200000 and " COST " < 400000"},
+    {15, "50～100万", "list1plus-50up", "５０万円以上銘柄", 0x00FF00, COST " >= 500000 and " COST " < 1000000"},
+    {16, "10～20万", "list1plus-10-20", "１０～２０万円銘柄", 0x00FF00, COST " >= 100000 and " COST " < 200000"},
+    {17, "特殊単位", "list1plus-bce", "売買単位＜10 50 500 株＞", 0x00FF00, "[単位] in (10, 50, 500)"},
+    {18, "百株30万以上", "list1plus-d100+30", "百株・３０万円～の銘柄", 0x00FF00, "[単位] = 100 and " COST " >= 300000"},
+    {19, "一株30万以上", "list1plus-a1+10", "一株・１０～３０万円銘柄", 0x00FF00, "[単位] = 1 and " COST " >= 300000"},
+    {20, "100万以上", "list1plus-100up", "１００万円以上の銘柄", 0x00FF00, COST " >= 1000000"},
+    {21, "１部　4～60万", "list1plus-f1000+30", "一部・４０～６０万円銘柄", 0x00FF00,
+     "[市場] in ('東証１部','大証１部','名証１部') and " COST " >= 400000 and " COST " < 600000"},
+    {22, "トレンド注目銘柄", "", "トレンド注目銘柄", 0x00FF00, ""},
+    {23, "注目銘柄（Orvel）", "", "注目銘柄", 0x00FF00, ""},
+}};
+#undef COST
+
+std::string quoteIdent(const std::string& name) { return "[" + name + "]"; }
+}  // namespace
+
+const std::array<UniverseInfo, 23>& universes() { return kUniverses; }
+
+const UniverseInfo* universeByIndex(int index) {
+  if (index < 1 || index > 23) return nullptr;
+  return &kUniverses[static_cast<size_t>(index - 1)];
+}
+
+std::string universeQuery(int index) {
+  const UniverseInfo* u = universeByIndex(index);
+  if (!u || !*u->viewName) return {};
+  return std::string("select * from [") + u->viewName + "]";
+}
+
+const std::vector<std::string>& priceListColumns() {
+  static const std::vector<std::string> cols = {
+      "ID", "銘柄", "コード", "市場", "単位", "市場区分", "kabuka1", "kabuka2", "kabuka3", "kabuka4",
+      "kabuka5", "kabuka6", "kabuka7", "kabuka8", "kabuka9", "kabuka10"};
+  return cols;
+}
+
+std::string ratioExpression(int n) {
+  const std::string k1 = "[kabuka1]";
+  const std::string kn = "[kabuka" + std::to_string(n + 1) + "]";
+  // 100 * (kn - k1) / k1, rounded half away from zero in exact arithmetic.
+  const std::string num = "(100 * (" + kn + " - " + k1 + "))";
+  return "(case when " + k1 + " is null or " + kn + " is null or " + k1 + " = 0 then null else " +
+         "(case when (" + num + " < 0) <> (" + k1 + " < 0) then -1 else 1 end) * " +
+         "cast((2 * abs(" + num + ") + abs(" + k1 + ")) / (2 * abs(" + k1 + ")) as integer) end)";
+}
+
+void createUniverseViews(Database& db) {
+  std::string select = "select [ID], [銘柄], [コード], [市場], [単位], [kabuka1], [kabuka10]";
+  for (int n = 1; n <= 9; ++n) select += ", " + ratioExpression(n) + " as [ratio" + std::to_string(n) + "]";
+  select += " from [list]";
+  for (const auto& u : kUniverses) {
+    if (!*u.viewName) continue;
+    db.exec("drop view if exists " + quoteIdent(u.viewName));
+    std::string sql = "create view " + quoteIdent(u.viewName) + " as " + select;
+    if (*u.filterSql) sql += std::string(" where ") + u.filterSql;
+    db.exec(sql);
+  }
+}
+
+void ensurePriceSchema(Database& db, const std::string& unitWord) {
+  auto listDdl = [](const std::string& table) {
+    std::string sql = "create table if not exists " + quoteIdent(table) +
+                      " ([ID] integer primary key, [銘柄] text, [コード] integer, [市場] text, [単位] integer, [市場区分] text";
+    for (int i = 1; i <= 10; ++i) sql += ", [kabuka" + std::to_string(i) + "] integer";
+    return sql + ")";
+  };
+  db.exec(listDdl("list"));
+  db.exec(listDdl("hojyo"));
+  std::string dates = "create table if not exists [日付] ([ID] integer primary key";
+  for (int i = 1; i <= 21; ++i) dates += ", [kabuka" + std::to_string(i) + "] text";
+  db.exec(dates + ")");
+  if (db.scalar("select count(*) from [日付]").integer() == 0)
+    db.execute("insert into [日付] ([kabuka11]) values (?)", {unitWord});
+  bool haveViews = true;
+  for (const auto& u : kUniverses)
+    if (*u.viewName && !db.tableExists(u.viewName)) haveViews = false;
+  if (!haveViews) createUniverseViews(db);
+}
+
+void createPriceDatabase(const std::filesystem::path& path, const std::string& unitWord) {
+  if (std::filesystem::exists(path)) throw DatabaseError("file exists: " + toUtf8(path));
+  Database db(path, Database::Mode::Create);
+  Transaction tx(db);
+  ensurePriceSchema(db, unitWord);
+  tx.commit();
+}
+
+std::optional<DateRecord> readDateRecord(Database& db) {
+  if (!db.tableExists("日付")) return std::nullopt;
+  std::string sql = "select ";
+  for (int i = 1; i <= 21; ++i) sql += std::string(i > 1 ? ", " : "") + "[kabuka" + std::to_string(i) + "]";
+  sql += " from [日付] order by rowid limit 1";
+  QueryResult r = db.query(sql);
+  if (r.rows.empty()) return std::nullopt;
+  DateRecord rec;
+  const Row& row = r.rows.front();
+  for (int i = 0; i < 10; ++i) rec.dates[i] = row[i].display();
+  rec.unit = row[10].display();
+  for (int i = 0; i < 10; ++i) rec.sourceNames[i] = row[11 + i].display();
+  return rec;
+}
+
+std::optional<DateRecord> readDateRecord(const std::filesystem::path& dbPath) {
+  try {
+    Database db(dbPath, Database::Mode::ReadOnly);
+    return readDateRecord(db);
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
+}
+
+void writeDateRecord(Database& db, const DateRecord& record) {
+  std::vector<Value> params;
+  std::string set;
+  for (int i = 1; i <= 21; ++i) {
+    set += std::string(i > 1 ? ", " : "") + "[kabuka" + std::to_string(i) + "] = ?";
+    if (i <= 10) params.emplace_back(record.dates[i - 1]);
+    else if (i == 11) params.emplace_back(record.unit);
+    else params.emplace_back(record.sourceNames[i - 12]);
+  }
+  if (db.scalar("select count(*) from [日付]").integer() == 0) db.exec("insert into [日付] default values");
+  db.execute("update [日付] set " + set + " where rowid = (select min(rowid) from [日付])", params);
+}
+
+bool isPlainNumberCode(const std::string& code) {
+  if (code.empty() || code.size() > 18) return false;
+  for (char c : code)
+    if (c < '0' || c > '9') return false;
+  return true;
+}
+
+std::string codeSqlLiteral(const std::string& code) {
+  if (isPlainNumberCode(code)) {
+    // Strip leading zeros the way a number would read ("07203" is 7203).
+    size_t i = 0;
+    while (i + 1 < code.size() && code[i] == '0') ++i;
+    return code.substr(i);
+  }
+  std::string out = "'";
+  for (char c : code) {
+    if (c == '\'') out += "''";
+    else out += c;
+  }
+  return out + "'";
+}
+
+}  // namespace tavrin

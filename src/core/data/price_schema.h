@@ -1,0 +1,62 @@
+#pragma once
+#include <array>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "data/database.h"
+
+namespace tavrin {
+
+// One screening universe: the saved view it reads and how it is shown.
+struct UniverseInfo {
+  int index;                 // universeIndex 1..23
+  const char* menuCaption;   // the main-menu button
+  const char* viewName;      // "list1plus-1bu"; empty for the watch-list universes
+  const char* windowCaption;
+  unsigned rgb;              // window background, 0xRRGGBB
+  const char* filterSql;     // the view's WHERE condition over list (empty: all rows)
+};
+
+// Universes 1..23 in order (index i at position i-1).
+const std::array<UniverseInfo, 23>& universes();
+const UniverseInfo* universeByIndex(int index);
+// "select * from [list1plus-1bu]"; empty for 22 and 23.
+std::string universeQuery(int index);
+
+// Columns of list and hojyo in their physical order.
+const std::vector<std::string>& priceListColumns();
+
+// Creates the tables list, hojyo, 日付 (with its one row carrying the unit
+// word) and the 21 views in a new file. Fails when the file exists.
+void createPriceDatabase(const std::filesystem::path& path, const std::string& unitWord);
+// Creates the tables and views that are missing in an open database.
+void ensurePriceSchema(Database& db, const std::string& unitWord);
+// (Re)creates the 21 list1plus views.
+void createUniverseViews(Database& db);
+
+// The SQL expression of ratio n (1..9) over a table alias holding kabuka1..10:
+// (kabuka(n+1) / kabuka1 * 100) - 100 rounded to a whole number, halves away
+// from zero, computed exactly; Null when a price is Null or kabuka1 is 0.
+std::string ratioExpression(int n);
+
+// The single date record.
+struct DateRecord {
+  std::array<std::string, 10> dates;        // kabuka1..kabuka10, "yy/mm/dd"
+  std::string unit;                         // kabuka11
+  std::array<std::string, 10> sourceNames;  // kabuka12..kabuka21
+};
+
+// Reads the first 日付 row; nullopt when the table is missing or empty.
+std::optional<DateRecord> readDateRecord(Database& db);
+std::optional<DateRecord> readDateRecord(const std::filesystem::path& dbPath);
+// Writes the record into the first row (creating it when there is none).
+void writeDateRecord(Database& db, const DateRecord& record);
+
+// A stock code as SQL text: a plain whole number stays bare ("7203"); any
+// other code becomes a quoted literal with its quotes doubled.
+std::string codeSqlLiteral(const std::string& code);
+bool isPlainNumberCode(const std::string& code);
+
+}  // namespace tavrin

@@ -1,0 +1,51 @@
+#include "ui/app/chooser_window.h"
+
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "data/value.h"
+#include "ui/app/file_select_window.h"
+#include "ui/app/main_menu_window.h"
+#include "ui/common/app_context.h"
+
+namespace tavrin::ui {
+
+std::optional<double> chooserAnswerNumber(const std::string& answer) { return parseNumber(answer); }
+
+ChooserWindow::ChooserWindow(AppContext& ctx) : FormWindow(ctx, "Form8") {
+  setWindowTitle(QString::fromUtf8(kApplicationTitle));
+  auto* layout = new QVBoxLayout(this);
+  command1_ = makeButton("Command1", QStringLiteral("株価データベースを選びます"));
+  command1_->setMinimumSize(280, 60);
+  layout->addWidget(command1_);
+  connect(command1_, &QPushButton::clicked, this, &ChooserWindow::Command1_Click);
+}
+
+void ChooserWindow::Command1_Click() {
+  InputRequest req;
+  req.title = "***************";
+  req.promptLines = {"使用する株価データベースは　どちらかを選んでください   ", "１・・日単位        kabuka.mdb  ",
+                     "２・・保存ファイル  ????.mdb(保存ファイル)", "・・・・・・・・・・・・・・・・・",
+                     "１　２から選んでください。  "};
+  req.defaultAnswer = "1";
+  auto answer = ctx_.prompts().input(req);
+  if (!answer) return;
+  auto n = chooserAnswerNumber(*answer);
+  if (!n) return;
+  if (*n == 1) {
+    const std::string path = toUtf8(ctx_.paths().dailyDb());
+    ctx_.state().priceDbPath = path;
+    MainMenuWindow& menu = ctx_.mainMenu();
+    menu.setPathBox(QString::fromStdString(path));
+    hide();
+    menu.show();
+    menu.activate();
+  } else if (*n == 2) {
+    FileSelectWindow& fs = ctx_.fileSelect();
+    fs.prepareSearch();
+    fs.show();
+    hide();
+  }
+}
+
+}  // namespace tavrin::ui

@@ -1,0 +1,252 @@
+#include "ui/common/flex_grid.h"
+
+#include <QHeaderView>
+#include <QTableView>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <optional>
+
+namespace tavrin::ui {
+
+int twipsToPixels(int twips, QWidget* widget) {
+  const double dpi = widget ? widget->logicalDpiX() : 96.0;
+  return static_cast<int>(std::lround(twips / 15.0 * dpi / 96.0));
+}
+
+int FlexGridModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(order_.size());
+}
+
+int FlexGridModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(titles_.size());
+}
+
+QString FlexGridModel::text(int gridRow, int gridCol) const {
+  if (gridCol < 0 || gridCol >= gridCols() || gridRow < 0 || gridRow >= gridRows()) return {};
+  if (gridRow == 0) return titles_[static_cast<size_t>(gridCol)];
+  const int di = dataIndex(gridRow);
+  if (!overrides_.empty()) {
+    auto it = overrides_.find(key(di, gridCol));
+    if (it != overrides_.end()) return it->second;
+  }
+  if (gridCol == 0) return {};
+  const Row& r = rows_[static_cast<size_t>(di)];
+  if (static_cast<size_t>(gridCol - 1) >= r.size()) return {};
+  return QString::fromStdString(r[static_cast<size_t>(gridCol - 1)].display());
+}
+
+void FlexGridModel::setText(int gridRow, int gridCol, const QString& text) {
+  if (gridCol < 0 || gridCol >= gridCols() || gridRow < 0 || gridRow >= gridRows()) return;
+  if (gridRow == 0) {
+    titles_[static_cast<size_t>(gridCol)] = text;
+    emit headerDataChanged(Qt::Horizontal, gridCol, gridCol);
+    return;
+  }
+  overrides_[key(dataIndex(gridRow), gridCol)] = text;
+  QModelIndex i = index(gridRow - 1, gridCol);
+  emit dataChanged(i, i);
+}
+
+const Row* FlexGridModel::rowValues(int gridRow) const {
+  if (gridRow < 1 || gridRow >= gridRows()) return nullptr;
+  return &rows_[static_cast<size_t>(dataIndex(gridRow))];
+}
+
+void FlexGridModel::setCellColor(int gridRow, int gridCol, const QColor& color) {
+  if (gridCol < 0 || gridCol >= gridCols() || gridRow < 0 || gridRow >= gridRows()) return;
+  if (gridRow == 0) {
+    titleColors_[static_cast<size_t>(gridCol)] = color;
+    emit headerDataChanged(Qt::Horizontal, gridCol, gridCol);
+    return;
+  }
+  colors_[key(dataIndex(gridRow), gridCol)] = color;
+  QModelIndex i = index(gridRow - 1, gridCol);
+  emit dataChanged(i, i);
+}
+
+QColor FlexGridModel::cellColor(int gridRow, int gridCol) const {
+  if (gridCol < 0 || gridCol >= gridCols() || gridRow < 0 || gridRow >= gridRows()) return {};
+  if (gridRow == 0) return titleColors_[static_cast<size_t>(gridCol)];
+  auto it = colors_.find(key(dataIndex(gridRow), gridCol));
+  return it == colors_.end() ? QColor() : it->second;
+}
+
+QVariant FlexGridModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid()) return {};
+  const int gridRow = index.row() + 1;
+  if (role == Qt::DisplayRole) return text(gridRow, index.column());
+  if (role == Qt::BackgroundRole) {
+    if (index.column() == 0) return QColor(Qt::lightGray);
+    if (!colors_.empty()) {
+      QColor c = cellColor(gridRow, index.column());
+      if (c.isValid()) return c;
+    }
+  }
+  return {};
+}
+
+QVariant FlexGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation != Qt::Horizontal || section < 0 || section >= gridCols()) return {};
+  if (role == Qt::DisplayRole) return titles_[static_cast<size_t>(section)];
+  if (role == Qt::BackgroundRole && titleColors_[static_cast<size_t>(section)].isValid())
+    return titleColors_[static_cast<size_t>(section)];
+  return {};
+}
+
+void FlexGridModel::setContent(const std::vector<std::string>& fields, std::vector<Row> rows) {
+  beginResetModel();
+  titles_.assign(1, QString());
+  for (const auto& f : fields) titles_.push_back(QString::fromStdString(f));
+  titleColors_.assign(titles_.size(), QColor());
+  rows_ = std::move(rows);
+  order_.resize(rows_.size());
+  for (size_t i = 0; i < order_.size(); ++i) order_[i] = static_cast<int>(i);
+  overrides_.clear();
+  colors_.clear();
+  endResetModel();
+}
+
+namespace {
+struct SortKey {
+  std::optional<double> number;
+  QString text;
+};
+}  // namespace
+
+void FlexGridModel::sortByColumn(int gridCol, int setting) {
+  if (gridCol < 1 || gridCol >= gridCols() || order_.size() < 2) return;
+  const bool numeric = setting == 3 || setting == 4;
+  const bool generic = setting == 1 || setting == 2;
+  const bool textual = setting == 5 || setting == 7;
+  if (!numeric && !generic && !textual) return;
+  const bool descending = setting == 2 || setting == 4;
+
+  // Keys by data index, computed once.
+  std::vector<SortKey> keys(rows_.size());
+  for (size_t gi = 0; gi < order_.size(); ++gi) {
+    const int di = order_[gi];
+    SortKey& k = keys[static_cast<size_t>(di)];
+    k.text = text(static_cast<int>(gi) + 1, gridCol);
+    if (!textual) k.number = tavrin::parseNumber(k.text.toStdString());
+    if (setting == 5) k.text = k.text.toCaseFolded();
+  }
+  auto less = [&](int a, int b) {
+    const SortKey& x = keys[static_cast<size_t>(a)];
+    const SortKey& y = keys[static_cast<size_t>(b)];
+    if (numeric) {
+      const double lo = -std::numeric_limits<double>::infinity();
+      double xv = x.number.value_or(lo), yv = y.number.value_or(lo);
+      return descending ? yv < xv : xv < yv;
+    }
+    if (generic && x.number && y.number) return descending ? *y.number < *x.number : *x.number < *y.number;
+    int c = QString::compare(x.text, y.text, Qt::CaseSensitive);
+    return descending ? c > 0 : c < 0;
+  };
+  emit layoutAboutToBeChanged();
+  std::stable_sort(order_.begin(), order_.end(), less);
+  emit layoutChanged();
+}
+
+FlexGrid::FlexGrid(QWidget* parent) : QWidget(parent) {
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  view_ = new QTableView(this);
+  model_ = new FlexGridModel(this);
+  view_->setModel(model_);
+  view_->verticalHeader()->hide();
+  view_->verticalHeader()->setDefaultSectionSize(view_->fontMetrics().height() + 4);
+  view_->horizontalHeader()->setSectionsClickable(true);
+  view_->horizontalHeader()->setHighlightSections(false);
+  view_->setSortingEnabled(false);
+  view_->setSelectionMode(QAbstractItemView::SingleSelection);
+  view_->setSelectionBehavior(QAbstractItemView::SelectItems);
+  view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  view_->setWordWrap(false);
+  layout->addWidget(view_);
+
+  connect(view_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+          [this](const QModelIndex& cur, const QModelIndex&) {
+            if (!cur.isValid()) return;
+            const int r = cur.row() + 1, c = cur.column();
+            if (r == row_ && c == col_) return;
+            row_ = r;
+            col_ = c;
+            emit cellEntered();
+          });
+  connect(view_, &QTableView::doubleClicked, this, [this](const QModelIndex&) { emit doubleClicked(); });
+  connect(view_->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int c) {
+    col_ = c;
+    emit headerClicked(c);
+    emit cellEntered();
+  });
+}
+
+void FlexGrid::setContent(const std::vector<std::string>& fields, std::vector<Row> rows) {
+  model_->setContent(fields, std::move(rows));
+  row_ = model_->gridRows() > 1 ? 1 : 0;
+  col_ = model_->gridCols() > 1 ? 1 : 0;
+  widths_.resize(static_cast<size_t>(model_->gridCols()), 0);
+  applyWidths();
+  syncSelection();
+}
+
+void FlexGrid::clear() { setContent({}, {}); }
+
+void FlexGrid::setRow(int r) {
+  if (r < 0 || r >= rows()) return;
+  row_ = r;
+  syncSelection();
+}
+
+void FlexGrid::setCol(int c) {
+  if (c < 0 || c >= cols()) return;
+  col_ = c;
+  syncSelection();
+}
+
+void FlexGrid::syncSelection() {
+  if (row_ >= 1 && col_ >= 0 && col_ < cols()) {
+    QSignalBlocker block(view_->selectionModel());
+    view_->selectionModel()->setCurrentIndex(model_->index(row_ - 1, col_), QItemSelectionModel::ClearAndSelect);
+  }
+}
+
+void FlexGrid::setTextMatrix(int r, int c, const QString& text) { model_->setText(r, c, text); }
+
+void FlexGrid::setColWidth(int c, int twips) {
+  if (c < 0) return;
+  if (static_cast<size_t>(c) >= widths_.size()) widths_.resize(static_cast<size_t>(c) + 1, 0);
+  widths_[static_cast<size_t>(c)] = twips;
+  if (c < cols()) view_->setColumnWidth(c, twipsToPixels(twips, this));
+}
+
+int FlexGrid::colWidth(int c) const {
+  if (c < 0 || static_cast<size_t>(c) >= widths_.size() || widths_[static_cast<size_t>(c)] == 0) {
+    if (c >= 0 && c < cols()) return view_->columnWidth(c) * 15 * 96 / std::max(1, logicalDpiX());
+    return 0;
+  }
+  return widths_[static_cast<size_t>(c)];
+}
+
+void FlexGrid::applyWidths() {
+  for (int c = 0; c < cols(); ++c) {
+    int w = static_cast<size_t>(c) < widths_.size() ? widths_[static_cast<size_t>(c)] : 0;
+    if (w > 0) view_->setColumnWidth(c, twipsToPixels(w, this));
+  }
+}
+
+void FlexGrid::sort(int setting) {
+  model_->sortByColumn(col_, setting);
+  syncSelection();
+}
+
+void FlexGrid::setCellBackColor(const QColor& color) { model_->setCellColor(row_, col_, color); }
+
+void FlexGrid::setRedraw(bool on) {
+  redraw_ = on;
+  view_->setUpdatesEnabled(on);
+}
+
+}  // namespace tavrin::ui

@@ -1,0 +1,111 @@
+#pragma once
+#include <QAbstractTableModel>
+#include <QColor>
+#include <QWidget>
+#include <unordered_map>
+#include <vector>
+
+#include "data/database.h"
+
+class QTableView;
+
+namespace tavrin::ui {
+
+// The grid's table model: row 0 of the grid is the header, column 0 a fixed
+// unlabeled column, field k in column k. Rows are kept as delivered by the
+// data view; sorting reorders an index, never copies cells.
+class FlexGridModel : public QAbstractTableModel {
+  Q_OBJECT
+ public:
+  using QAbstractTableModel::QAbstractTableModel;
+
+  int rowCount(const QModelIndex& parent = {}) const override;
+  int columnCount(const QModelIndex& parent = {}) const override;
+  QVariant data(const QModelIndex& index, int role) const override;
+  QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+  void setContent(const std::vector<std::string>& fields, std::vector<Row> rows);
+  int gridRows() const { return static_cast<int>(order_.size()) + 1; }
+  int gridCols() const { return static_cast<int>(titles_.size()); }
+  QString text(int gridRow, int gridCol) const;
+  void setText(int gridRow, int gridCol, const QString& text);
+  const Row* rowValues(int gridRow) const;
+  void setCellColor(int gridRow, int gridCol, const QColor& color);
+  QColor cellColor(int gridRow, int gridCol) const;
+  void sortByColumn(int gridCol, int setting);
+
+ private:
+  std::uint64_t key(int dataIndex, int gridCol) const {
+    return (static_cast<std::uint64_t>(dataIndex) << 16) | static_cast<std::uint64_t>(gridCol);
+  }
+  int dataIndex(int gridRow) const { return order_[static_cast<size_t>(gridRow - 1)]; }
+
+  std::vector<QString> titles_;  // per grid column; [0] is the fixed column
+  std::vector<QColor> titleColors_;
+  std::vector<Row> rows_;
+  std::vector<int> order_;
+  std::unordered_map<std::uint64_t, QString> overrides_;
+  std::unordered_map<std::uint64_t, QColor> colors_;
+};
+
+// A grid with the operations the windows rely on: Rows, Row, Col,
+// TextMatrix, ColWidth (twips), Sort, CellBackColor and a redraw switch.
+class FlexGrid : public QWidget {
+  Q_OBJECT
+ public:
+  // Sort settings.
+  enum Sort { GenericAscending = 1, GenericDescending = 2, NumericAscending = 3, NumericDescending = 4,
+              TextAscendingNoCase = 5, TextAscending = 7 };
+
+  explicit FlexGrid(QWidget* parent = nullptr);
+
+  // Reloads from a data view's result; titles become the field names.
+  void setContent(const std::vector<std::string>& fields, std::vector<Row> rows);
+  void clear();
+
+  int rows() const { return model_->gridRows(); }
+  int cols() const { return model_->gridCols(); }
+  int row() const { return row_; }
+  int col() const { return col_; }
+  void setRow(int r);
+  void setCol(int c);
+  QString textMatrix(int r, int c) const { return model_->text(r, c); }
+  void setTextMatrix(int r, int c, const QString& text);
+  const Row* rowValues(int r) const { return model_->rowValues(r); }
+
+  void setColWidth(int c, int twips);
+  int colWidth(int c) const;  // twips
+
+  // Sorts the data rows by the current column.
+  void sort(int setting);
+  // Background of the current cell (row 0 colours the title).
+  void setCellBackColor(const QColor& color);
+  QColor cellBackColor(int r, int c) const { return model_->cellColor(r, c); }
+
+  void setRedraw(bool on);
+  bool redraw() const { return redraw_; }
+
+  QTableView* view() const { return view_; }
+  FlexGridModel* model() const { return model_; }
+
+ signals:
+  void cellEntered();  // the current cell changed
+  void doubleClicked();
+  void headerClicked(int col);
+
+ private:
+  void syncSelection();
+  void applyWidths();
+
+  QTableView* view_;
+  FlexGridModel* model_;
+  int row_ = 0;
+  int col_ = 0;
+  bool redraw_ = true;
+  std::vector<int> widths_;  // twips per column; 0 = not set
+};
+
+// Twips to pixels for this screen (15 twips a pixel at 96 dpi).
+int twipsToPixels(int twips, QWidget* widget);
+
+}  // namespace tavrin::ui

@@ -1,0 +1,7 @@
+#include "ui/registration/registration_window.h"
+
+namespace tavrin::ui {
+
+RegistrationWindow::RegistrationWindow(AppContext& ctx) : FormWindow(ctx, "Form1") {}
+
+}  // namespace tavrin::ui

@@ -1,0 +1,12 @@
+#pragma once
+#include "ui/common/form_window.h"
+
+namespace tavrin::ui {
+
+class ScreeningWindow : public FormWindow {
+  Q_OBJECT
+ public:
+  explicit ScreeningWindow(AppContext& ctx);
+};
+
+}  // namespace tavrin::ui

@@ -1,0 +1,58 @@
+#include "ui/utilities/memo_window.h"
+
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QVBoxLayout>
+
+#include "app/log.h"
+#include "ui/common/app_context.h"
+#include "utilities/memo.h"
+
+namespace tavrin::ui {
+
+MemoWindow::MemoWindow(AppContext& ctx) : FormWindow(ctx, "Form7") {
+  setWindowTitle(QStringLiteral("メモ帖"));
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  auto* bar = new QMenuBar(this);
+  QMenu* file = bar->addMenu(QStringLiteral("ファイル"));
+  file->setObjectName("mnuFILE");
+  QAction* save = file->addAction(QStringLiteral("保存・終了"));
+  save->setObjectName("mnuSAVE");
+  QAction* end = file->addAction(QStringLiteral("終了"));
+  end->setObjectName("mnuEND");
+  layout->setMenuBar(bar);
+  text1_ = new QPlainTextEdit(this);
+  text1_->setObjectName("Text1");
+  text1_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  layout->addWidget(text1_);
+  resize(520, 420);
+  connect(save, &QAction::triggered, this, [this] { mnuSAVE_Click(); });
+  connect(end, &QAction::triggered, this, [this] { mnuEND_Click(); });
+
+  text1_->clear();
+  bool ok = false;
+  std::string text = loadMemoFile(ctx_.paths().memoFile(), &ok);
+  if (!ok) logLine("memo", "no memo loaded from " + toUtf8(ctx_.paths().memoFile()));
+  text1_->setPlainText(QString::fromStdString(text));
+}
+
+QString MemoWindow::text() const { return text1_->toPlainText(); }
+void MemoWindow::setText(const QString& text) { text1_->setPlainText(text); }
+
+bool MemoWindow::mnuSAVE_Click() {
+  std::string error;
+  if (!saveMemoFile(ctx_.paths().memoFile(), text1_->toPlainText().toStdString(), &error)) {
+    logLine("memo", error);
+    MessageRequest m;
+    m.title = "メモ帖";
+    m.lines = {error, "メモは保存されていません。"};
+    m.icon = MessageIcon::Warning;
+    ctx_.prompts().message(m);
+    return false;
+  }
+  hide();
+  return true;
+}
+
+}  // namespace tavrin::ui

@@ -1,0 +1,25 @@
+#pragma once
+#include "ui/common/form_window.h"
+
+class QPlainTextEdit;
+class QAction;
+
+namespace tavrin::ui {
+
+// Memo pad (Form7): the memo file, loaded once per process.
+class MemoWindow : public FormWindow {
+  Q_OBJECT
+ public:
+  explicit MemoWindow(AppContext& ctx);
+
+  QString text() const;
+  void setText(const QString& text);
+  // Saves and hides; on a failed save tells the user and stays open.
+  bool mnuSAVE_Click();
+  bool mnuEND_Click() { return mnuSAVE_Click(); }
+
+ private:
+  QPlainTextEdit* text1_;
+};
+
+}  // namespace tavrin::ui

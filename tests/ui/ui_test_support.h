@@ -1,0 +1,52 @@
+#pragma once
+#include <QApplication>
+#include <QPushButton>
+#include <QTest>
+#include <memory>
+
+#include "app/paths.h"
+#include "app/prompts.h"
+#include "ui/common/app_context.h"
+
+namespace tavrin::test {
+
+// A process context over a temporary data root with scripted prompts and
+// platform services that record instead of acting.
+struct UiFixture {
+  explicit UiFixture(const std::filesystem::path& root)
+      : ctx(std::make_unique<ui::AppContext>(Paths(root), prompts)) {
+    ctx->quit = [this] { quitCalled = true; };
+    ctx->openUrl = [this](const std::string& url) {
+      openedUrls.push_back(url);
+      return true;
+    };
+    ctx->openFileDialog = [this](QWidget*, const std::string&, const std::string&, const std::string&) {
+      return nextFileChoice;
+    };
+    ctx->now = [] {
+      std::tm t{};
+      t.tm_year = 126;
+      t.tm_mon = 11;
+      t.tm_mday = 9;
+      return t;
+    };
+  }
+
+  template <class T>
+  static T* find(QWidget& w, const char* name) {
+    return w.findChild<T*>(QString::fromLatin1(name));
+  }
+  static void click(QWidget& w, const char* name) {
+    auto* b = find<QPushButton>(w, name);
+    QVERIFY2(b, name);
+    b->click();
+  }
+
+  ScriptedPrompts prompts;
+  std::unique_ptr<ui::AppContext> ctx;
+  bool quitCalled = false;
+  std::vector<std::string> openedUrls;
+  std::string nextFileChoice;
+};
+
+}  // namespace tavrin::test
