@@ -1,11 +1,78 @@
+#include <iostream>
+
+#include "app/setup.h"
 #include "cli/commands.h"
+#include "data/database.h"
+#include "data/value.h"
 
 namespace tavrin::cli {
 
-int cmdInit(const Paths&, const Args&) { return failure("init: not available yet"); }
+int cmdInit(const Paths& paths, const Args& args) {
+  if (!args.empty()) return usageError("tavrin-cli [--root DIR] init");
+  auto made = initStandardFiles(paths);
+  for (const auto& p : made) std::cout << "created " << toUtf8(p) << "\n";
+  if (made.empty()) std::cout << "nothing to do: every standard file exists in " << toUtf8(paths.root()) << "\n";
+  return kOk;
+}
 
-int cmdDemo(const Paths&, const Args&) { return failure("demo: not available yet"); }
+int cmdDemo(const Paths& paths, const Args& argsIn) {
+  const char* usage = "tavrin-cli [--root DIR] demo [--stocks N] [--seed N] [--replace]";
+  Args args = argsIn;
+  bool bad = false;
+  DemoOptions options;
+  options.replace = takeFlag(args, "--replace");
+  auto stocks = takeOption(args, "--stocks", &bad);
+  auto seed = takeOption(args, "--seed", &bad);
+  if (bad || !args.empty()) return usageError(usage);
+  try {
+    if (stocks) {
+      size_t used = 0;
+      options.stocks = std::stoi(*stocks, &used);
+      if (used != stocks->size() || options.stocks < 0 || options.stocks > 200000) return usageError(usage);
+    }
+    if (seed) {
+      size_t used = 0;
+      options.seed = std::stoull(*seed, &used);
+      if (used != seed->size()) return usageError(usage);
+    }
+  } catch (const std::exception&) {
+    return usageError(usage);
+  }
+  DemoResult r = makeDemo(paths, options);
+  for (const auto& p : r.files) std::cout << "wrote " << toUtf8(p) << "\n";
+  if (!r.workbookNote.empty())
+    std::cerr << "tavrin-cli: the sample workbook was not written: " << r.workbookNote << "\n";
+  std::cout << "next day's prices: " << toUtf8(paths.workbook(kDemoWorkbook)) << ", sheet " << kDemoNextDaySheet << " ("
+            << kDemoNextDayDate << ")\n";
+  return kOk;
+}
 
-int cmdDump(const Paths&, const Args&) { return failure("dump: not available yet"); }
+namespace {
+std::string tsvCell(const Value& v) {
+  std::string s = v.display();
+  for (char& c : s)
+    if (c == '\t' || c == '\n' || c == '\r') c = ' ';
+  return s;
+}
+}  // namespace
+
+int cmdDump(const Paths& paths, const Args& argsIn) {
+  const char* usage = "tavrin-cli [--root DIR] dump [--db FILE] TABLE";
+  Args args = argsIn;
+  bool bad = false;
+  auto dbFile = takeOption(args, "--db", &bad);
+  if (bad || args.size() != 1) return usageError(usage);
+  const std::string table = args[0];
+  Database db(dbFile ? fromUtf8(*dbFile) : paths.dailyDb(), Database::Mode::ReadOnly);
+  if (table.find(']') != std::string::npos || !db.tableExists(table)) return failure("no table or view named " + table);
+  QueryResult r = db.query("select * from [" + table + "]");
+  for (size_t i = 0; i < r.fields.size(); ++i) std::cout << (i ? "\t" : "") << r.fields[i];
+  std::cout << "\n";
+  for (const Row& row : r.rows) {
+    for (size_t i = 0; i < row.size(); ++i) std::cout << (i ? "\t" : "") << tsvCell(row[i]);
+    std::cout << "\n";
+  }
+  return kOk;
+}
 
 }  // namespace tavrin::cli

@@ -59,7 +59,7 @@ const char* kHelp =
     "\n"
     "commands:\n"
     "  init                                 create the standard files that are missing\n"
-    "  demo [--stocks N] [--seed N]         fill the root with sample data\n"
+    "  demo [--stocks N] [--seed N] [--replace]  fill the root with sample data\n"
     "  dump [--db FILE] TABLE               print a table or view as TSV\n"
     "  screen [--db FILE] --universe CODE [--pattern CONTROL | --all-patterns |\n"
     "         --search-code TEXT | --search-name TEXT | --extract trend|checklist | --restore]\n"
@@ -96,9 +96,9 @@ int main(int argc, char** argv) {
   const std::string command = args[0];
   Args rest(args.begin() + 1, args.end());
   static const std::map<std::string, int (*)(const tavrin::Paths&, const Args&)> commands = {
-      {"init", cmdInit},       {"demo", cmdDemo},     {"dump", cmdDump},   {"screen", cmdScreen},
-      {"import", cmdImport},   {"insert", cmdInsert}, {"latest", cmdLatest}, {"watch", cmdWatch},
-      {"links", cmdLinks},     {"transfer", cmdTransfer}, {"backup", cmdBackup}};
+      {"init", cmdInit},     {"demo", cmdDemo},         {"dump", cmdDump},     {"screen", cmdScreen},
+      {"import", cmdImport}, {"insert", cmdInsert},     {"latest", cmdLatest}, {"watch", cmdWatch},
+      {"links", cmdLinks},   {"transfer", cmdTransfer}, {"backup", cmdBackup}};
   auto it = commands.find(command);
   if (it == commands.end()) {
     std::cerr << "tavrin-cli: unknown command '" << command << "'\n";

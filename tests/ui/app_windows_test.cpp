@@ -2,12 +2,12 @@
 #include <QtTest>
 
 #include "data/price_schema.h"
+#include "test_support.h"
 #include "ui/app/chooser_window.h"
 #include "ui/app/file_select_window.h"
 #include "ui/app/main_menu_window.h"
 #include "ui/common/flex_grid.h"
 #include "ui_test_support.h"
-#include "test_support.h"
 
 using namespace tavrin;
 
@@ -64,10 +64,14 @@ void AppWindowsTest::chooserAnswers() {
 void AppWindowsTest::menuShowsDatesAndTransferButtonsByUnit_data() {
   QTest::addColumn<QString>("unit");
   QTest::addColumn<QString>("visible");  // transfer-side buttons shown
-  QTest::newRow("day") << "day" << "Command26,Command27";
-  QTest::newRow("week") << "week" << "Command28,Command29";
-  QTest::newRow("month") << "month" << "Command30";
-  QTest::newRow("Day") << "Day" << "Command27";
+  QTest::newRow("day") << "day"
+                       << "Command26,Command27";
+  QTest::newRow("week") << "week"
+                        << "Command28,Command29";
+  QTest::newRow("month") << "month"
+                         << "Command30";
+  QTest::newRow("Day") << "Day"
+                       << "Command27";
 }
 
 void AppWindowsTest::menuShowsDatesAndTransferButtonsByUnit() {

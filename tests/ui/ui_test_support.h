@@ -13,8 +13,7 @@ namespace tavrin::test {
 // A process context over a temporary data root with scripted prompts and
 // platform services that record instead of acting.
 struct UiFixture {
-  explicit UiFixture(const std::filesystem::path& root)
-      : ctx(std::make_unique<ui::AppContext>(Paths(root), prompts)) {
+  explicit UiFixture(const std::filesystem::path& root) : ctx(std::make_unique<ui::AppContext>(Paths(root), prompts)) {
     ctx->quit = [this] { quitCalled = true; };
     ctx->openUrl = [this](const std::string& url) {
       openedUrls.push_back(url);

@@ -16,14 +16,11 @@ std::filesystem::path Paths::resolveRoot(const std::optional<std::string>& comma
   return base / ".local" / "share" / "Zentavo";
 }
 
-std::filesystem::path Paths::workbook(const std::string& baseName) const {
-  return root_ / fromUtf8(baseName + ".xls");
-}
+std::filesystem::path Paths::workbook(const std::string& baseName) const { return root_ / fromUtf8(baseName + ".xls"); }
 
 namespace {
 std::string lowerAscii(std::string s) {
-  std::transform(s.begin(), s.end(), s.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return s;
 }
 

@@ -27,9 +27,7 @@ const char* periodWord(PeriodUnit unit) {
   return "";
 }
 
-std::string screeningRatioTitle(PeriodUnit unit, int n) {
-  return std::to_string(n) + periodWord(unit) + "前";
-}
+std::string screeningRatioTitle(PeriodUnit unit, int n) { return std::to_string(n) + periodWord(unit) + "前"; }
 
 std::string registrationPositionTitle(PeriodUnit unit, int position) {
   const int n = position - 1;

@@ -10,8 +10,8 @@ namespace tavrin {
 enum class PeriodUnit { Day, Week, Month };
 
 std::optional<PeriodUnit> parsePeriodUnit(std::string_view word);
-const char* unitWord(PeriodUnit unit);           // "day", "week", "month"
-const char* periodWord(PeriodUnit unit);         // 日, 週, 月
+const char* unitWord(PeriodUnit unit);    // "day", "week", "month"
+const char* periodWord(PeriodUnit unit);  // 日, 週, 月
 // Screening grid title of ratio n (1..9): "1日前", "1週前", "1月前".
 std::string screeningRatioTitle(PeriodUnit unit, int n);
 // Registration window title of position p (2..10): "1日前", "1週間前", "1月前".

@@ -57,7 +57,10 @@ class ScriptedPrompts : public Prompts {
 
   const std::vector<Shown>& shown() const { return shown_; }
   const std::vector<MessageRequest>& messages() const { return messages_; }
-  void clear() { shown_.clear(); messages_.clear(); }
+  void clear() {
+    shown_.clear();
+    messages_.clear();
+  }
 
  private:
   std::vector<MessageAnswer> messageAnswers_;

@@ -134,10 +134,15 @@ Statement::Statement(Statement&& other) noexcept : db_(other.db_), stmt_(other.s
 
 void Statement::bind(int index1, const Value& v) {
   int rc;
-  if (v.isNull()) rc = sqlite3_bind_null(stmt_, index1);
-  else if (v.isInteger()) rc = sqlite3_bind_int64(stmt_, index1, v.integer());
-  else if (v.isReal()) rc = sqlite3_bind_double(stmt_, index1, v.real());
-  else rc = sqlite3_bind_text(stmt_, index1, v.textValue().c_str(), static_cast<int>(v.textValue().size()), SQLITE_TRANSIENT);
+  if (v.isNull())
+    rc = sqlite3_bind_null(stmt_, index1);
+  else if (v.isInteger())
+    rc = sqlite3_bind_int64(stmt_, index1, v.integer());
+  else if (v.isReal())
+    rc = sqlite3_bind_double(stmt_, index1, v.real());
+  else
+    rc = sqlite3_bind_text(stmt_, index1, v.textValue().c_str(), static_cast<int>(v.textValue().size()),
+                           SQLITE_TRANSIENT);
   if (rc != SQLITE_OK) fail(db_->handle(), "bind");
 }
 

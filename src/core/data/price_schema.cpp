@@ -34,7 +34,8 @@ const std::array<UniverseInfo, 23> kUniverses = {{
     {15, "50～100万", "list1plus-50up", "５０万円以上銘柄", 0x00FF00, COST " >= 500000 and " COST " < 1000000"},
     {16, "10～20万", "list1plus-10-20", "１０～２０万円銘柄", 0x00FF00, COST " >= 100000 and " COST " < 200000"},
     {17, "特殊単位", "list1plus-bce", "売買単位＜10 50 500 株＞", 0x00FF00, "[単位] in (10, 50, 500)"},
-    {18, "百株30万以上", "list1plus-d100+30", "百株・３０万円～の銘柄", 0x00FF00, "[単位] = 100 and " COST " >= 300000"},
+    {18, "百株30万以上", "list1plus-d100+30", "百株・３０万円～の銘柄", 0x00FF00,
+     "[単位] = 100 and " COST " >= 300000"},
     {19, "一株30万以上", "list1plus-a1+10", "一株・１０～３０万円銘柄", 0x00FF00, "[単位] = 1 and " COST " >= 300000"},
     {20, "100万以上", "list1plus-100up", "１００万円以上の銘柄", 0x00FF00, COST " >= 1000000"},
     {21, "１部　4～60万", "list1plus-f1000+30", "一部・４０～６０万円銘柄", 0x00FF00,
@@ -61,9 +62,9 @@ std::string universeQuery(int index) {
 }
 
 const std::vector<std::string>& priceListColumns() {
-  static const std::vector<std::string> cols = {
-      "ID", "銘柄", "コード", "市場", "単位", "市場区分", "kabuka1", "kabuka2", "kabuka3", "kabuka4",
-      "kabuka5", "kabuka6", "kabuka7", "kabuka8", "kabuka9", "kabuka10"};
+  static const std::vector<std::string> cols = {"ID",      "銘柄",    "コード",  "市場",    "単位",    "市場区分",
+                                                "kabuka1", "kabuka2", "kabuka3", "kabuka4", "kabuka5", "kabuka6",
+                                                "kabuka7", "kabuka8", "kabuka9", "kabuka10"};
   return cols;
 }
 
@@ -72,9 +73,9 @@ std::string ratioExpression(int n) {
   const std::string kn = "[kabuka" + std::to_string(n + 1) + "]";
   // 100 * (kn - k1) / k1, rounded half away from zero in exact arithmetic.
   const std::string num = "(100 * (" + kn + " - " + k1 + "))";
-  return "(case when " + k1 + " is null or " + kn + " is null or " + k1 + " = 0 then null else " +
-         "(case when (" + num + " < 0) <> (" + k1 + " < 0) then -1 else 1 end) * " +
-         "cast((2 * abs(" + num + ") + abs(" + k1 + ")) / (2 * abs(" + k1 + ")) as integer) end)";
+  return "(case when " + k1 + " is null or " + kn + " is null or " + k1 + " = 0 then null else " + "(case when (" +
+         num + " < 0) <> (" + k1 + " < 0) then -1 else 1 end) * " + "cast((2 * abs(" + num + ") + abs(" + k1 +
+         ")) / (2 * abs(" + k1 + ")) as integer) end)";
 }
 
 void createUniverseViews(Database& db) {
@@ -92,8 +93,9 @@ void createUniverseViews(Database& db) {
 
 void ensurePriceSchema(Database& db, const std::string& unitWord) {
   auto listDdl = [](const std::string& table) {
-    std::string sql = "create table if not exists " + quoteIdent(table) +
-                      " ([ID] integer primary key, [銘柄] text, [コード] integer, [市場] text, [単位] integer, [市場区分] text";
+    std::string sql =
+        "create table if not exists " + quoteIdent(table) +
+        " ([ID] integer primary key, [銘柄] text, [コード] integer, [市場] text, [単位] integer, [市場区分] text";
     for (int i = 1; i <= 10; ++i) sql += ", [kabuka" + std::to_string(i) + "] integer";
     return sql + ")";
   };
@@ -147,9 +149,12 @@ void writeDateRecord(Database& db, const DateRecord& record) {
   std::string set;
   for (int i = 1; i <= 21; ++i) {
     set += std::string(i > 1 ? ", " : "") + "[kabuka" + std::to_string(i) + "] = ?";
-    if (i <= 10) params.emplace_back(record.dates[i - 1]);
-    else if (i == 11) params.emplace_back(record.unit);
-    else params.emplace_back(record.sourceNames[i - 12]);
+    if (i <= 10)
+      params.emplace_back(record.dates[i - 1]);
+    else if (i == 11)
+      params.emplace_back(record.unit);
+    else
+      params.emplace_back(record.sourceNames[i - 12]);
   }
   if (db.scalar("select count(*) from [日付]").integer() == 0) db.exec("insert into [日付] default values");
   db.execute("update [日付] set " + set + " where rowid = (select min(rowid) from [日付])", params);
@@ -171,8 +176,10 @@ std::string codeSqlLiteral(const std::string& code) {
   }
   std::string out = "'";
   for (char c : code) {
-    if (c == '\'') out += "''";
-    else out += c;
+    if (c == '\'')
+      out += "''";
+    else
+      out += c;
   }
   return out + "'";
 }

@@ -14,8 +14,7 @@ std::optional<double> parseNumber(const std::string& text) {
   std::string t = text.substr(b, e - b);
   // Only plain decimal notation: no hex, no inf/nan words.
   for (char c : t) {
-    if (!((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.' || c == 'e' || c == 'E'))
-      return std::nullopt;
+    if (!((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.' || c == 'e' || c == 'E')) return std::nullopt;
   }
   char* end = nullptr;
   double v = std::strtod(t.c_str(), &end);

@@ -19,8 +19,8 @@
 #include "ui/screening/screening_window.h"
 #include "ui/utilities/backup_window.h"
 #include "ui/utilities/memo_window.h"
-#include "utilities/memo.h"
 #include "ui/watchlists/watch_menu_actions.h"
+#include "utilities/memo.h"
 
 namespace tavrin::ui {
 

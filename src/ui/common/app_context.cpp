@@ -63,17 +63,13 @@ TrendListWindow& AppContext::trendList() { return ensure(trendList_); }
 TransferWindow& AppContext::transfer() { return ensure(transfer_); }
 
 bool AppContext::isLoaded(const FormWindow* w) const {
-  for (const FormWindow* p : {static_cast<const FormWindow*>(chooser_.data()),
-                              static_cast<const FormWindow*>(mainMenu_.data()),
-                              static_cast<const FormWindow*>(fileSelect_.data()),
-                              static_cast<const FormWindow*>(memo_.data()),
-                              static_cast<const FormWindow*>(backup_.data()),
-                              static_cast<const FormWindow*>(screening_.data()),
-                              static_cast<const FormWindow*>(registration_.data()),
-                              static_cast<const FormWindow*>(listBrowser_.data()),
-                              static_cast<const FormWindow*>(interestList_.data()),
-                              static_cast<const FormWindow*>(trendList_.data()),
-                              static_cast<const FormWindow*>(transfer_.data())})
+  for (const FormWindow* p :
+       {static_cast<const FormWindow*>(chooser_.data()), static_cast<const FormWindow*>(mainMenu_.data()),
+        static_cast<const FormWindow*>(fileSelect_.data()), static_cast<const FormWindow*>(memo_.data()),
+        static_cast<const FormWindow*>(backup_.data()), static_cast<const FormWindow*>(screening_.data()),
+        static_cast<const FormWindow*>(registration_.data()), static_cast<const FormWindow*>(listBrowser_.data()),
+        static_cast<const FormWindow*>(interestList_.data()), static_cast<const FormWindow*>(trendList_.data()),
+        static_cast<const FormWindow*>(transfer_.data())})
     if (p && p == w) return true;
   return false;
 }
@@ -87,17 +83,28 @@ void AppContext::unload(FormWindow* w) {
   if (!w) return;
   w->hide();
   // Forget it at once so the next reference builds a fresh window.
-  if (w == chooser_) chooser_ = nullptr;
-  else if (w == mainMenu_) mainMenu_ = nullptr;
-  else if (w == fileSelect_) fileSelect_ = nullptr;
-  else if (w == memo_) memo_ = nullptr;
-  else if (w == backup_) backup_ = nullptr;
-  else if (w == screening_) screening_ = nullptr;
-  else if (w == registration_) registration_ = nullptr;
-  else if (w == listBrowser_) listBrowser_ = nullptr;
-  else if (w == interestList_) interestList_ = nullptr;
-  else if (w == trendList_) trendList_ = nullptr;
-  else if (w == transfer_) transfer_ = nullptr;
+  if (w == chooser_)
+    chooser_ = nullptr;
+  else if (w == mainMenu_)
+    mainMenu_ = nullptr;
+  else if (w == fileSelect_)
+    fileSelect_ = nullptr;
+  else if (w == memo_)
+    memo_ = nullptr;
+  else if (w == backup_)
+    backup_ = nullptr;
+  else if (w == screening_)
+    screening_ = nullptr;
+  else if (w == registration_)
+    registration_ = nullptr;
+  else if (w == listBrowser_)
+    listBrowser_ = nullptr;
+  else if (w == interestList_)
+    interestList_ = nullptr;
+  else if (w == trendList_)
+    trendList_ = nullptr;
+  else if (w == transfer_)
+    transfer_ = nullptr;
   w->deleteLater();
 }
 

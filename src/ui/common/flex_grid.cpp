@@ -140,7 +140,13 @@ void FlexGridModel::sortByColumn(int gridCol, int setting) {
       double xv = x.number.value_or(lo), yv = y.number.value_or(lo);
       return descending ? yv < xv : xv < yv;
     }
-    if (generic && x.number && y.number) return descending ? *y.number < *x.number : *x.number < *y.number;
+    if (generic) {
+      // A strict order: empty cells, then numbers by value, then texts.
+      auto rank = [](const SortKey& k) { return k.text.isEmpty() ? 0 : k.number ? 1 : 2; };
+      const int rx = rank(x), ry = rank(y);
+      if (rx != ry) return descending ? ry < rx : rx < ry;
+      if (rx == 1) return descending ? *y.number < *x.number : *x.number < *y.number;
+    }
     int c = QString::compare(x.text, y.text, Qt::CaseSensitive);
     return descending ? c > 0 : c < 0;
   };

@@ -54,8 +54,14 @@ class FlexGrid : public QWidget {
   Q_OBJECT
  public:
   // Sort settings.
-  enum Sort { GenericAscending = 1, GenericDescending = 2, NumericAscending = 3, NumericDescending = 4,
-              TextAscendingNoCase = 5, TextAscending = 7 };
+  enum Sort {
+    GenericAscending = 1,
+    GenericDescending = 2,
+    NumericAscending = 3,
+    NumericDescending = 4,
+    TextAscendingNoCase = 5,
+    TextAscending = 7
+  };
 
   explicit FlexGrid(QWidget* parent = nullptr);
 

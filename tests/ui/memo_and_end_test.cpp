@@ -1,0 +1,137 @@
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QtTest>
+#include <fstream>
+#include <iterator>
+
+#include "app/log.h"
+#include "data/price_schema.h"
+#include "test_support.h"
+#include "ui/app/file_select_window.h"
+#include "ui/app/main_menu_window.h"
+#include "ui/utilities/memo_window.h"
+#include "ui_test_support.h"
+#include "utilities/memo.h"
+
+using namespace tavrin;
+
+namespace {
+std::string readBytes(const std::filesystem::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+}  // namespace
+
+class MemoAndEndTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void initTestCase() { setLogQuiet(true); }
+  void memoLoadsOnceAndSavesFromEitherItem();
+  void failedSaveKeepsTheWindowOpen();
+  void endWritesTheMemoCopy();
+  void endWithoutMemoFileWritesAnEmptyCopy();
+  void fileSelectionOpensTheMenuOnTheChoice();
+  void titleBarCloseIsRefused();
+};
+
+void MemoAndEndTest::memoLoadsOnceAndSavesFromEitherItem() {
+  test::TempDir dir;
+  QVERIFY(saveMemoFile(dir / "memo.txt", "注文メモ～"));
+  test::UiFixture f(dir.path());
+  auto& memo = f.ctx->memo();
+  QCOMPARE(memo.objectName(), QString("Form7"));
+  QCOMPARE(memo.text(), QString("注文メモ～"));
+  memo.show();
+  memo.setText("一行目\n二行目");
+  auto* end = memo.findChild<QAction*>("mnuEND");
+  QVERIFY(end);
+  end->trigger();
+  QVERIFY(!memo.isVisible());
+  QCOMPARE(readBytes(dir / "memo.txt"), *utf8ToCp932("一行目\r\n二行目\r\n"));
+  // The file changes behind its back: the window keeps its own text.
+  QVERIFY(saveMemoFile(dir / "memo.txt", "other"));
+  QCOMPARE(f.ctx->memo().text(), QString("一行目\n二行目"));
+}
+
+void MemoAndEndTest::failedSaveKeepsTheWindowOpen() {
+  test::TempDir dir;
+  test::UiFixture f(dir.path());
+  auto& memo = f.ctx->memo();
+  memo.show();
+  memo.setText("한국");  // no code page 932 form
+  memo.findChild<QAction*>("mnuSAVE")->trigger();
+  QVERIFY(memo.isVisible());
+  QCOMPARE(f.prompts.shown().size(), size_t(1));
+  QVERIFY(!std::filesystem::exists(dir / "memo.txt"));
+  memo.setText("ok");
+  memo.findChild<QAction*>("mnuSAVE")->trigger();
+  QVERIFY(!memo.isVisible());
+}
+
+void MemoAndEndTest::endWritesTheMemoCopy() {
+  test::TempDir dir;
+  test::UiFixture f(dir.path());
+  f.ctx->memo().setText("メモ");
+  auto& menu = f.ctx->mainMenu();
+  menu.show();
+  test::UiFixture::click(menu, "Command3");
+  QVERIFY(f.quitCalled);
+  QCOMPARE(readBytes(dir / "メモ帖.txt"), *utf8ToCp932("メモ\r\n"));
+}
+
+void MemoAndEndTest::endWithoutMemoFileWritesAnEmptyCopy() {
+  test::TempDir dir;
+  test::UiFixture f(dir.path());
+  f.ctx->mainMenu().Command3_Click();
+  QCOMPARE(readBytes(dir / "メモ帖.txt"), std::string("\r\n"));
+}
+
+void MemoAndEndTest::fileSelectionOpensTheMenuOnTheChoice() {
+  test::TempDir dir;
+  createPriceDatabase(dir / "saved.mdb", "week");
+  test::UiFixture f(dir.path());
+  auto& fs = f.ctx->fileSelect();
+  fs.prepareSearch();
+  fs.show();
+  f.nextFileChoice = toUtf8(dir / "saved.mdb");
+  test::UiFixture::click(fs, "Command1");
+  QVERIFY(!fs.isVisible());
+  auto& menu = f.ctx->mainMenu();
+  QVERIFY(menu.isVisible());
+  QCOMPARE(f.ctx->state().priceDbPath, toUtf8(dir / "saved.mdb"));
+  QCOMPARE(test::UiFixture::find<QLineEdit>(menu, "Text3_1")->text(), QString("week"));
+
+  // Cancel: an empty path and empty dates.
+  menu.hide();
+  auto& again = f.ctx->fileSelect();
+  again.show();
+  f.nextFileChoice.clear();
+  test::UiFixture::click(again, "Command1");
+  QCOMPARE(test::UiFixture::find<QLineEdit>(again, "Text1")->text(), QString());
+  QCOMPARE(f.ctx->state().priceDbPath, std::string());
+  QCOMPARE(test::UiFixture::find<QLineEdit>(menu, "Text3_1")->text(), QString());
+
+  // The title-bar close acts as OK: the menu is shown, never no window at all.
+  menu.hide();
+  auto& third = f.ctx->fileSelect();
+  third.show();
+  third.close();
+  QVERIFY(menu.isVisible());
+  QVERIFY(!third.isVisible());
+}
+
+void MemoAndEndTest::titleBarCloseIsRefused() {
+  test::TempDir dir;
+  test::UiFixture f(dir.path());
+  auto& menu = f.ctx->mainMenu();
+  menu.show();
+  QVERIFY(!menu.close());
+  QVERIFY(menu.isVisible());
+  auto& memo = f.ctx->memo();
+  memo.show();
+  QVERIFY(!memo.close());
+  QVERIFY(memo.isVisible());
+}
+
+QTEST_MAIN(MemoAndEndTest)
+#include "memo_and_end_test.moc"
