@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
 #include <QVBoxLayout>
 
 #include "app/log.h"
@@ -64,7 +65,9 @@ MainMenuWindow::MainMenuWindow(AppContext& ctx) : FormWindow(ctx, "Form5") {
   for (int i = 0; i < 12; ++i) {
     text3_[i] = makeText(QStringLiteral("Text3_%1").arg(i));
     text3_[i]->setReadOnly(true);
-    text3_[i]->setMaximumWidth(i == 0 ? 80 : 72);
+    const QString widest = i == 0 ? QStringLiteral("登録株価") : QStringLiteral("88/88/88");
+    text3_[i]->setMinimumWidth(text3_[i]->fontMetrics().horizontalAdvance(widest) + 14);
+    text3_[i]->setAlignment(Qt::AlignCenter);
     dates->addWidget(text3_[i]);
   }
   root->addLayout(dates);
@@ -170,6 +173,11 @@ MainMenuWindow::MainMenuWindow(AppContext& ctx) : FormWindow(ctx, "Form5") {
     connect(b, &QPushButton::clicked, this, [this, n] { runTransferMenuAction(ctx_, n.c_str()); });
   }
 
+  // The caption-less information buttons carry the information icon.
+  for (const char* name : {"Command23", "Command33", "Command50", "Command51", "Command7", "Command8"})
+    buttons_.value(QString::fromLatin1(name))->setIcon(style()->standardIcon(QStyle::SP_MessageBoxInformation));
+  for (const char* name : {"Command27", "Command29"})
+    setBackground(buttons_.value(QString::fromLatin1(name)), QColor(0xC0, 0xFF, 0xC0));
   for (const char* name : {"Command23", "Command33", "Command50", "Command51", "Command7"}) {
     const QString n = QString::fromLatin1(name);
     connect(buttons_.value(n), &QPushButton::clicked, this, [this, n] { showInfo(n); });
