@@ -25,6 +25,9 @@ int main(int argc, char** argv) {
   QApplication::setStyle(QStyleFactory::create("Fusion"));
   QApplication::setQuitOnLastWindowClosed(false);
   tavrin::Paths paths(tavrin::Paths::resolveRoot(root));
+  std::error_code ec;
+  std::filesystem::create_directories(paths.root(), ec);
+  tavrin::setLogFile(tavrin::toUtf8(paths.logFile()));
   tavrin::ui::QtPrompts prompts;
   tavrin::ui::AppContext ctx(paths, prompts);
   ctx.chooser().show();

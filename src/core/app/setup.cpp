@@ -264,7 +264,7 @@ DemoResult makeDemo(const Paths& paths, const DemoOptions& options) {
     Stock s;
     do {
       if (rng.below(100) == 0) {
-        char buf[8];
+        char buf[16];
         std::snprintf(buf, sizeof buf, "%d%c", 130 + rng.below(870), "ACDFGHJKLMNPRSTUWXY"[rng.below(19)]);
         s.code = buf;
       } else {

@@ -9,7 +9,7 @@ bool DataView::refresh() {
   lastError_.clear();
   try {
     if (databaseName_.empty()) throw DatabaseError("no database name");
-    Database db(fromUtf8(databaseName_), Database::Mode::ReadOnly);
+    Database db = openForReading(fromUtf8(databaseName_));
     QueryResult r = db.query(recordSource_, params_);
     fields_ = std::move(r.fields);
     rows_ = std::move(r.rows);

@@ -46,6 +46,14 @@ Database::Database(const std::filesystem::path& path, Mode mode) : path_(path) {
   }
 }
 
+Database openForReading(const std::filesystem::path& path) {
+  try {
+    return Database(path, Database::Mode::ReadWrite);
+  } catch (const DatabaseError&) {
+    return Database(path, Database::Mode::ReadOnly);
+  }
+}
+
 Database::~Database() {
   if (db_) sqlite3_close_v2(db_);
 }

@@ -38,6 +38,7 @@ class Database {
   ~Database();
   Database(const Database&) = delete;
   Database& operator=(const Database&) = delete;
+  Database(Database&& other) noexcept : path_(std::move(other.path_)), db_(other.db_) { other.db_ = nullptr; }
 
   const std::filesystem::path& path() const { return path_; }
   sqlite3* handle() const { return db_; }
@@ -60,6 +61,11 @@ class Database {
   std::filesystem::path path_;
   sqlite3* db_ = nullptr;
 };
+
+// Opens an existing file for reading. A writable file is opened read-write,
+// so that a change interrupted by a crash is rolled back first; a file that
+// cannot be written is opened read-only.
+Database openForReading(const std::filesystem::path& path);
 
 // A prepared statement; bind, step, read columns, reset.
 class Statement {

@@ -137,7 +137,7 @@ std::optional<DateRecord> readDateRecord(Database& db) {
 
 std::optional<DateRecord> readDateRecord(const std::filesystem::path& dbPath) {
   try {
-    Database db(dbPath, Database::Mode::ReadOnly);
+    Database db = openForReading(dbPath);
     return readDateRecord(db);
   } catch (const std::exception&) {
     return std::nullopt;

@@ -275,8 +275,9 @@ void MainMenuWindow::Command3_Click() {
   std::string error;
   if (!saveMemoFile(ctx_.paths().memoCopyFile(), memo.text().toStdString(), &error))
     logLine("END", "memo copy not written: " + error);
-  ctx_.unloadAll();
-  ctx_.quit();
+  AppContext& ctx = ctx_;  // this window is gone once the event loop runs again
+  ctx.unloadAll();
+  ctx.quit();
 }
 
 }  // namespace tavrin::ui

@@ -42,8 +42,6 @@ AppContext::AppContext(Paths paths, Prompts& prompts) : paths_(std::move(paths))
   quit = [] { QApplication::quit(); };
 }
 
-AppContext::~AppContext() { unloadAll(); }
-
 template <class W>
 W& AppContext::ensure(QPointer<W>& slot) {
   if (!slot) slot = new W(*this);
@@ -111,12 +109,14 @@ void AppContext::unload(FormWindow* w) {
 void AppContext::unloadAll() {
   FormWindow* all[] = {transfer_, trendList_, interestList_, listBrowser_, registration_, screening_,
                        backup_,   memo_,      fileSelect_,   chooser_,     mainMenu_};
-  for (FormWindow* w : all) {
-    if (w) {
-      w->hide();
-      delete w;
-    }
-  }
+  for (FormWindow* w : all)
+    if (w) unload(w);
+}
+
+AppContext::~AppContext() {
+  FormWindow* all[] = {transfer_, trendList_, interestList_, listBrowser_, registration_, screening_,
+                       backup_,   memo_,      fileSelect_,   chooser_,     mainMenu_};
+  for (FormWindow* w : all) delete w;
 }
 
 std::string AppContext::dateGridText(int col) {

@@ -73,7 +73,8 @@ class AppContext {
   bool listBrowserLoaded() const;
   // Hides and destroys a window; the next reference creates it afresh.
   void unload(FormWindow* w);
-  // Hides and destroys every window (END).
+  // Hides every window and destroys it once control returns to the event
+  // loop, so a window may call this from its own handler (END).
   void unloadAll();
 
   // What the main menu's date grid shows: row 1, column c (empty when there
