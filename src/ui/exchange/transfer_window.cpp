@@ -113,7 +113,16 @@ void TransferWindow::activate() {
     const std::filesystem::path file = companionFile(ctx_.paths(), *mode);
     data2_.setDatabaseName(toUtf8(file));
     std::error_code ec;
-    if (std::filesystem::is_regular_file(file, ec)) text4_->setText(QString::fromStdString(toUtf8(file)));
+    if (std::filesystem::is_regular_file(file, ec)) {
+      text4_->setText(QString::fromStdString(toUtf8(file)));
+      // A writable opening rolls back a transfer that was interrupted, which
+      // the read-only list view could not do itself.
+      try {
+        Database recover(file, Database::Mode::ReadWrite);
+      } catch (const std::exception& e) {
+        logLine("transfer window", e.what());
+      }
+    }
     if (*mode == CompanionMode::WDivuzi) {
       label4_->setVisible(false);
       label3_->setVisible(true);
