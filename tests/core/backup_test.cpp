@@ -40,8 +40,8 @@ TEST(Backup, NamesFolderAndSourceByUnit) {
 }
 
 TEST(Backup, DateTextsThatAreNoFileNamePartAreRefused) {
-  for (const char* bad : {"03/01/15", "..", "../030115", "a\\b", "c:", "*", "?", "\"", "<", ">", "|", "a\tb", "a\nb",
-                          "\x7f"})
+  for (const char* bad :
+       {"03/01/15", "..", "../030115", "a\\b", "c:", "*", "?", "\"", "<", ">", "|", "a\tb", "a\nb", "\x7f"})
     EXPECT_FALSE(isSafeBackupDateText(bad)) << bad;
   for (const char* good : {"", "030115", "03.01.15", "０３０１１５", "a b", "030115-2"})
     EXPECT_TRUE(isSafeBackupDateText(good)) << good;

@@ -26,11 +26,13 @@ TEST(Transfer, CopiesPricesOfMatchingStocksAndTheWholeDateRecord) {
   TransferFiles f;
   auto withNull = test::priceRun(500);
   withNull[4] = Value();  // kabuka5 not registered
-  test::makeSender(f.sender, "day",
-                   {{7203, "トヨタ", test::priceRun(100)}, {6758, "ソニー", withNull}, {9984, "ソフトバンク", test::priceRun(900)}},
-                   test::sampleDates("day"));
+  test::makeSender(
+      f.sender, "day",
+      {{7203, "トヨタ", test::priceRun(100)}, {6758, "ソニー", withNull}, {9984, "ソフトバンク", test::priceRun(900)}},
+      test::sampleDates("day"));
   // The companion lists the same stocks in another order, with old prices.
-  test::makeCompanion(f.companion, {{9984, "SB", test::priceRun(1)}, {7203, "TY", test::priceRun(2)}, {6758, "SN", test::priceRun(3)}});
+  test::makeCompanion(
+      f.companion, {{9984, "SB", test::priceRun(1)}, {7203, "TY", test::priceRun(2)}, {6758, "SN", test::priceRun(3)}});
   const auto senderBefore = test::fileBytes(f.sender);
 
   std::vector<size_t> counts;
@@ -135,9 +137,7 @@ TEST(Transfer, UnusableFilesAreReportedAndLeftAsTheyWere) {
   EXPECT_EQ(transferToCompanion(f.sender, f.dir / "missing.mdb").status, TransferStatus::CompanionUnavailable);
   EXPECT_FALSE(std::filesystem::exists(f.dir / "missing.mdb"));
 
-  {
-    std::ofstream(f.companion, std::ios::binary) << "Standard Jet DB, not SQLite at all............................";
-  }
+  { std::ofstream(f.companion, std::ios::binary) << "Standard Jet DB, not SQLite at all............................"; }
   const auto junk = test::fileBytes(f.companion);
   EXPECT_EQ(transferToCompanion(f.sender, f.companion).status, TransferStatus::CompanionUnavailable);
   EXPECT_EQ(test::fileBytes(f.companion), junk);
@@ -259,7 +259,8 @@ TEST(CompanionFiles, WeeklyAndMonthlyAreFreshCopiesOfTheDailyFile) {
 TEST(CompanionFiles, ModeKeywordsAreExact) {
   EXPECT_EQ(companionModeFromKeyword("day"), CompanionMode::Day);
   EXPECT_EQ(companionModeFromKeyword("wDivuzi"), CompanionMode::WDivuzi);
-  for (const char* other : {"Day", "old", "", " day", "wdivuzi"}) EXPECT_FALSE(companionModeFromKeyword(other)) << other;
+  for (const char* other : {"Day", "old", "", " day", "wdivuzi"})
+    EXPECT_FALSE(companionModeFromKeyword(other)) << other;
 }
 
 TEST(TransferCli, WeeklyTransferReportsWhatItDid) {
@@ -267,8 +268,9 @@ TEST(TransferCli, WeeklyTransferReportsWhatItDid) {
   Paths paths(dir.path());
   test::makeSender(paths.weeklyDb(), "week", {{7203, "トヨタ", test::priceRun(100)}, {1000, "p", test::priceRun(1)}},
                    test::sampleDates("week"));
-  test::makeCompanion(paths.companionDaily(),
-                      {{7203, "TY", test::priceRun(1)}, {1000, "p", test::priceRun(1)}, {4444, "x", test::priceRun(1)}});
+  test::makeCompanion(
+      paths.companionDaily(),
+      {{7203, "TY", test::priceRun(1)}, {1000, "p", test::priceRun(1)}, {4444, "x", test::priceRun(1)}});
   const std::string cli = test::cliPath() + " --root '" + toUtf8(dir.path()) + "' ";
   auto r = test::runCommand(cli + "transfer week 2>&1");
   ASSERT_EQ(r.status, 0) << r.out;
