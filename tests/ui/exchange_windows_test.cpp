@@ -66,7 +66,7 @@ class ExchangeWindowsTest : public QObject {
   void missingDivuziSourceIsReported();
   void oldModeHasNoCompanionList();
   void weeklyTransfersStartFromTheDailyFile();
-  void lockedCompanionIsReportedAndKept();
+  void unusableCompanionIsReportedAndKept();
   void informationButton();
 };
 
@@ -201,7 +201,7 @@ void ExchangeWindowsTest::weeklyTransfersStartFromTheDailyFile() {
   QVERIFY(!w->companionListOpen());
 }
 
-void ExchangeWindowsTest::lockedCompanionIsReportedAndKept() {
+void ExchangeWindowsTest::unusableCompanionIsReportedAndKept() {
   Setup s;
   ui::TransferWindow* w = s.press("Command26");
   Database other(s.paths.companionDaily());
@@ -213,6 +213,18 @@ void ExchangeWindowsTest::lockedCompanionIsReportedAndKept() {
   QCOMPARE(s.label(*w, "Label4")->text(), kStart);
   QCOMPARE(test::companionPrices(s.paths.companionDaily(), 1), test::values(test::priceRun(1)));
   QVERIFY(UiFixture::find<QPushButton>(*w, "Command3")->isEnabled());
+  UiFixture::click(*w, "Command3");
+
+  // A file of the companion's name that is no database.
+  std::filesystem::remove(s.paths.companionDaily());
+  { std::ofstream(s.paths.companionDaily(), std::ios::binary) << "Standard Jet DB"; }
+  w = s.press("Command26");
+  s.f.prompts.clear();
+  w->Label4_Click();
+  QCOMPARE(s.f.prompts.shown().size(), size_t(1));
+  QVERIFY(QString::fromStdString(s.f.prompts.shown()[0].text).startsWith("Orvelのデータベースが開けません。"));
+  QCOMPARE(test::fileBytes(s.paths.companionDaily()), std::string("Standard Jet DB"));
+  QCOMPARE(s.label(*w, "Label4")->text(), kStart);
 }
 
 void ExchangeWindowsTest::informationButton() {

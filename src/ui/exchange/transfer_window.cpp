@@ -143,9 +143,21 @@ void TransferWindow::Label3_Click() { runTransfer(false); }
 void TransferWindow::runTransfer(bool completionSign) {
   if (running_) return;
   if (!companionOpen_) {
+    // Nothing to visit: say why, and end at once.
     MessageRequest m;
-    m.lines = {transferFailureText(TransferStatus::NoCompanionList), "転送は行いませんでした。"};
     m.icon = MessageIcon::Information;
+    TransferStatus why = TransferStatus::NoCompanionList;
+    std::error_code ec;
+    if (!data2_.databaseName().empty() && std::filesystem::exists(fromUtf8(data2_.databaseName()), ec)) {
+      try {
+        Database probe(fromUtf8(data2_.databaseName()), Database::Mode::ReadOnly);
+      } catch (const std::exception&) {
+        why = TransferStatus::CompanionUnavailable;
+        m.icon = MessageIcon::Warning;
+      }
+    }
+    m.lines = {transferFailureText(why), "転送は行いませんでした。"};
+    if (!data2_.databaseName().empty()) m.lines.push_back(data2_.databaseName());
     ctx_.prompts().message(m);
     return;
   }
