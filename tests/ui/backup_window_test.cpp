@@ -100,6 +100,8 @@ void BackupWindowTest::firstSecondAndCancelledBackups() {
   QVERIFY(std::filesystem::exists(s.dir / "Mdb-D/kabuka.mdb"));
   QCOMPARE(s.button("Command4")->text(), QString("ファイル名は　kabuka.mdb"));
 
+  w.close();  // the title-bar close box is refused
+  QVERIFY(w.isVisible());
   UiFixture::click(w, "Command2");
   QVERIFY(!s.f.ctx->isLoaded(&w));
   QVERIFY(s.f.ctx->mainMenu().isVisible());
