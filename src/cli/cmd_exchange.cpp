@@ -1,9 +1,98 @@
+#include <ctime>
+#include <iostream>
+
 #include "cli/commands.h"
+#include "data/price_schema.h"
+#include "exchange/companion.h"
+#include "utilities/backup.h"
 
 namespace tavrin::cli {
 
-int cmdTransfer(const Paths&, const Args&) { return failure("transfer: not available yet"); }
+namespace {
+std::filesystem::path standardDb(const Paths& paths, CompanionMode mode) {
+  switch (mode) {
+    case CompanionMode::Day: return paths.dailyDb();
+    case CompanionMode::Month: return paths.monthlyDb();
+    case CompanionMode::Week:
+    case CompanionMode::WDivuzi: return paths.weeklyDb();
+  }
+  return paths.dailyDb();
+}
+}  // namespace
 
-int cmdBackup(const Paths&, const Args&) { return failure("backup: not available yet"); }
+int cmdTransfer(const Paths& paths, const Args& argsIn) {
+  const char* usage = "tavrin-cli [--root DIR] transfer day|week|month|wDivuzi [--db FILE]";
+  Args args = argsIn;
+  bool bad = false;
+  auto db = takeOption(args, "--db", &bad);
+  if (bad || args.size() != 1) return usageError(usage);
+  auto mode = companionModeFromKeyword(args[0]);
+  if (!mode) return usageError(usage);
+
+  const std::filesystem::path target = companionFile(paths, *mode);
+  if (*mode != CompanionMode::Day) {
+    std::string error;
+    if (prepareCompanionFile(paths, *mode, &error)) {
+      std::cout << "prepared: " << toUtf8(target) << "\n";
+    } else if (*mode == CompanionMode::WDivuzi) {
+      return failure("cannot copy " + toUtf8(paths.divuziDb()) + ": " + error);
+    } else {
+      std::cout << "not prepared: " << toUtf8(target) << " (" << error << ")\n";
+    }
+  }
+
+  const std::filesystem::path sender = db ? fromUtf8(*db) : standardDb(paths, *mode);
+  TransferResult r = transferToCompanion(sender, target);
+  if (!r.ok()) {
+    return failure("transfer to " + toUtf8(target) + " not made: " + transferFailureText(r.status) + " (" + r.error +
+                   ")");
+  }
+  std::cout << "from: " << toUtf8(sender) << "\n"
+            << "to: " << toUtf8(target) << "\n"
+            << "companion rows: " << r.companionRows << "\n"
+            << "counted: " << r.counted << "\n"
+            << "updated: " << r.updated() << " (prices copied " << r.copied << ", placeholder cleared " << r.cleared
+            << ")\n"
+            << "left alone: " << r.leftAlone() << " (not in our list " << r.unmatched << ", code 0 " << r.zeroCode
+            << ", refused " << r.failed << ")\n"
+            << "date record: " << (r.dateRecordCopied ? "copied" : "not copied") << "\n";
+  return kOk;
+}
+
+int cmdBackup(const Paths& paths, const Args& argsIn) {
+  const char* usage = "tavrin-cli [--root DIR] backup [--db FILE] [--date TEXT]";
+  Args args = argsIn;
+  bool bad = false;
+  auto db = takeOption(args, "--db", &bad);
+  auto date = takeOption(args, "--date", &bad);
+  if (bad || !args.empty()) return usageError(usage);
+
+  const std::filesystem::path file = db ? fromUtf8(*db) : paths.dailyDb();
+  auto record = readDateRecord(file);
+  if (!record) return failure("no date record in " + toUtf8(file));
+  const std::string& unit = record->unit;
+  if (makeBackupFolder(paths, unit) == BackupFolderResult::NoUnit)
+    return failure("unknown unit '" + unit + "' in " + toUtf8(file));
+
+  std::string dateText;
+  if (date) {
+    dateText = *date;
+  } else {
+    std::time_t t = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    dateText = backupDateText(tm);
+  }
+  BackupResult r = makeBackup(paths, unit, dateText);
+  switch (r.status) {
+    case BackupStatus::Copied: std::cout << toUtf8(r.plan.target) << "\n"; return kOk;
+    case BackupStatus::TargetExists: return failure("backup exists, left as it is: " + toUtf8(r.plan.target));
+    case BackupStatus::SourceMissing: return failure("no database to back up: " + toUtf8(r.plan.source));
+    case BackupStatus::UnsafeDateText: return failure("the date text cannot be part of a file name: " + dateText);
+    case BackupStatus::NoUnit: return failure("unknown unit '" + unit + "'");
+    case BackupStatus::Failed: return failure("backup failed: " + r.error);
+  }
+  return kFailed;
+}
 
 }  // namespace tavrin::cli

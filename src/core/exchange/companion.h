@@ -1,10 +1,74 @@
 #pragma once
+#include <cstddef>
 #include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "app/paths.h"
 
 namespace tavrin {
 
 // Creates an empty companion database: list (ID, コード, 銘柄, kabuka1..10)
 // and 日付 (ID, kabuka1..kabuka21) with one empty row. Fails when the file exists.
 void createCompanionDatabase(const std::filesystem::path& path);
+
+// The companion files a transfer can write, chosen by a mode keyword.
+enum class CompanionMode { Day, Week, Month, WDivuzi };
+
+// "day", "week", "month", "wDivuzi", compared exactly; nullopt for any other text.
+std::optional<CompanionMode> companionModeFromKeyword(const std::string& keyword);
+const char* companionModeKeyword(CompanionMode mode);
+std::filesystem::path companionFile(const Paths& paths, CompanionMode mode);
+
+// What the menu does before a transfer: the weekly and monthly files become
+// fresh copies of the daily one (a missing daily file leaves none), the
+// second weekly file a fresh copy of its own source. Nothing for Day.
+// Returns false (with the reason) when the copy could not be made.
+bool prepareCompanionFile(const Paths& paths, CompanionMode mode, std::string* error = nullptr);
+
+struct TransferProgress {
+  std::size_t visited = 0;  // companion rows done
+  std::size_t total = 0;    // companion rows in all
+  std::size_t counted = 0;  // the window's counter
+};
+using TransferProgressFn = std::function<void(const TransferProgress&)>;
+
+enum class TransferStatus {
+  Done,
+  SenderUnavailable,     // the price database or its list cannot be read
+  NoCompanionList,       // the companion file has no list to visit
+  CompanionUnavailable,  // missing, not a database, or a write failed
+  CompanionReadOnly,
+  CompanionLocked,  // another program holds it
+};
+
+struct TransferResult {
+  TransferStatus status = TransferStatus::Done;
+  std::size_t companionRows = 0;  // rows visited
+  std::size_t counted = 0;        // matched rows other than the placeholder 1000
+  std::size_t copied = 0;         // rows that received kabuka1..10
+  std::size_t cleared = 0;        // code 1000 rows whose kabuka1 was emptied
+  std::size_t zeroCode = 0;       // code 0: counted, nothing copied
+  std::size_t unmatched = 0;      // no such code in our list (or no code): left unchanged
+  std::size_t failed = 0;         // rows the companion refused to save
+  bool dateRecordCopied = false;
+  std::string error;
+
+  bool ok() const { return status == TransferStatus::Done; }
+  std::size_t updated() const { return copied + cleared; }
+  std::size_t leftAlone() const { return zeroCode + unmatched + failed; }
+};
+
+// Copies the ten prices of every companion list row from the sender's list
+// row with the same code, then the sender's date record into the
+// companion's first 日付 row: all in one transaction on the companion file,
+// so a transfer that fails or is interrupted leaves it as it was. The sender
+// is only read. progress is called after every companion row.
+TransferResult transferToCompanion(const std::filesystem::path& senderDb, const std::filesystem::path& companionDb,
+                                   const TransferProgressFn& progress = {});
+
+// One line for the user about a failed transfer (Japanese, for the window).
+std::string transferFailureText(TransferStatus status);
 
 }  // namespace tavrin

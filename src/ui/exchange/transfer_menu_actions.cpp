@@ -1,12 +1,66 @@
 #include "ui/exchange/transfer_menu_actions.h"
 
+#include <cstring>
+
+#include "app/log.h"
+#include "exchange/companion.h"
 #include "ui/common/app_context.h"
+#include "ui/exchange/transfer_window.h"
 
 namespace tavrin::ui {
 
+namespace {
+
+// Shows the transfer window first and then hands it the mode keyword; its
+// activation, which runs once this action has returned, reads the keyword.
+void openTransferWindow(AppContext& ctx, const char* keyword) {
+  TransferWindow& w = ctx.transfer();
+  w.show();
+  w.raise();
+  w.activateWindow();
+  w.setModeKeyword(QString::fromUtf8(keyword));
+}
+
+void showInformation(AppContext& ctx) {
+  MessageRequest m;
+  m.title = "株価データの転送";
+  m.buttons = MessageButtons::OkCancel;
+  m.lines = {"Orvelがインストールされていれば", "株価データをOrvelに転送します。"};
+  ctx.prompts().message(m);
+}
+
+}  // namespace
+
 void runTransferMenuAction(AppContext& ctx, const char* buttonName) {
-  (void)ctx;
-  (void)buttonName;
+  const std::string name = buttonName ? buttonName : "";
+  if (name == "Command26") {
+    openTransferWindow(ctx, "day");
+  } else if (name == "Command28" || name == "Command30") {
+    // A fresh copy of the daily companion file; when it cannot be made the
+    // window opens without a companion list and says so on a start click.
+    const CompanionMode mode = name == "Command28" ? CompanionMode::Week : CompanionMode::Month;
+    prepareCompanionFile(ctx.paths(), mode);
+    openTransferWindow(ctx, companionModeKeyword(mode));
+  } else if (name == "Command6") {
+    openTransferWindow(ctx, "old");
+  } else if (name == "Command61") {
+    std::string error;
+    if (!prepareCompanionFile(ctx.paths(), CompanionMode::WDivuzi, &error)) {
+      // Writing into a stale copy would mix old and new data: the window
+      // stays closed until the copy succeeds.
+      MessageRequest m;
+      m.icon = MessageIcon::Warning;
+      m.lines = {"Divuziのデータベースをコピーできませんでした。",
+                 toUtf8(ctx.paths().divuziDb()) + " → " + toUtf8(ctx.paths().wDivuziDb())};
+      ctx.prompts().message(m);
+      return;
+    }
+    openTransferWindow(ctx, "wDivuzi");
+  } else if (name == "Command8") {
+    showInformation(ctx);
+  } else {
+    logLine("transfer menu", "unknown button " + name);
+  }
 }
 
 }  // namespace tavrin::ui

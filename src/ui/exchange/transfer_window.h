@@ -1,12 +1,74 @@
 #pragma once
+#include <QLabel>
+
+#include "data/data_view.h"
+#include "exchange/companion.h"
 #include "ui/common/form_window.h"
+
+class QLineEdit;
+class QPushButton;
 
 namespace tavrin::ui {
 
+class FlexGrid;
+
+// A label that reacts to a click, as the start labels do.
+class ClickLabel : public QLabel {
+  Q_OBJECT
+ public:
+  using QLabel::QLabel;
+ signals:
+  void clicked();
+
+ protected:
+  void mouseReleaseEvent(QMouseEvent* e) override;
+};
+
+// Transfer window (Form3): copies our price history and date record into
+// the companion program's database chosen by the mode keyword in Text5.
 class TransferWindow : public FormWindow {
   Q_OBJECT
  public:
   explicit TransferWindow(AppContext& ctx);
+
+  // The mode box Text5 (written by the menu after showing the window).
+  void setModeKeyword(const QString& keyword);
+  QString modeKeyword() const;
+
+  // Runs every time the window becomes the active window.
+  void activate();
+  void Label4_Click();
+  void Label3_Click();
+  void Command3_Click();  // OK
+
+  bool transferRunning() const { return running_; }
+  bool companionListOpen() const { return companionOpen_; }
+  DataView& data1() { return data1_; }
+  DataView& data2() { return data2_; }
+  // Called after every companion row of a running transfer (tests look
+  // inside the loop through it).
+  TransferProgressFn progressHook;
+
+ protected:
+  bool event(QEvent* e) override;
+
+ private:
+  void runTransfer(bool completionSign);
+  static void loadGrid(FlexGrid* grid, DataView& view);
+
+  DataView data1_;  // sender
+  DataView data2_;  // companion
+  bool companionOpen_ = false;
+  bool running_ = false;
+  QPushButton* command3_;
+  ClickLabel* label4_;
+  ClickLabel* label3_;
+  QLineEdit* text2_;
+  QLineEdit* text5_;
+  QLineEdit* text3_;
+  QLineEdit* text4_;
+  FlexGrid* grid1_;
+  FlexGrid* grid2_;
 };
 
 }  // namespace tavrin::ui

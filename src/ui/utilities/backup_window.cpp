@@ -1,7 +1,95 @@
 #include "ui/utilities/backup_window.h"
 
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "app/paths.h"
+#include "app/prompts.h"
+#include "ui/app/main_menu_window.h"
+#include "ui/common/app_context.h"
+#include "ui/common/flex_grid.h"
+#include "utilities/backup.h"
+
 namespace tavrin::ui {
 
-BackupWindow::BackupWindow(AppContext& ctx) : FormWindow(ctx, "Form2") {}
+QString BackupWindow::designCaption() {
+  // Twelve ideographic spaces break the caption into its two lines.
+  return QStringLiteral("名前をつけて") + QString(12, QChar(0x3000)) + QStringLiteral("バックアップファイルの作成");
+}
+
+BackupWindow::BackupWindow(AppContext& ctx) : FormWindow(ctx, "Form2") {
+  auto* root = new QVBoxLayout(this);
+  command1_ = makeButton("Command1", designCaption());
+  command1_->setMinimumHeight(48);
+  root->addWidget(command1_);
+  command4_ = makeButton("Command4", QString());
+  command4_->setVisible(false);
+  root->addWidget(command4_);
+  command2_ = makeButton("Command2", QStringLiteral("OK"));
+  root->addWidget(command2_);
+  connect(command1_, &QPushButton::clicked, this, &BackupWindow::Command1_Click);
+  connect(command2_, &QPushButton::clicked, this, &BackupWindow::Command2_Click);
+}
+
+void BackupWindow::makefile() {
+  MessageRequest m;
+  FlexGrid* grid = ctx_.mainMenu().dateGrid();
+  if (!grid || grid->rows() < 2) {
+    // No date record to read the unit from: the general message, no folder.
+    m.lines = {"エラーが発生した時は再度トライしてください！"};
+    ctx_.prompts().message(m);
+    return;
+  }
+  switch (makeBackupFolder(ctx_.paths(), ctx_.unitWord())) {
+    case BackupFolderResult::NoUnit: return;
+    case BackupFolderResult::Created: m.lines = {"Mdbフォルダを作成しました！"}; break;
+    case BackupFolderResult::NotCreated: m.lines = {"エラーが発生した時は再度トライしてください！"}; break;
+  }
+  ctx_.prompts().message(m);
+}
+
+void BackupWindow::Command1_Click() {
+  makefile();
+
+  InputRequest ask;
+  ask.title = std::string();
+  ask.promptLines = {"日付を入力してください"};
+  ask.defaultAnswer = backupDateText(ctx_.now());
+  const std::string dateText = ctx_.prompts().input(ask).value_or(std::string());
+
+  const BackupResult r = makeBackup(ctx_.paths(), ctx_.unitWord(), dateText);
+  QString note;
+  switch (r.status) {
+    case BackupStatus::Copied: note = QStringLiteral("ファイル名は　"); break;
+    case BackupStatus::TargetExists: note = QStringLiteral("同じ名前のファイルがあるため作成しませんでした　"); break;
+    case BackupStatus::SourceMissing: note = QStringLiteral("元のデータベースがないため作成しませんでした　"); break;
+    case BackupStatus::Failed: note = QStringLiteral("バックアップファイルを作成できませんでした　"); break;
+    case BackupStatus::NoUnit: note = QStringLiteral("単位が読めないため作成しませんでした"); break;
+    case BackupStatus::UnsafeDateText: {
+      note = QStringLiteral("日付にファイル名に使えない文字があるため作成しませんでした");
+      MessageRequest m;
+      m.icon = MessageIcon::Warning;
+      m.lines = {"ファイル名に使えない文字が含まれています。", "「" + dateText + "」",
+                 "バックアップファイルは作成しませんでした。"};
+      ctx_.prompts().message(m);
+      break;
+    }
+  }
+  if (!r.plan.fileName.empty()) {
+    note += QString::fromStdString(r.status == BackupStatus::SourceMissing ? toUtf8(r.plan.source.filename())
+                                                                           : r.plan.fileName);
+  }
+  command1_->setText(r.status == BackupStatus::Copied ? QStringLiteral("バックアップファイル作成終わりました。")
+                                                      : designCaption());
+  command4_->setText(note);
+  command4_->setVisible(true);
+}
+
+void BackupWindow::Command2_Click() {
+  MainMenuWindow& menu = ctx_.mainMenu();
+  ctx_.unload(this);
+  menu.show();
+  menu.activate();
+}
 
 }  // namespace tavrin::ui
