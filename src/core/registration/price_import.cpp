@@ -250,6 +250,23 @@ ImportOutcome importLatest(Database& db, const Paths& paths, const PeriodSource&
 InsertOutcome insertPeriod(Database& db, const std::array<PeriodSource, 10>& rows, const std::string& unitWord) {
   InsertOutcome outcome;
   try {
+    // The old scratch rows are dropped whole: zeroing their pages (the
+    // library's secure-delete default) would only slow the insert down.
+    struct SecureDeleteOff {
+      Database& db;
+      std::int64_t was;
+      explicit SecureDeleteOff(Database& d) : db(d) {
+        Value v = db.scalar("pragma secure_delete");
+        was = v.isInteger() ? v.integer() : 0;
+        db.exec("pragma secure_delete = 0");
+      }
+      ~SecureDeleteOff() {
+        try {
+          db.exec("pragma secure_delete = " + std::to_string(was));
+        } catch (...) {
+        }
+      }
+    } secureDeleteOff(db);
     Transaction tx(db);
     DateRecord rec = currentRecord(db);
     for (size_t i = 1; i < 10; ++i) {
@@ -276,8 +293,11 @@ InsertOutcome insertPeriod(Database& db, const std::array<PeriodSource, 10>& row
       cols += (cols.empty() ? "" : ", ") + quoted;
     }
     db.exec("delete from [hojyo]");
-    outcome.scratch = static_cast<std::size_t>(
-        db.execute("insert into [hojyo] (" + cols + ") select " + cols + " from [list] order by rowid"));
+    // With identical columns the rows are copied as stored, in rowid order.
+    const std::string copy = scratchCols == db.columnNames("list")
+                                 ? "insert into [hojyo] select * from [list]"
+                                 : "insert into [hojyo] (" + cols + ") select " + cols + " from [list] order by rowid";
+    outcome.scratch = static_cast<std::size_t>(db.execute(copy));
     tx.commit();
     outcome.done = true;
   } catch (const std::exception& e) {

@@ -157,7 +157,6 @@ RegistrationWindow::RegistrationWindow(AppContext& ctx) : FormWindow(ctx, "Form1
     buttons_.value(QString::fromLatin1(name))->hide();
   start->setText(QStringLiteral("まずは　ここから"));
   start->show();
-  form4_.load(ctx_.state().priceDbPath);
 }
 
 PeriodSource RegistrationWindow::rowPeriod(int k) const {
@@ -284,7 +283,6 @@ void RegistrationWindow::reportFailure(const ImportOutcome& o) {
 void RegistrationWindow::afterWrite() {
   ctx_.mainMenu().refreshDates();
   if (ctx_.listBrowserLoaded()) ctx_.listBrowser().refreshView();
-  form4_.load(ctx_.state().priceDbPath);
 }
 
 void RegistrationWindow::Command4_Click() {
@@ -331,6 +329,7 @@ void RegistrationWindow::Command5_Click() {
     return;
   }
   afterWrite();
+  form4_.load(ctx_.state().priceDbPath);  // the scratch view follows the rebuilt hojyo
   show();
   text1_->setText(QStringLiteral("移動　完了しました"));
   MessageRequest m;
