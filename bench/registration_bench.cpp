@@ -67,7 +67,7 @@ int main() {
   const int stocks = 4000;
   std::array<PeriodSource, 10> periods;
   for (int k = 1; k <= 10; ++k) {
-    char dd[3];
+    char dd[16];
     std::snprintf(dd, sizeof dd, "%02d", 11 - k);
     periods[static_cast<size_t>(k - 1)] = periodFromParts("04", "05", dd, "bench" + std::to_string(k));
     std::string json = "{\"path\": \"" + toUtf8(paths.workbook("bench" + std::to_string(k))) +

@@ -22,7 +22,7 @@ Value I(std::int64_t v) { return Value(v); }
 std::array<PeriodSource, 10> tenPeriods(const std::string& book, int firstDay = 10) {
   std::array<PeriodSource, 10> out;
   for (int k = 1; k <= 10; ++k) {
-    char dd[3];
+    char dd[16];
     std::snprintf(dd, sizeof dd, "%02d", firstDay + 1 - k);
     out[static_cast<size_t>(k - 1)] = periodFromParts("04", "05", dd, book);
   }
