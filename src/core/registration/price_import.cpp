@@ -96,6 +96,32 @@ void reportWriting(const ProgressFn& progress, std::size_t done, std::size_t tot
   progress(pr);
 }
 
+// Sets a connection setting for the length of one operation.
+class PragmaOverride {
+ public:
+  PragmaOverride(Database& db, std::string name, std::int64_t value) : db_(db), name_(std::move(name)) {
+    const Value was = db_.scalar("pragma " + name_);
+    if (!was.isInteger()) return;
+    was_ = was.integer();
+    db_.exec("pragma " + name_ + " = " + std::to_string(value));
+  }
+  ~PragmaOverride() {
+    if (!was_) return;
+    try {
+      db_.exec("pragma " + name_ + " = " + std::to_string(*was_));
+    } catch (const std::exception& e) {
+      logLine("insert", e.what());
+    }
+  }
+  PragmaOverride(const PragmaOverride&) = delete;
+  PragmaOverride& operator=(const PragmaOverride&) = delete;
+
+ private:
+  Database& db_;
+  std::string name_;
+  std::optional<std::int64_t> was_;
+};
+
 DateRecord currentRecord(Database& db) { return readDateRecord(db).value_or(DateRecord{}); }
 
 }  // namespace
@@ -251,22 +277,11 @@ InsertOutcome insertPeriod(Database& db, const std::array<PeriodSource, 10>& row
   InsertOutcome outcome;
   try {
     // The old scratch rows are dropped whole: zeroing their pages (the
-    // library's secure-delete default) would only slow the insert down.
-    struct SecureDeleteOff {
-      Database& db;
-      std::int64_t was;
-      explicit SecureDeleteOff(Database& d) : db(d) {
-        Value v = db.scalar("pragma secure_delete");
-        was = v.isInteger() ? v.integer() : 0;
-        db.exec("pragma secure_delete = 0");
-      }
-      ~SecureDeleteOff() {
-        try {
-          db.exec("pragma secure_delete = " + std::to_string(was));
-        } catch (...) {
-        }
-      }
-    } secureDeleteOff(db);
+    // library's secure-delete default) would only slow the insert down. A
+    // cache that holds both tables keeps the rewrite from spilling pages (and
+    // syncing the journal) before the commit.
+    PragmaOverride secureDelete(db, "secure_delete", 0);
+    PragmaOverride cache(db, "cache_size", -65536);
     Transaction tx(db);
     DateRecord rec = currentRecord(db);
     for (size_t i = 1; i < 10; ++i) {
