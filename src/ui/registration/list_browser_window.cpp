@@ -1,7 +1,164 @@
 #include "ui/registration/list_browser_window.h"
 
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "app/log.h"
+#include "ui/app/main_menu_window.h"
+#include "ui/common/app_context.h"
+#include "ui/common/flex_grid.h"
+
 namespace tavrin::ui {
 
-ListBrowserWindow::ListBrowserWindow(AppContext& ctx) : FormWindow(ctx, "Form28") {}
+namespace {
+constexpr const char* kAll = "select * from [list]";
+
+std::string trimmed(const std::string& text) { return QString::fromStdString(text).trimmed().toStdString(); }
+
+// A LIKE pattern that finds the text anywhere, its own % _ and \ taken literally.
+std::string containsPattern(const std::string& text) {
+  std::string p = "%";
+  for (char c : text) {
+    if (c == '%' || c == '_' || c == '\\') p += '\\';
+    p += c;
+  }
+  return p + "%";
+}
+}  // namespace
+
+ListBrowserWindow::ListBrowserWindow(AppContext& ctx) : FormWindow(ctx, "Form28") {
+  setWindowTitle(QStringLiteral("株価の入力画面"));
+  auto* root = new QVBoxLayout(this);
+
+  auto* top = new QHBoxLayout;
+  auto addButton = [this](const char* name, const QString& caption) {
+    QPushButton* b = makeButton(QString::fromLatin1(name), caption);
+    buttons_.insert(QString::fromLatin1(name), b);
+    return b;
+  };
+  QPushButton* ok = addButton("Command5", QStringLiteral("OK"));
+  QPushButton* byCode = addButton("Command4", QStringLiteral("コードで探す"));
+  QPushButton* byName = addButton("Command3", QStringLiteral("銘柄で探す"));
+  QPushButton* sort = addButton("Command13", QStringLiteral("並変え実行"));
+  top->addWidget(ok);
+  top->addWidget(byName);
+  top->addWidget(byCode);
+  top->addWidget(sort);
+  // Buttons of the window that do nothing.
+  const std::pair<const char*, const char*> inert[] = {
+      {"Command1", "注目"},     {"Command2", "手持ち"},     {"Command6", "検索カード表示"},
+      {"Command7", "元に戻す"}, {"Command8", "並替え準備"}, {"Command9", "情報源"},
+      {"Command10", "B10"},     {"Command11", "C50"},       {"Command12", "E500"}};
+  for (const auto& [name, caption] : inert) top->addWidget(addButton(name, QString::fromUtf8(caption)));
+  top->addStretch();
+  count_ = makeText("Text7");
+  count_->setMaximumWidth(80);
+  top->addWidget(count_);
+  top->addWidget(makeLabel("Label1", QStringLiteral("枚")));
+  root->addLayout(top);
+
+  auto* details = new QHBoxLayout;
+  for (int i : {6, 3, 2, 4, 5, 1}) {  // name, code, market, unit, section, previous price
+    details_[static_cast<size_t>(i)] = makeText(QStringLiteral("Text%1").arg(i));
+    details_[static_cast<size_t>(i)]->setReadOnly(true);
+    details->addWidget(details_[static_cast<size_t>(i)]);
+  }
+  root->addLayout(details);
+
+  grid_ = new FlexGrid(this);
+  grid_->setObjectName("MSFlexGrid1");
+  root->addWidget(grid_, 1);
+  auto* list = new QListWidget(this);
+  list->setObjectName("List1");
+  list->hide();
+
+  connect(byCode, &QPushButton::clicked, this, &ListBrowserWindow::Command4_Click);
+  connect(byName, &QPushButton::clicked, this, &ListBrowserWindow::Command3_Click);
+  connect(sort, &QPushButton::clicked, this, &ListBrowserWindow::Command13_Click);
+  connect(ok, &QPushButton::clicked, this, &ListBrowserWindow::Command5_Click);
+  connect(grid_, &FlexGrid::cellEntered, this, &ListBrowserWindow::showDetails);
+  connect(count_, &QLineEdit::textEdited, this, [this] { showCount(); });
+
+  // Load.
+  data1_.setDatabaseName(ctx_.state().priceDbPath);
+  data1_.setRecordSource(kAll);
+  if (!data1_.refresh()) data1_.clear();
+  reloadGrid();
+  resize(900, 600);
+}
+
+void ListBrowserWindow::reloadGrid() {
+  grid_->setContent(data1_.fields(), data1_.rows());
+  const int widths[] = {200, 550, 1100, 600, 900, 700};
+  for (int c = 0; c < 6; ++c) grid_->setColWidth(c, widths[c]);
+  for (int c = 6; c <= 10; ++c) grid_->setColWidth(c, 700);
+  showCount();
+}
+
+void ListBrowserWindow::showCount() { count_->setText(QString::number(grid_->rows() - 1)); }
+
+void ListBrowserWindow::showDetails() {
+  const int r = grid_->row();
+  if (r < 1 || r >= grid_->rows()) return;
+  const std::pair<int, int> boxes[] = {{1, 8}, {2, 4}, {3, 3}, {4, 5}, {5, 6}, {6, 2}};
+  for (const auto& [box, col] : boxes) details_[static_cast<size_t>(box)]->setText(grid_->textMatrix(r, col));
+}
+
+bool ListBrowserWindow::requery(const std::string& sql, const std::vector<Value>& params) {
+  const std::string oldSql = data1_.recordSource();
+  const std::vector<Value> oldParams = data1_.parameters();
+  grid_->setCol(5);
+  grid_->sort(FlexGrid::GenericAscending);
+  data1_.setRecordSource(sql, params);
+  if (!data1_.refresh()) {
+    data1_.setRecordSource(oldSql, oldParams);  // the grid keeps what it shows
+    return false;
+  }
+  reloadGrid();
+  return true;
+}
+
+void ListBrowserWindow::refreshView() {
+  if (data1_.refresh()) reloadGrid();
+}
+
+void ListBrowserWindow::Command4_Click() {
+  InputRequest in;
+  in.title = "検索";
+  in.promptLines = {"検索するコードを入力してください"};
+  const std::optional<std::string> answer = ctx_.prompts().input(in);
+  const std::string code = answer ? trimmed(*answer) : std::string();
+  if (code.empty()) return;  // nothing asked for: the grid stays as it is
+  // Bound as text: the code column reads "7203" as the number 7203, and
+  // codes with letters ("130A") compare as they are.
+  requery("select * from [list] where [コード] = ?", {Value(code)});
+}
+
+void ListBrowserWindow::Command3_Click() {
+  InputRequest in;
+  in.title = "検索";
+  in.promptLines = {"検索する銘柄を入力してください"};
+  const std::optional<std::string> answer = ctx_.prompts().input(in);
+  if (!answer || answer->empty()) {
+    requery(kAll, {});
+    return;
+  }
+  requery("select * from [list] where [銘柄] like ? escape '\\'", {Value(containsPattern(*answer))});
+}
+
+void ListBrowserWindow::Command13_Click() {
+  const int c = grid_->col();
+  if (c > 2 && c <= 15) grid_->sort(FlexGrid::GenericAscending);
+}
+
+void ListBrowserWindow::Command5_Click() {
+  ctx_.mainMenu().show();
+  ctx_.unload(this);
+}
 
 }  // namespace tavrin::ui

@@ -1,0 +1,91 @@
+#pragma once
+#include <array>
+#include <cstddef>
+#include <functional>
+#include <string>
+
+#include "app/paths.h"
+#include "data/database.h"
+#include "data/price_schema.h"
+
+namespace tavrin {
+
+// One period as the registration rows give it: the date stored in the date
+// record ("yy/mm/dd"), the sheet read ("s" + yymmdd) and the workbook's base
+// name (no folder, no ".xls").
+struct PeriodSource {
+  std::string date;
+  std::string sheet;
+  std::string baseName;
+};
+
+// From the boxes of one row: date year/month/day, sheet "s" + year + month + day.
+PeriodSource periodFromParts(const std::string& year, const std::string& month, const std::string& day,
+                             const std::string& baseName);
+// The ten periods the date record describes (position k in element k-1).
+std::array<PeriodSource, 10> periodsFromRecord(const DateRecord& record);
+
+// Progress of an import: first each period's workbook and sheet are opened
+// and read, then the stocks are written.
+struct ImportProgress {
+  enum class Stage { Reading, Writing };
+  Stage stage = Stage::Reading;
+  int period = 0;         // Reading: the position 1..10 being read
+  std::string sheet;      // Reading: its sheet
+  std::size_t done = 0;   // Writing: stocks walked so far
+  std::size_t total = 0;  // Writing: stocks of list
+};
+using ProgressFn = std::function<void(const ImportProgress&)>;
+// Writing progress is reported every this many stocks (and at the end).
+inline constexpr std::size_t kProgressEvery = 250;
+
+struct ImportOutcome {
+  enum class Failure { None, Workbook, Sheet, Database };
+  Failure failure = Failure::None;
+  bool done() const { return failure == Failure::None; }
+  int failedPeriod = 0;        // position whose workbook or sheet failed
+  std::string failedWorkbook;  // its file name, "NAME.xls"
+  std::string failedSheet;     // its sheet
+  std::string detail;          // the reader's or the database's reason
+
+  std::size_t stocks = 0;                 // rows of list walked
+  std::size_t rowsChanged = 0;            // rows whose prices changed
+  std::array<std::size_t, 10> matched{};  // per position: stocks found with a usable price
+  std::size_t cleared = 0;                // latest import: stocks left without a latest price
+};
+
+// One line on what went wrong (English, for logs and the command line).
+std::string describeFailure(const ImportOutcome& outcome);
+
+// Ten-period import: every workbook and sheet is opened and read first; when
+// one fails nothing is written. Then, in one transaction, the date record
+// gets the ten dates, the unit word (kept as it is when unitWord is empty) and
+// the ten base names, and every stock of list its ten prices (a stock missing
+// from a sheet, or with an empty, text or out-of-range price, keeps its
+// stored price; the row with code 1000 is never changed).
+ImportOutcome importTenPeriods(Database& db, const Paths& paths, const std::array<PeriodSource, 10>& periods,
+                               const std::string& unitWord, const ProgressFn& progress = {});
+
+// Latest-period import: opens the workbook and sheet first (nothing changes
+// when that fails); then, in one transaction, position 1 of the date record
+// and every stock's latest price (Null for a stock without a usable price in
+// the sheet; the row with code 1000 is never changed).
+ImportOutcome importLatest(Database& db, const Paths& paths, const PeriodSource& latest, const std::string& unitWord,
+                           const ProgressFn& progress = {});
+
+struct InsertOutcome {
+  bool done = false;
+  std::string detail;       // the database's reason when not done
+  std::size_t stocks = 0;   // rows of list moved back
+  std::size_t scratch = 0;  // rows written to hojyo
+};
+
+// One-period insert, in one transaction: the date record's positions 2..10
+// get rows[0..8] (the rows shown one position above), the unit word (kept when
+// empty); every row of list moves its prices back one position (kabuka10 :=
+// kabuka9 ... kabuka2 := kabuka1, kabuka1 := Null) and hojyo is rebuilt as a
+// copy of the shifted list, row for row. Position 1 of the date record is left
+// for the latest-period import.
+InsertOutcome insertPeriod(Database& db, const std::array<PeriodSource, 10>& rows, const std::string& unitWord);
+
+}  // namespace tavrin

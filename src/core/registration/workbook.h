@@ -1,0 +1,72 @@
+#pragma once
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "data/database.h"
+#include "data/value.h"
+
+namespace tavrin {
+
+class WorkbookError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// One .xls workbook opened read-only (BIFF5/BIFF8 through FreeXL). Formula
+// cells are delivered without their cached result, i.e. as empty cells.
+class Workbook {
+ public:
+  // Throws WorkbookError when the file is missing or is not a readable .xls.
+  explicit Workbook(const std::filesystem::path& path);
+  ~Workbook();
+  Workbook(const Workbook&) = delete;
+  Workbook& operator=(const Workbook&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+  const std::vector<std::string>& sheetNames() const { return sheetNames_; }
+  // Index of the sheet of that name (ASCII letters compared without case), or -1.
+  int findSheet(const std::string& name) const;
+  // Makes a sheet the current one; throws WorkbookError when it is absent or unreadable.
+  void selectSheet(const std::string& name);
+
+  // Size of the current sheet.
+  std::uint32_t rows() const { return rows_; }
+  std::uint16_t columns() const { return columns_; }
+  // A cell of the current sheet (0-based): numbers as int64/double, text and
+  // dates as text, empty and unreadable cells as Null.
+  Value cell(std::uint32_t row, std::uint16_t col) const;
+
+ private:
+  std::filesystem::path path_;
+  const void* handle_ = nullptr;
+  std::vector<std::string> sheetNames_;
+  std::uint32_t rows_ = 0;
+  std::uint16_t columns_ = 0;
+};
+
+// A price cell as stored: a number converted to a 32-bit whole number, halves
+// to even. Empty, text and out-of-range cells give nothing.
+std::optional<std::int32_t> priceFromCell(const Value& cell);
+
+// The key by which a stock code is matched: a whole number (cell or text,
+// blanks around it allowed, leading zeros dropped) becomes its decimal digits
+// ("7203"); any other text is kept as it is, trimmed ("130A"). Empty cells,
+// fractional numbers and blank text give nothing.
+std::optional<std::string> codeKey(const Value& code);
+
+// Code -> price of one sheet: column 1 the code, column 3 the price, the first
+// row a header. The upper row of a repeated code wins, even when its price is
+// empty (then the stock keeps its stored price).
+using PriceIndex = std::unordered_map<std::string, std::optional<std::int32_t>>;
+PriceIndex buildPriceIndex(const Workbook& book);
+
+// The whole current sheet as a table: the first row gives the field names,
+// the other rows the data (at most maxRows of them).
+QueryResult readSheetTable(const Workbook& book, std::size_t maxRows = SIZE_MAX);
+
+}  // namespace tavrin
