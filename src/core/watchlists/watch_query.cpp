@@ -8,9 +8,11 @@ namespace tavrin {
 
 namespace {
 
-// Beyond this many codes a chain of Or would exceed the database's limit on
-// the depth of one expression, so the codes go into one in (...) list.
-constexpr size_t kLongestOrChain = 500;
+// Lists up to this length keep the plain chain of Or. Longer chains slow the
+// scan (every code is compared with every row) and beyond about 1000 codes
+// exceed the database's limit on the depth of one expression, so longer lists
+// go into one in (...) list, which the database looks up instead.
+constexpr size_t kLongestOrChain = 150;
 
 std::string trimmed(const std::string& s) {
   const auto b = s.find_first_not_of(" \t\r\n");
