@@ -1,5 +1,7 @@
 #include "ui/screening/screening_hooks.h"
 
+#include <QPoint>
+
 #include "app/log.h"
 #include "screening/chart_links.h"
 #include "screening/extraction.h"
@@ -13,7 +15,9 @@ namespace tavrin::ui {
 
 namespace {
 
-void showBeside(WatchListWindow& list) {
+// Shows a list window; a hidden one first goes to the right of the screening window.
+void showBeside(WatchListWindow& list, const ScreeningWindow& screening) {
+  if (!list.isVisible() && screening.isVisible()) list.move(screening.frameGeometry().topRight() + QPoint(8, 0));
   list.show();
   list.raise();
   list.activateWindow();
@@ -63,7 +67,8 @@ void screeningGridDoubleClicked(ScreeningWindow& window) {
   FlexGrid* grid = window.grid();
   const int r = grid->row();
   TrendListWindow& trend = ctx.trendList();  // loads it when it was not loaded
-  if (r >= 1 && r < grid->rows()) {
+  // A row without a code (or the title row) puts nothing on the list.
+  if (r >= 1 && r < grid->rows() && !grid->textMatrix(r, 3).trimmed().isEmpty()) {
     WatchStock stock;
     stock.code = grid->textMatrix(r, 3).toStdString();
     stock.name = grid->textMatrix(r, 2).toStdString();
@@ -78,15 +83,15 @@ void screeningGridDoubleClicked(ScreeningWindow& window) {
   }
   trend.reload();
   // Showing it activates it: a code listed before is then listed once again.
-  showBeside(trend);
+  showBeside(trend, window);
 }
 
 void screeningListButtonClicked(ScreeningWindow& window, const QString& controlName) {
   AppContext& ctx = window.context();
   if (controlName == QLatin1String("Command40"))
-    showBeside(ctx.interestList());
+    showBeside(ctx.interestList(), window);
   else if (controlName == QLatin1String("Command52"))
-    showBeside(ctx.trendList());
+    showBeside(ctx.trendList(), window);
 }
 
 }  // namespace tavrin::ui
