@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "data/database.h"
 #include "data/price_schema.h"
 #include "screening/extraction.h"
