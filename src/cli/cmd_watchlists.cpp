@@ -1,9 +1,104 @@
+#include <ctime>
+#include <iostream>
+
 #include "cli/commands.h"
+#include "data/database.h"
+#include "screening/chart_links.h"
+#include "watchlists/watch_list_store.h"
 
 namespace tavrin::cli {
 
-int cmdWatch(const Paths&, const Args&) { return failure("watch: not available yet"); }
+namespace {
 
-int cmdLinks(const Paths&, const Args&) { return failure("links: not available yet"); }
+const char* kWatchUsage =
+    "tavrin-cli [--root DIR] watch list trend|checklist | watch add trend|checklist CODE | "
+    "watch remove trend|checklist CODE";
+
+// One TSV field: tabs and line breaks would break the columns.
+std::string tsvField(std::string s) {
+  for (char& c : s)
+    if (c == '\t' || c == '\n' || c == '\r') c = ' ';
+  return s;
+}
+
+std::tm today() {
+  std::time_t t = std::time(nullptr);
+  std::tm tm{};
+  localtime_r(&t, &tm);
+  return tm;
+}
+
+int listCommand(const Paths& paths, WatchList list) {
+  QueryResult r;
+  std::error_code ec;
+  if (std::filesystem::exists(paths.watchListDb(), ec))
+    r = readWatchList(paths.watchListDb(), list);
+  else
+    r.fields = watchListFields();
+  for (size_t i = 0; i < r.fields.size(); ++i) std::cout << (i ? "\t" : "") << tsvField(r.fields[i]);
+  std::cout << "\n";
+  for (const Row& row : r.rows) {
+    for (size_t i = 0; i < row.size(); ++i) std::cout << (i ? "\t" : "") << tsvField(row[i].display());
+    std::cout << "\n";
+  }
+  return kOk;
+}
+
+int addCommand(const Paths& paths, WatchList list, const std::string& code) {
+  const char* table = watchListTable(list);
+  WatchStock stock;
+  {
+    Database prices(paths.dailyDb(), Database::Mode::ReadOnly);
+    QueryResult r =
+        prices.query("select [銘柄], [市場], [単位] from [list] where [コード] = ? order by [ID] limit 1", {code});
+    if (r.rows.empty()) return failure("code " + code + " is not in " + toUtf8(paths.dailyDb()));
+    stock.code = code;
+    stock.name = r.rows[0][0].display();
+    stock.market = r.rows[0][1].display();
+    stock.unit = r.rows[0][2].display();
+  }
+  stock.date = watchDate(today());
+  prepareWatchListDatabase(paths.watchListDb());
+  if (watchListHasCode(paths.watchListDb(), list, code)) {
+    std::cout << code << " " << stock.name << " is already on " << table << "\n";
+    return kOk;
+  }
+  const std::int64_t id = addWatchStock(paths.watchListDb(), list, stock);
+  std::cout << "added " << code << " " << stock.name << " to " << table << " (ID " << id << ")\n";
+  return kOk;
+}
+
+int removeCommand(const Paths& paths, WatchList list, const std::string& code) {
+  std::error_code ec;
+  const char* table = watchListTable(list);
+  if (!std::filesystem::exists(paths.watchListDb(), ec)) return failure(code + " is not on " + table);
+  const int n = removeWatchCode(paths.watchListDb(), list, code);
+  if (n == 0) return failure(code + " is not on " + table);
+  std::cout << "removed " << code << " from " << table << (n > 1 ? " (" + std::to_string(n) + " rows)" : "") << "\n";
+  return kOk;
+}
+
+}  // namespace
+
+int cmdWatch(const Paths& paths, const Args& args) {
+  if (args.size() < 2) return usageError(kWatchUsage);
+  const std::optional<WatchList> list = watchListFromName(args[1]);
+  if (!list) return usageError(kWatchUsage);
+  if (args[0] == "list" && args.size() == 2) return listCommand(paths, *list);
+  if (args[0] == "add" && args.size() == 3) return addCommand(paths, *list, args[2]);
+  if (args[0] == "remove" && args.size() == 3) return removeCommand(paths, *list, args[2]);
+  return usageError(kWatchUsage);
+}
+
+int cmdLinks(const Paths& paths, const Args& args) {
+  if (args.size() != 2) return usageError("tavrin-cli [--root DIR] links CODE MARKET");
+  std::vector<std::string> problems;
+  const LinkEndpoints endpoints = LinkEndpoints::load(paths.linksIni(), &problems);
+  for (const std::string& p : problems) std::cerr << "tavrin-cli: " << toUtf8(paths.linksIni()) << ": " << p << "\n";
+  for (const ChartLink& link : chartLinks())
+    std::cout << link.control << "\t" << link.caption << "\t" << chartLinkAddress(link, args[0], args[1], endpoints)
+              << "\n";
+  return kOk;
+}
 
 }  // namespace tavrin::cli

@@ -1,20 +1,156 @@
 #include "watchlists/watch_list_store.h"
 
+#include <algorithm>
+#include <cstdio>
+
 #include "app/paths.h"
 #include "data/database.h"
 
 namespace tavrin {
 
+namespace {
+
+std::string tableDdl(const char* table) {
+  return std::string("create table [") + table +
+         "] ([ID] integer primary key autoincrement, [コード] integer, [銘柄] text, [市場] text, [単位] integer, "
+         "[date] text)";
+}
+
+void createTables(Database& db) {
+  for (WatchList list : {WatchList::Checklist, WatchList::Trend}) {
+    const char* table = watchListTable(list);
+    if (!db.tableExists(table)) db.exec(tableDdl(table));
+  }
+}
+
+// A code as the grid shows it: numbers without a decimal point, text as is.
+std::string codeText(const Value& v) { return v.display(); }
+
+}  // namespace
+
+const char* watchListTable(WatchList list) { return list == WatchList::Trend ? "trend" : "checklist"; }
+
+std::optional<WatchList> watchListFromName(std::string_view name) {
+  if (name == "trend") return WatchList::Trend;
+  if (name == "checklist") return WatchList::Checklist;
+  return std::nullopt;
+}
+
+std::string watchListSelect(WatchList list) { return std::string("select * from [") + watchListTable(list) + "]"; }
+
+const std::vector<std::string>& watchListFields() {
+  static const std::vector<std::string> fields = {"ID", "コード", "銘柄", "市場", "単位", "date"};
+  return fields;
+}
+
 void createWatchListDatabase(const std::filesystem::path& path) {
   if (std::filesystem::exists(path)) throw DatabaseError("file exists: " + toUtf8(path));
   Database db(path, Database::Mode::Create);
   Transaction tx(db);
-  for (const char* table : {"checklist", "trend"}) {
-    db.exec(std::string("create table [") + table +
-            "] ([ID] integer primary key autoincrement, [コード] integer, [銘柄] text, [市場] text, [単位] integer, "
-            "[date] text)");
-  }
+  createTables(db);
   tx.commit();
+}
+
+void prepareWatchListDatabase(const std::filesystem::path& path) {
+  std::error_code ec;
+  if (!std::filesystem::exists(path, ec)) {
+    createWatchListDatabase(path);
+    return;
+  }
+  Database db(path);
+  // Reading the schema fails on a file that is not a database at all.
+  const bool haveBoth = db.tableExists("checklist") && db.tableExists("trend");
+  if (!haveBoth) {
+    Transaction tx(db);
+    createTables(db);
+    tx.commit();
+  }
+  for (WatchList list : {WatchList::Checklist, WatchList::Trend}) {
+    const std::vector<std::string> cols = db.columnNames(watchListTable(list));
+    for (const std::string& f : watchListFields())
+      if (std::find(cols.begin(), cols.end(), f) == cols.end())
+        throw DatabaseError(std::string("table ") + watchListTable(list) + " has no field " + f);
+  }
+}
+
+QueryResult readWatchList(const std::filesystem::path& path, WatchList list) {
+  Database db(path, Database::Mode::ReadOnly);
+  return db.query(watchListSelect(list) + " order by [ID]");
+}
+
+std::vector<std::string> readWatchCodes(const std::filesystem::path& path, WatchList list) {
+  std::error_code ec;
+  if (!std::filesystem::exists(path, ec)) return {};
+  Database db(path, Database::Mode::ReadOnly);
+  QueryResult r = db.query(std::string("select [コード] from [") + watchListTable(list) + "] order by [ID]");
+  std::vector<std::string> codes;
+  codes.reserve(r.rows.size());
+  for (const Row& row : r.rows) codes.push_back(codeText(row[0]));
+  return codes;
+}
+
+bool watchListHasCode(const std::filesystem::path& path, WatchList list, const std::string& code) {
+  std::error_code ec;
+  if (!std::filesystem::exists(path, ec)) return false;
+  Database db(path, Database::Mode::ReadOnly);
+  return db.scalar(std::string("select count(*) from [") + watchListTable(list) + "] where [コード] = ?", {code})
+             .integer() > 0;
+}
+
+std::int64_t addWatchStock(const std::filesystem::path& path, WatchList list, const WatchStock& stock) {
+  Database db(path);
+  Transaction tx(db);
+  db.execute(std::string("insert into [") + watchListTable(list) +
+                 "] ([コード], [銘柄], [市場], [単位], [date]) values (?, ?, ?, ?, ?)",
+             {stock.code, stock.name, stock.market, stock.unit, stock.date});
+  const Value id = db.scalar("select last_insert_rowid()");
+  tx.commit();
+  return id.isInteger() ? id.integer() : 0;
+}
+
+bool deleteWatchRow(const std::filesystem::path& path, WatchList list, std::int64_t id) {
+  Database db(path);
+  Transaction tx(db);
+  const int n = db.execute(std::string("delete from [") + watchListTable(list) + "] where [ID] = ?", {id});
+  tx.commit();
+  return n > 0;
+}
+
+int removeWatchCode(const std::filesystem::path& path, WatchList list, const std::string& code) {
+  Database db(path);
+  Transaction tx(db);
+  // The column's integer affinity turns "7203" into the number it stores;
+  // "130A" is compared as the text it was stored as.
+  const int n = db.execute(std::string("delete from [") + watchListTable(list) + "] where [コード] = ?", {code});
+  tx.commit();
+  return n;
+}
+
+std::optional<std::int64_t> firstDuplicateId(const std::vector<std::pair<std::string, std::int64_t>>& rows) {
+  struct Key {
+    std::optional<double> number;
+    const std::string* text;
+    std::int64_t id;
+  };
+  std::vector<Key> keys;
+  keys.reserve(rows.size());
+  for (const auto& [code, id] : rows) keys.push_back({parseNumber(code), &code, id});
+  // A strict order over mixed codes: numbers by value first, then texts.
+  std::stable_sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
+    if (a.number && b.number) return *a.number < *b.number;
+    if (a.number || b.number) return a.number.has_value();
+    return *a.text < *b.text;
+  });
+  for (size_t i = 0; i + 1 < keys.size(); ++i)
+    if (*keys[i].text == *keys[i + 1].text) return keys[i + 1].id;
+  return std::nullopt;
+}
+
+std::string watchDate(const std::tm& date) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%02d/%02d/%02d", ((date.tm_year % 100) + 100) % 100, (date.tm_mon + 1) % 100,
+                date.tm_mday % 100);
+  return buf;
 }
 
 }  // namespace tavrin

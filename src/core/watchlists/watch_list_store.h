@@ -1,10 +1,74 @@
 #pragma once
+#include <cstdint>
+#include <ctime>
 #include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "data/database.h"
 
 namespace tavrin {
+
+// The two watch lists of kabulist.mdb: the stocks of interest (checklist,
+// also filled by another program) and the trend list (trend).
+enum class WatchList { Checklist, Trend };
+
+// "checklist" or "trend".
+const char* watchListTable(WatchList list);
+// "checklist" / "trend" (exactly); nullopt for anything else.
+std::optional<WatchList> watchListFromName(std::string_view name);
+// "select * from [checklist]" / "select * from [trend]".
+std::string watchListSelect(WatchList list);
+// The fields of both tables in their order: ID, コード, 銘柄, 市場, 単位, date.
+const std::vector<std::string>& watchListFields();
 
 // Creates kabulist.mdb with the empty tables checklist and trend
 // (ID autoincrement, コード, 銘柄, 市場, 単位, date). Fails when the file exists.
 void createWatchListDatabase(const std::filesystem::path& path);
+
+// Makes the file usable by the windows: creates it with both tables when it
+// is missing and adds a table that is missing. Throws DatabaseError when the
+// file cannot be opened or is not a watch-list database.
+void prepareWatchListDatabase(const std::filesystem::path& path);
+
+// One stock as it goes on a list. Every field is stored as given: a code that
+// is not a plain number ("130A") stays text in the integer column.
+struct WatchStock {
+  std::string code;
+  std::string name;
+  std::string market;
+  std::string unit;
+  std::string date;  // "yy/mm/dd"
+};
+
+// The whole table in ID order. Throws DatabaseError when it cannot be read.
+QueryResult readWatchList(const std::filesystem::path& path, WatchList list);
+// The listed codes in table order, as a grid shows them ("7203", "130A").
+// A missing file is an empty list; an unreadable one throws DatabaseError.
+std::vector<std::string> readWatchCodes(const std::filesystem::path& path, WatchList list);
+
+// Whether the code is listed; "07203" and 7203 are the same code, as the
+// table compares them.
+bool watchListHasCode(const std::filesystem::path& path, WatchList list, const std::string& code);
+
+// Appends one row in one transaction; returns its ID.
+std::int64_t addWatchStock(const std::filesystem::path& path, WatchList list, const WatchStock& stock);
+// Deletes the row with this ID; false when there was none.
+bool deleteWatchRow(const std::filesystem::path& path, WatchList list, std::int64_t id);
+// Deletes every row of this code; returns how many went.
+int removeWatchCode(const std::filesystem::path& path, WatchList list, const std::string& code);
+
+// The duplicate that one activation of a list window removes. rows holds
+// (code text, ID) in the grid's current order. The rows are ordered by code
+// (numbers by value before other codes, which compare as text), keeping the
+// given order among equal codes; at the first two neighbours with the same
+// code the ID of the second is returned. nullopt when every code is unique.
+std::optional<std::int64_t> firstDuplicateId(const std::vector<std::pair<std::string, std::int64_t>>& rows);
+
+// "yy/mm/dd" of a local date, e.g. "08/03/05" for 5 March 2008.
+std::string watchDate(const std::tm& date);
 
 }  // namespace tavrin
