@@ -10,7 +10,7 @@
 #include "test_support.h"
 
 using namespace tavrin;
-using test::Stock;
+using test::SenderStock;
 
 namespace {
 
@@ -176,7 +176,7 @@ TEST(Transfer, KilledMidwayLeavesTheCompanionExactlyAsBefore) {
   // Enough rows that the changed pages no longer fit the page cache and reach
   // the file before the end.
   constexpr int kRows = 80000;
-  std::vector<Stock> stocks;
+  std::vector<SenderStock> stocks;
   stocks.reserve(kRows);
   for (int i = 0; i < kRows; ++i) stocks.push_back({1000 + 1 + i, "銘柄" + std::to_string(i), test::priceRun(100 + i)});
   test::makeSender(f.sender, "day", stocks, test::sampleDates("day"));

@@ -14,7 +14,7 @@
 
 namespace tavrin::test {
 
-struct Stock {
+struct SenderStock {
   Value code;
   std::string name;
   std::array<Value, 10> prices;
@@ -39,7 +39,7 @@ inline DateRecord sampleDates(const std::string& unit, int day = 20) {
   return rec;
 }
 
-inline void makeSender(const std::filesystem::path& path, const std::string& unit, const std::vector<Stock>& stocks,
+inline void makeSender(const std::filesystem::path& path, const std::string& unit, const std::vector<SenderStock>& stocks,
                        const DateRecord& dates) {
   createPriceDatabase(path, unit);
   Database db(path);
@@ -47,7 +47,7 @@ inline void makeSender(const std::filesystem::path& path, const std::string& uni
   Statement st(db,
                "insert into [list] ([銘柄],[コード],[市場],[単位],[kabuka1],[kabuka2],[kabuka3],[kabuka4],[kabuka5],"
                "[kabuka6],[kabuka7],[kabuka8],[kabuka9],[kabuka10]) values (?,?,'東証１部',100,?,?,?,?,?,?,?,?,?,?)");
-  for (const Stock& s : stocks) {
+  for (const SenderStock& s : stocks) {
     st.bind(1, s.name);
     st.bind(2, s.code);
     for (int i = 0; i < 10; ++i) st.bind(i + 3, s.prices[static_cast<size_t>(i)]);
@@ -58,14 +58,14 @@ inline void makeSender(const std::filesystem::path& path, const std::string& uni
   tx.commit();
 }
 
-inline void makeCompanion(const std::filesystem::path& path, const std::vector<Stock>& stocks) {
+inline void makeCompanion(const std::filesystem::path& path, const std::vector<SenderStock>& stocks) {
   createCompanionDatabase(path);
   Database db(path);
   Transaction tx(db);
   Statement st(db,
                "insert into [list] ([コード],[銘柄],[kabuka1],[kabuka2],[kabuka3],[kabuka4],[kabuka5],[kabuka6],"
                "[kabuka7],[kabuka8],[kabuka9],[kabuka10]) values (?,?,?,?,?,?,?,?,?,?,?,?)");
-  for (const Stock& s : stocks) {
+  for (const SenderStock& s : stocks) {
     st.bind(1, s.code);
     st.bind(2, s.name);
     for (int i = 0; i < 10; ++i) st.bind(i + 3, s.prices[static_cast<size_t>(i)]);
