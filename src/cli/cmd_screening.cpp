@@ -94,7 +94,9 @@ int cmdScreen(const Paths& paths, const Args& argsIn) {
   if (!session.load()) return failure("query rejected: " + session.view().lastError());
 
   if (allPatterns) {
-    const std::vector<int> counts = screening::countAllPatterns(toUtf8(db), universeIndex, baseQuery, unit);
+    const std::vector<int> counts = session.universe().current(toUtf8(db), baseQuery)
+                                        ? screening::countAllPatterns(session.universe().ratios(), universeIndex, unit)
+                                        : screening::countAllPatterns(toUtf8(db), universeIndex, baseQuery, unit);
     const auto& catalogue = screening::patternCatalogue();
     if (counts.size() != catalogue.size()) return failure("query rejected: " + baseQuery);
     for (size_t i = 0; i < catalogue.size(); ++i)

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 #include <set>
 
 #include "app/log.h"
@@ -297,4 +298,54 @@ TEST(ScreeningCli, ListsPatternsSearchesAndWatchLists) {
   r = test::runCommand(cli + "--universe 1023");
   ASSERT_EQ(r.status, 0);
   EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1);
+}
+
+// Pattern clicks served from the loaded universe list exactly what the
+// database lists, cell for cell and in the same order, and fall back to the
+// database as soon as the file changes.
+TEST(ScreeningDb, RememberedUniverseListsWhatTheDatabaseLists) {
+  test::TempDir dir;
+  const auto db = dir / "kabuka.mdb";
+  createPriceDatabase(db, "day");
+  std::vector<Stock> stocks = plantedStocks();
+  std::mt19937 rng(99);
+  for (int i = 0; i < 1500; ++i) {
+    std::vector<std::int64_t> p(10);
+    double price = 100 + rng() % 3000;
+    for (auto& x : p) {
+      x = rng() % 40 == 0 ? 0 : static_cast<std::int64_t>(price);
+      price *= 1 + (static_cast<int>(rng() % 41) - 22) / 1000.0;
+    }
+    stocks.push_back(
+        {"乱" + std::to_string(i), Value(5000 + i), i % 2 ? "東証１部" : "マザーズ", i % 3 ? 100 : 1000, p});
+  }
+  insertStocks(db, stocks);
+  for (int universe : {1, 2, 22}) {
+    const std::string base =
+        universe == 22 ? buildWatchQuery({"2001", "2010", "2030", "5003", "5004", "130A"}) : universeQuery(universe);
+    for (const char* unit : {"day", "month"}) {
+      ScreeningSession remembered(toUtf8(db), universe, base, unit);
+      ASSERT_TRUE(remembered.load());
+      ASSERT_TRUE(remembered.universe().current(toUtf8(db), base));
+      for (const auto& p : patternCatalogue()) {
+        ScreeningSession asked(toUtf8(db), universe, base, unit);  // not loaded: asks the database
+        ASSERT_TRUE(asked.clickPattern(p));
+        ASSERT_TRUE(remembered.clickPattern(p));
+        EXPECT_EQ(remembered.view().recordSource(), asked.view().recordSource());
+        ASSERT_EQ(remembered.listedCount(), asked.listedCount()) << universe << unit << p.control;
+        for (int r = 1; r <= asked.listedCount(); ++r)
+          for (int c = 1; c <= 16; ++c) ASSERT_EQ(remembered.cellText(r, c), asked.cellText(r, c)) << p.control;
+      }
+    }
+  }
+  // A change to the file: the next click asks the database again.
+  ScreeningSession s(toUtf8(db), 1, universeQuery(1), "day");
+  ASSERT_TRUE(s.load());
+  {
+    Database d(db);
+    d.exec("drop view [list1plus]");
+  }
+  setLogQuiet(true);
+  EXPECT_FALSE(s.clickPattern(*findPattern("Command14")));
+  setLogQuiet(false);
 }

@@ -4,7 +4,9 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <stdexcept>
+using std::uint32_t;
 
 namespace tavrin::screening {
 
@@ -25,6 +27,33 @@ struct CondNode {
   std::vector<std::shared_ptr<const CondNode>> kids;
 };
 using CondP = std::shared_ptr<const CondNode>;
+
+// The condition as flat code: every value expression is a short postfix
+// program run in the same order as the tree (so the rounding is the same),
+// and is Null exactly when one of the ratios it reads is Null.
+struct CompiledCondition {
+  enum OpCode : std::uint8_t { PushConst, PushRatio, Add, Sub, Div, Neg };
+  struct Instr {
+    OpCode op;
+    std::uint8_t ratio;
+    double value;
+  };
+  struct Expr {
+    std::uint32_t first, count;  // into code
+    std::uint16_t ratioMask;     // bit i-1 for ratio i
+  };
+  struct Node {
+    CondNode::Kind kind;
+    Op op;
+    std::uint32_t x, y, z;       // expressions
+    std::uint32_t first, count;  // children in kids
+  };
+  std::vector<Instr> code;
+  std::vector<Expr> exprs;
+  std::vector<Node> nodes;
+  std::vector<std::uint32_t> kids;
+  std::uint32_t root = 0;
+};
 
 namespace {
 
@@ -610,18 +639,166 @@ double condDistance(const CondNode& c, const Ratios& r) {
   return kNullDistance;
 }
 
+struct Compiler {
+  CompiledCondition& out;
+  std::uint32_t expr(const ExprNode& e) {
+    CompiledCondition::Expr x{static_cast<std::uint32_t>(out.code.size()), 0, 0};
+    emit(e, x.ratioMask);
+    x.count = static_cast<std::uint32_t>(out.code.size()) - x.first;
+    out.exprs.push_back(x);
+    return static_cast<std::uint32_t>(out.exprs.size() - 1);
+  }
+  void emit(const ExprNode& e, std::uint16_t& mask) {
+    using C = CompiledCondition;
+    switch (e.kind) {
+      case ExprNode::Const: out.code.push_back({C::PushConst, 0, e.value}); break;
+      case ExprNode::Ratio:
+        mask = static_cast<std::uint16_t>(mask | (1u << (e.index - 1)));
+        out.code.push_back({C::PushRatio, static_cast<std::uint8_t>(e.index - 1), 0});
+        break;
+      case ExprNode::Add:
+      case ExprNode::Sub:
+        emit(*e.a, mask);
+        emit(*e.b, mask);
+        out.code.push_back({e.kind == ExprNode::Add ? C::Add : C::Sub, 0, 0});
+        break;
+      case ExprNode::Div:
+        emit(*e.a, mask);
+        out.code.push_back({C::Div, 0, e.value});
+        break;
+      case ExprNode::Neg:
+        emit(*e.a, mask);
+        out.code.push_back({C::Neg, 0, 0});
+        break;
+    }
+  }
+  std::uint32_t cond(const CondNode& c) {
+    CompiledCondition::Node n{c.kind, c.op, 0, 0, 0, 0, 0};
+    if (c.kind == CondNode::Cmp || c.kind == CondNode::Between) {
+      n.x = expr(*c.x);
+      n.y = expr(*c.y);
+      if (c.kind == CondNode::Between) n.z = expr(*c.z);
+    } else {
+      std::vector<std::uint32_t> ids;
+      for (const auto& k : c.kids) ids.push_back(cond(*k));
+      n.first = static_cast<std::uint32_t>(out.kids.size());
+      n.count = static_cast<std::uint32_t>(ids.size());
+      out.kids.insert(out.kids.end(), ids.begin(), ids.end());
+    }
+    out.nodes.push_back(n);
+    return static_cast<std::uint32_t>(out.nodes.size() - 1);
+  }
+};
+
+struct FastEval {
+  const CompiledCondition& p;
+  double v[9];
+  unsigned nullMask = 0;
+
+  bool value(std::uint32_t i, double& result) const {
+    const CompiledCondition::Expr& e = p.exprs[i];
+    if (e.ratioMask & nullMask) return false;
+    double stack[32];
+    int sp = 0;
+    const CompiledCondition::Instr* in = p.code.data() + e.first;
+    for (std::uint32_t k = 0; k < e.count; ++k, ++in) {
+      switch (in->op) {
+        case CompiledCondition::PushConst: stack[sp++] = in->value; break;
+        case CompiledCondition::PushRatio: stack[sp++] = v[in->ratio]; break;
+        case CompiledCondition::Add:
+          --sp;
+          stack[sp - 1] = stack[sp - 1] + stack[sp];
+          break;
+        case CompiledCondition::Sub:
+          --sp;
+          stack[sp - 1] = stack[sp - 1] - stack[sp];
+          break;
+        case CompiledCondition::Div: stack[sp - 1] = stack[sp - 1] / in->value; break;
+        case CompiledCondition::Neg: stack[sp - 1] = -stack[sp - 1]; break;
+      }
+    }
+    result = stack[0];
+    return true;
+  }
+  static Truth compare(double x, Op op, double y) {
+    bool t = false;
+    switch (op) {
+      case Op::Lt: t = x < y; break;
+      case Op::Le: t = x <= y; break;
+      case Op::Gt: t = x > y; break;
+      case Op::Ge: t = x >= y; break;
+      case Op::Eq: t = x == y; break;
+      case Op::Ne: t = x != y; break;
+    }
+    return t ? Truth::True : Truth::False;
+  }
+  Truth eval(std::uint32_t i) const {
+    const CompiledCondition::Node& n = p.nodes[i];
+    switch (n.kind) {
+      case CondNode::Cmp: {
+        double x, y;
+        if (!value(n.x, x) || !value(n.y, y)) return Truth::Unknown;
+        return compare(x, n.op, y);
+      }
+      case CondNode::Between: {
+        double x, lo, hi;
+        if (!value(n.x, x)) return Truth::Unknown;
+        const bool haveLo = value(n.y, lo), haveHi = value(n.z, hi);
+        if (haveLo && !(x >= lo)) return Truth::False;
+        if (haveHi && !(x <= hi)) return Truth::False;
+        return haveLo && haveHi ? Truth::True : Truth::Unknown;
+      }
+      case CondNode::And: {
+        Truth res = Truth::True;
+        for (std::uint32_t k = 0; k < n.count; ++k) {
+          const Truth t = eval(p.kids[n.first + k]);
+          if (t == Truth::False) return Truth::False;
+          if (t == Truth::Unknown) res = Truth::Unknown;
+        }
+        return res;
+      }
+      case CondNode::Or: {
+        Truth res = Truth::False;
+        for (std::uint32_t k = 0; k < n.count; ++k) {
+          const Truth t = eval(p.kids[n.first + k]);
+          if (t == Truth::True) return Truth::True;
+          if (t == Truth::Unknown) res = Truth::Unknown;
+        }
+        return res;
+      }
+    }
+    return Truth::Unknown;
+  }
+};
+
 }  // namespace
 
 Condition Condition::parse(std::string_view text) {
   Condition c;
   c.text_ = std::string(text);
   c.root_ = Parser(text).parseAll();
+  auto compiled = std::make_shared<CompiledCondition>();
+  Compiler comp{*compiled};
+  compiled->root = comp.cond(*c.root_);
+  c.compiled_ = std::move(compiled);
   return c;
 }
 
 std::string Condition::toSql() const { return root_ ? condSql(*root_) : std::string("0"); }
 
-Truth Condition::evaluate(const Ratios& r) const { return root_ ? evalCond(*root_, r) : Truth::False; }
+Truth Condition::evaluate(const Ratios& r) const {
+  if (!compiled_) return Truth::False;
+  FastEval e{*compiled_, {}, 0};
+  for (size_t i = 0; i < 9; ++i) {
+    if (r[i])
+      e.v[i] = *r[i];
+    else
+      e.nullMask |= 1u << i;
+  }
+  return e.eval(compiled_->root);
+}
+
+Truth Condition::evaluateByTree(const Ratios& r) const { return root_ ? evalCond(*root_, r) : Truth::False; }
 
 double Condition::distance(const Ratios& r) const { return root_ ? condDistance(*root_, r) : kNullDistance; }
 

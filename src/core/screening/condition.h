@@ -15,6 +15,7 @@ using Ratios = std::array<std::optional<double>, 9>;
 enum class Truth { False, True, Unknown };
 
 struct CondNode;
+struct CompiledCondition;
 
 // One screening condition written in the pattern notation, e.g.
 // "r1 in [-150, -5] & r1 <= r2 <= r4 & H(1,2) <= r9 & one of: (a) ...; (b) ...".
@@ -30,6 +31,8 @@ class Condition {
   std::string toSql() const;
   // Evaluates like the database would: a comparison with a Null is unknown.
   Truth evaluate(const Ratios& r) const;
+  // The same, walking the parsed tree (a cross-check of the fast path).
+  Truth evaluateByTree(const Ratios& r) const;
   // How far the ratios are from meeting the condition (0 when it holds);
   // Nulls count as far. Used to search for sample data.
   double distance(const Ratios& r) const;
@@ -39,6 +42,7 @@ class Condition {
  private:
   std::string text_;
   std::shared_ptr<const CondNode> root_;
+  std::shared_ptr<const CompiledCondition> compiled_;  // the same condition as flat code, for speed
 };
 
 }  // namespace tavrin::screening

@@ -1,5 +1,7 @@
 #include "screening/screening_session.h"
 
+#include "app/log.h"
+#include "app/paths.h"
 #include "app/period_unit.h"
 #include "data/grid_sort.h"
 #include "screening/query_assembly.h"
@@ -59,18 +61,20 @@ std::vector<std::string> ScreeningSession::titles() const {
 }
 
 bool ScreeningSession::load() {
+  const auto stamp = fileStamp(fromUtf8(view_.databaseName()));
   const bool ok = requery(baseQuery_);
+  if (ok)
+    universe_.remember(view_.databaseName(), baseQuery_, stamp, view_.fields(), view_.rows());
+  else
+    universe_.clear();
   sort(3, 1);
   return ok;
 }
 
 bool ScreeningSession::clickPattern(const ScreeningPattern& pattern) {
-  bool ok = false;
-  try {
-    ok = requery(patternQuery(baseQuery_, universeIndex_, pattern, unitWord_));
-  } catch (const std::exception&) {
-    ok = false;
-  }
+  const bool ok = runPatternQuery(view_, universe_, baseQuery_, universeIndex_, pattern, unitWord_);
+  order_.resize(view_.rowCount());
+  for (size_t i = 0; i < order_.size(); ++i) order_[i] = static_cast<int>(i);
   for (const SortStep& s : pattern.sortSteps) sort(s.column, s.setting);
   return ok;
 }
@@ -92,31 +96,57 @@ bool ScreeningSession::restore() {
   return ok;
 }
 
-std::vector<int> countAllPatterns(const std::string& dbPath, int universeIndex, const std::string& baseQuery,
-                                  const std::string& unitWord) {
-  DataView v;
-  v.setDatabaseName(dbPath);
-  v.setRecordSource(baseQuery);
-  if (!v.refresh()) return {};
-  int first = v.fieldIndex("ratio1");
-  if (first < 0) return {};
-  std::vector<Ratios> all(v.rowCount());
-  for (size_t i = 0; i < all.size(); ++i) {
-    const Row& row = v.rows()[i];
-    for (int n = 0; n < 9; ++n) {
-      const size_t c = static_cast<size_t>(first + n);
-      if (c < row.size()) all[i][static_cast<size_t>(n)] = row[c].asNumber();
+bool runPatternQuery(DataView& view, const UniverseCache& universe, const std::string& baseQuery, int universeIndex,
+                     const ScreeningPattern& pattern, const std::string& unitWord) {
+  try {
+    const Condition& condition = conditionFor(pattern, universeIndex, unitWord);
+    const std::string sql = appendCondition(baseQuery, universeIndex, condition.toSql());
+    view.setRecordSource(sql);
+    if (universe.current(view.databaseName(), baseQuery)) {
+      view.setContent(universe.fields(), universe.filter(condition));
+      return true;
     }
+    return view.refresh();
+  } catch (const std::exception& e) {
+    logLine("screening", std::string(pattern.control) + ": " + e.what());
+    return false;
   }
+}
+
+std::vector<int> countAllPatterns(const std::vector<Ratios>& universe, int universeIndex, const std::string& unitWord) {
   std::vector<int> counts;
   for (const auto& p : patternCatalogue()) {
     const Condition& cond = conditionFor(p, universeIndex, unitWord);
     int n = 0;
-    for (const Ratios& r : all)
+    for (const Ratios& r : universe)
       if (cond.evaluate(r) == Truth::True) ++n;
     counts.push_back(n);
   }
   return counts;
+}
+
+std::vector<int> countAllPatterns(const std::string& dbPath, int universeIndex, const std::string& baseQuery,
+                                  const std::string& unitWord) {
+  std::vector<Ratios> all;
+  try {
+    Database db(fromUtf8(dbPath), Database::Mode::ReadOnly);
+    std::string sql = "select ";
+    for (int n = 1; n <= 9; ++n) sql += std::string(n > 1 ? ", " : "") + "[ratio" + std::to_string(n) + "]";
+    Statement st(db, sql + " from (" + baseQuery + ")");
+    while (st.step()) {
+      Ratios r;
+      for (int n = 0; n < 9; ++n) {
+        const Value v = st.column(n);
+        if (v.isText()) throw DatabaseError("a ratio is text");
+        r[static_cast<size_t>(n)] = v.asNumber();
+      }
+      all.push_back(r);
+    }
+  } catch (const std::exception& e) {
+    logLine("screening", e.what());
+    return {};
+  }
+  return countAllPatterns(all, universeIndex, unitWord);
 }
 
 }  // namespace tavrin::screening

@@ -5,6 +5,7 @@
 
 #include "data/data_view.h"
 #include "screening/pattern_catalogue.h"
+#include "screening/universe_cache.h"
 
 namespace tavrin::screening {
 
@@ -41,6 +42,9 @@ class ScreeningSession {
   // Sorts by a grid column with a grid sort setting.
   void sort(int gridCol, int setting);
 
+  // The universe as read by load() (valid while the file is unchanged).
+  const UniverseCache& universe() const { return universe_; }
+
  private:
   bool requery(const std::string& sql, const std::vector<Value>& params = {});
 
@@ -50,6 +54,7 @@ class ScreeningSession {
   std::string unitWord_;
   std::string latestDate_, oldestDate_;
   std::vector<int> order_;
+  UniverseCache universe_;
 };
 
 // How many stocks each pattern lists in one universe: the universe is read
@@ -57,5 +62,13 @@ class ScreeningSession {
 // universe query fails.
 std::vector<int> countAllPatterns(const std::string& dbPath, int universeIndex, const std::string& baseQuery,
                                   const std::string& unitWord);
+// The same over ratios already read.
+std::vector<int> countAllPatterns(const std::vector<Ratios>& universe, int universeIndex, const std::string& unitWord);
+
+// Sets a pattern's query on a data view and fills it: from the remembered
+// universe when it is current, else by asking the database. False when the
+// database rejected the query (the view keeps its rows).
+bool runPatternQuery(DataView& view, const UniverseCache& universe, const std::string& baseQuery, int universeIndex,
+                     const ScreeningPattern& pattern, const std::string& unitWord);
 
 }  // namespace tavrin::screening

@@ -7,6 +7,7 @@
 #include <QShowEvent>
 
 #include "app/log.h"
+#include "app/paths.h"
 #include "data/price_schema.h"
 #include "screening/pattern_catalogue.h"
 #include "screening/query_assembly.h"
@@ -258,7 +259,11 @@ void ScreeningWindow::load() {
     st.baseQuery = screening::universeHasWhere(u->index) ? st.watchQuery : universeQuery(u->index);
     setBackground(this, rgbColor(u->rgb));
     setWindowTitle(QString::fromUtf8(u->windowCaption));
-    requery(st.baseQuery);
+    const auto stamp = screening::fileStamp(fromUtf8(st.priceDbPath));
+    if (requery(st.baseQuery))
+      universe_.remember(st.priceDbPath, st.baseQuery, stamp, data1_.fields(), data1_.rows());
+    else
+      universe_.clear();
   } else {
     logLine("screening", "no universe for selector code " + std::to_string(st.selectorCode));
   }
@@ -286,10 +291,11 @@ void ScreeningWindow::showEvent(QShowEvent* event) {
 void ScreeningWindow::patternClicked(const screening::ScreeningPattern& p, QPushButton* button) {
   setBackground(button, kHighlight);
   const SharedState& st = ctx_.state();
-  try {
-    requery(screening::patternQuery(st.baseQuery, st.universeIndex, p, ctx_.unitWord()));
-  } catch (const std::exception& e) {
-    logLine("screening", std::string(p.control) + ": " + e.what());
+  if (screening::runPatternQuery(data1_, universe_, st.baseQuery, st.universeIndex, p, ctx_.unitWord())) {
+    const bool wasOn = grid_->redraw();
+    grid_->setRedraw(false);
+    grid_->setContent(data1_.fields(), data1_.rows());
+    grid_->setRedraw(wasOn);
   }
   hi_title();
   for (const screening::SortStep& s : p.sortSteps) {

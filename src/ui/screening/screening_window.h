@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "data/data_view.h"
+#include "screening/universe_cache.h"
 #include "ui/common/form_window.h"
 
 class QLineEdit;
@@ -85,6 +86,7 @@ class ScreeningWindow : public FormWindow {
   QLineEdit* text7_ = nullptr;  // count
   bool settingCount_ = false;
   QHash<QString, QPushButton*> patternButtons_;
+  screening::UniverseCache universe_;  // the universe as loaded, for fast pattern clicks
 };
 
 }  // namespace tavrin::ui
