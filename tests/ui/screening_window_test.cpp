@@ -7,6 +7,7 @@
 #include "app/log.h"
 #include "data/price_schema.h"
 #include "screening/pattern_catalogue.h"
+#include "screening/query_assembly.h"
 #include "test_support.h"
 #include "ui/app/main_menu_window.h"
 #include "ui/common/flex_grid.h"
@@ -92,6 +93,7 @@ class ScreeningWindowTest : public QObject {
   void helpMessages();
   void okClosesAndTitleBarDoesNot();
   void unknownUnitKeepsFieldNames();
+  void watchListUniverseJoinsWithAnd();
 };
 
 void ScreeningWindowTest::opensOnTheUniverseFromTheMenu() {
@@ -320,6 +322,28 @@ void ScreeningWindowTest::unknownUnitKeepsFieldNames() {
   QCOMPARE(w.grid()->textMatrix(0, 6), QString("26/12/20"));
   // Ranking with an unknown unit word: threshold 10.
   w.patternButton("Command64")->click();
+  QCOMPARE(w.grid()->rows(), 1);
+}
+
+void ScreeningWindowTest::watchListUniverseJoinsWithAnd() {
+  Env e;
+  auto& menu = e.f.ctx->mainMenu();
+  menu.setPathBox(QString::fromStdString(toUtf8(e.db)));
+  menu.activate();
+  e.f.ctx->state().watchQuery = screening::buildWatchQuery({"1001", "1003"});
+  e.f.ctx->state().selectorCode = 1022;
+  auto& w = e.f.ctx->screening();
+  w.show();
+  QCOMPARE(w.windowTitle(), QString("トレンド注目銘柄"));
+  QCOMPARE(e.column(w, 3), QStringList({"1001", "1003"}));
+  w.patternButton("Command14")->click();  // 1002 is flat too, but not watched
+  QCOMPARE(e.column(w, 3), QStringList({"1001"}));
+  QVERIFY(QString::fromStdString(w.data1().recordSource()).contains(") and ("));
+  e.f.prompts.queueInput(std::string("急"));
+  test::UiFixture::click(w, "Command34");
+  QCOMPARE(e.column(w, 3), QStringList({"1003"}));
+  e.f.prompts.queueInput(std::string("1002"));
+  test::UiFixture::click(w, "Command33");
   QCOMPARE(w.grid()->rows(), 1);
 }
 
