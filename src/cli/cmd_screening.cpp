@@ -1,7 +1,127 @@
+#include <iostream>
+
+#include "app/paths.h"
 #include "cli/commands.h"
+#include "data/database.h"
+#include "data/price_schema.h"
+#include "screening/pattern_catalogue.h"
+#include "screening/query_assembly.h"
+#include "screening/screening_session.h"
 
 namespace tavrin::cli {
 
-int cmdScreen(const Paths&, const Args&) { return failure("screen: not available yet"); }
+namespace {
+
+const char* kScreenUsage =
+    "tavrin-cli screen [--db FILE] --universe CODE [--pattern CONTROL | --all-patterns | --search-code TEXT | "
+    "--search-name TEXT | --extract trend|checklist | --restore]";
+
+// The grid as the window shows it: titles of columns 1.., then every row.
+void printGrid(const screening::ScreeningSession& s) {
+  const std::vector<std::string> titles = s.titles();
+  for (size_t c = 1; c < titles.size(); ++c) std::cout << (c > 1 ? "\t" : "") << titles[c];
+  std::cout << "\n";
+  const int cols = static_cast<int>(titles.size()) - 1;
+  for (int r = 1; r <= s.listedCount(); ++r) {
+    for (int c = 1; c <= cols; ++c) std::cout << (c > 1 ? "\t" : "") << s.cellText(r, c);
+    std::cout << "\n";
+  }
+}
+
+// Codes on a watch list (table "trend" or "checklist"), in list order.
+std::vector<std::string> watchedCodes(const Paths& paths, const std::string& table) {
+  Database db(paths.watchListDb(), Database::Mode::ReadOnly);
+  std::vector<std::string> codes;
+  for (const Row& r : db.query("select [コード] from [" + table + "] order by [ID]").rows)
+    if (!r[0].isNull()) codes.push_back(r[0].display());
+  return codes;
+}
+
+// ---- Extraction of listed codes ("抽出") -------------------------------
+// Keeps the stocks of a watch list in the current universe. Built by the
+// watch-list work; until then it reports that it is not available.
+int screenExtract(const Paths&, screening::ScreeningSession&, const std::string& list) {
+  return failure("screen --extract " + list + ": not available");
+}
+
+}  // namespace
+
+int cmdScreen(const Paths& paths, const Args& argsIn) {
+  Args args = argsIn;
+  bool bad = false;
+  const auto dbOpt = takeOption(args, "--db", &bad);
+  const auto universeOpt = takeOption(args, "--universe", &bad);
+  const auto pattern = takeOption(args, "--pattern", &bad);
+  const bool allPatterns = takeFlag(args, "--all-patterns");
+  const auto searchCode = takeOption(args, "--search-code", &bad);
+  const auto searchName = takeOption(args, "--search-name", &bad);
+  const auto extract = takeOption(args, "--extract", &bad);
+  const bool restore = takeFlag(args, "--restore");
+  const int actions = (pattern ? 1 : 0) + (allPatterns ? 1 : 0) + (searchCode ? 1 : 0) + (searchName ? 1 : 0) +
+                      (extract ? 1 : 0) + (restore ? 1 : 0);
+  if (bad || !args.empty() || !universeOpt || actions > 1) return usageError(kScreenUsage);
+  if (extract && *extract != "trend" && *extract != "checklist") return usageError(kScreenUsage);
+
+  int selectorCode = 0;
+  try {
+    size_t used = 0;
+    selectorCode = std::stoi(*universeOpt, &used);
+    if (used != universeOpt->size()) selectorCode = 0;
+  } catch (const std::exception&) {
+    selectorCode = 0;
+  }
+  const int universeIndex = selectorCode - 1000;
+  if (universeIndex < 1 || universeIndex > 23) return usageError(kScreenUsage);
+
+  const std::filesystem::path db = dbOpt ? fromUtf8(*dbOpt) : paths.dailyDb();
+  if (!std::filesystem::is_regular_file(db)) return failure("no such database: " + toUtf8(db));
+  const auto dates = readDateRecord(db);
+  const std::string unit = dates ? dates->unit : std::string();
+
+  std::string baseQuery;
+  if (screening::universeHasWhere(universeIndex)) {
+    try {
+      baseQuery = screening::buildWatchQuery(watchedCodes(paths, universeIndex == 22 ? "trend" : "checklist"));
+    } catch (const std::exception& e) {
+      return failure(std::string("cannot read the watch list: ") + e.what());
+    }
+  } else {
+    baseQuery = universeQuery(universeIndex);
+  }
+
+  screening::ScreeningSession session(toUtf8(db), universeIndex, baseQuery, unit,
+                                      dates ? dates->dates[0] : std::string(), dates ? dates->dates[9] : std::string());
+  if (!session.load()) return failure("query rejected: " + session.view().lastError());
+
+  if (allPatterns) {
+    const std::vector<int> counts = session.universe().current(toUtf8(db), baseQuery)
+                                        ? screening::countAllPatterns(session.universe().ratios(), universeIndex, unit)
+                                        : screening::countAllPatterns(toUtf8(db), universeIndex, baseQuery, unit);
+    const auto& catalogue = screening::patternCatalogue();
+    if (counts.size() != catalogue.size()) return failure("query rejected: " + baseQuery);
+    for (size_t i = 0; i < catalogue.size(); ++i)
+      std::cout << catalogue[i].control << "\t" << catalogue[i].caption << "\t" << counts[i] << "\n";
+    return kOk;
+  }
+
+  bool ok = true;
+  if (pattern) {
+    const screening::ScreeningPattern* p = screening::findPattern(*pattern);
+    if (!p) return failure("no pattern button " + *pattern);
+    ok = session.clickPattern(*p);
+  } else if (searchCode) {
+    // An empty answer leaves the list as it was.
+    ok = session.searchCode(*searchCode) || !screening::codeSearchQuery(baseQuery, universeIndex, *searchCode);
+  } else if (searchName) {
+    ok = session.searchName(*searchName);
+  } else if (restore) {
+    ok = session.restore();
+  } else if (extract) {
+    return screenExtract(paths, session, *extract);
+  }
+  if (!ok) return failure("query rejected: " + session.view().lastError());
+  printGrid(session);
+  return kOk;
+}
 
 }  // namespace tavrin::cli

@@ -1,5 +1,7 @@
 #include "ui/common/flex_grid.h"
 
+#include "data/grid_sort.h"
+
 #include <QHeaderView>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -108,50 +110,14 @@ void FlexGridModel::setContent(const std::vector<std::string>& fields, std::vect
   endResetModel();
 }
 
-namespace {
-struct SortKey {
-  std::optional<double> number;
-  QString text;
-};
-}  // namespace
-
 void FlexGridModel::sortByColumn(int gridCol, int setting) {
-  if (gridCol < 1 || gridCol >= gridCols() || order_.size() < 2) return;
-  const bool numeric = setting == 3 || setting == 4;
-  const bool generic = setting == 1 || setting == 2;
-  const bool textual = setting == 5 || setting == 7;
-  if (!numeric && !generic && !textual) return;
-  const bool descending = setting == 2 || setting == 4;
-
-  // Keys by data index, computed once.
-  std::vector<SortKey> keys(rows_.size());
-  for (size_t gi = 0; gi < order_.size(); ++gi) {
-    const int di = order_[gi];
-    SortKey& k = keys[static_cast<size_t>(di)];
-    k.text = text(static_cast<int>(gi) + 1, gridCol);
-    if (!textual) k.number = tavrin::parseNumber(k.text.toStdString());
-    if (setting == 5) k.text = k.text.toCaseFolded();
-  }
-  auto less = [&](int a, int b) {
-    const SortKey& x = keys[static_cast<size_t>(a)];
-    const SortKey& y = keys[static_cast<size_t>(b)];
-    if (numeric) {
-      const double lo = -std::numeric_limits<double>::infinity();
-      double xv = x.number.value_or(lo), yv = y.number.value_or(lo);
-      return descending ? yv < xv : xv < yv;
-    }
-    if (generic) {
-      // A strict order: empty cells, then numbers by value, then texts.
-      auto rank = [](const SortKey& k) { return k.text.isEmpty() ? 0 : k.number ? 1 : 2; };
-      const int rx = rank(x), ry = rank(y);
-      if (rx != ry) return descending ? ry < rx : rx < ry;
-      if (rx == 1) return descending ? *y.number < *x.number : *x.number < *y.number;
-    }
-    int c = QString::compare(x.text, y.text, Qt::CaseSensitive);
-    return descending ? c > 0 : c < 0;
-  };
+  if (gridCol < 1 || gridCol >= gridCols() || order_.size() < 2 || !isGridSortSetting(setting)) return;
+  // The text each data row shows in the column, by data index.
+  std::vector<std::string> texts(rows_.size());
+  for (size_t gi = 0; gi < order_.size(); ++gi)
+    texts[static_cast<size_t>(order_[gi])] = text(static_cast<int>(gi) + 1, gridCol).toStdString();
   emit layoutAboutToBeChanged();
-  std::stable_sort(order_.begin(), order_.end(), less);
+  sortGridOrder(order_, texts, setting);
   emit layoutChanged();
 }
 

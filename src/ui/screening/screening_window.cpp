@@ -1,24 +1,417 @@
 #include "ui/screening/screening_window.h"
 
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
 #include <QShowEvent>
 
+#include "app/log.h"
+#include "app/paths.h"
+#include "data/price_schema.h"
+#include "screening/pattern_catalogue.h"
+#include "screening/query_assembly.h"
+#include "screening/screening_session.h"
+#include "ui/app/main_menu_window.h"
+#include "ui/common/app_context.h"
 #include "ui/common/flex_grid.h"
+#include "ui/screening/screening_hooks.h"
 
 namespace tavrin::ui {
 
-ScreeningWindow::ScreeningWindow(AppContext& ctx) : FormWindow(ctx, "Form6") { grid_ = new FlexGrid(this); }
+namespace {
+
+constexpr int kWindowWidth = 1110;
+constexpr int kWindowHeight = 720;
+// Pattern panel: slots of kSlot pixels from kPanelLeft, rows from the top.
+constexpr int kPanelLeft = 416;
+constexpr int kSlot = 34;
+constexpr int kButtonHeight = 24;
+constexpr int kRowTop[7] = {-36, 24, 51, 78, 105, 152, 179};  // [0]: above the visible area
+constexpr int kGridTop = 210;
+constexpr int kBottomHeight = 84;
+
+const QColor kHighlight(0xFF, 0xFF, 0x80);
+
+QColor rgbColor(unsigned rgb) { return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF); }
+
+int slotX(int slot) { return kPanelLeft + slot * kSlot; }
+
+struct LinkDef {
+  const char* name;
+  const char* caption;
+  int x, y;
+};
+
+// Above the grid, right of the sort buttons.
+const LinkDef kUpperLinks[] = {
+    {"HprLnkEx2", "Infoseek", 214, 8},   {"HprLnkEx15", "日経平均", 280, 8}, {"HprLnkEx17", "日経チャート", 340, 8},
+    {"HprLnkEx1", "yahoo", 214, 34},     {"HprLnkEx6", " W", 262, 34},       {"HprLnkEx16", " M", 290, 34},
+    {"HprLnkEx14", "日経平均", 340, 34},
+};
+// Below the grid, at the left.
+const LinkDef kLowerLinks[] = {
+    {"HprLnkEx4", "ぱらっとチャート", 8, 0},    {"HprLnkEx3", "TOPIX", 130, 0},
+    {"HprLnkEx10", "Rating", 190, 0},           {"HprLnkEx5", "stop高", 250, 0},
+    {"HprLnkEx7", "業種別チャート１部", 8, 24}, {"HprLnkEx9", "チャートフォリオ", 150, 24},
+};
+
+}  // namespace
+
+void ClickableLabel::mouseReleaseEvent(QMouseEvent* event) {
+  QLabel::mouseReleaseEvent(event);
+  if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) emit clicked();
+}
+
+void ClickableLabel::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter || event->key() == Qt::Key_Space) {
+    emit clicked();
+    return;
+  }
+  QLabel::keyPressEvent(event);
+}
+
+ScreeningWindow::ScreeningWindow(AppContext& ctx) : FormWindow(ctx, "Form6") {
+  setFixedSize(kWindowWidth, kWindowHeight);
+  buildControls();
+  buildPatternPanel();
+}
+
+ClickableLabel* ScreeningWindow::makeLink(const QString& name, const QString& caption, int x, int y) {
+  auto* l = new ClickableLabel(QStringLiteral("<a href=\"#\">%1</a>").arg(caption.toHtmlEscaped()), this);
+  l->setObjectName(name);
+  l->setTextFormat(Qt::RichText);
+  l->setTextInteractionFlags(Qt::NoTextInteraction);
+  l->setCursor(Qt::PointingHandCursor);
+  l->setFocusPolicy(Qt::TabFocus);
+  l->setToolTip(caption);
+  l->adjustSize();
+  l->move(x, y);
+  connect(l, &ClickableLabel::clicked, this, [this, name] { screeningChartLinkClicked(*this, name); });
+  return l;
+}
+
+void ScreeningWindow::buildControls() {
+  // Top left: unit, OK, sort buttons and the count.
+  text3_ = makeText("Text3");
+  text3_->setReadOnly(true);
+  text3_->setGeometry(6, 6, 60, 22);
+  QPushButton* ok = makeButton("Command5", QStringLiteral("OK"));
+  ok->setGeometry(72, 5, 70, 24);
+  connect(ok, &QPushButton::clicked, this, &ScreeningWindow::closeWindow);
+  QPushButton* prepare = makeButton("Command1", QStringLiteral("並替え準備"));
+  prepare->setGeometry(6, 36, 96, 24);
+  connect(prepare, &QPushButton::clicked, this, &ScreeningWindow::sortPrepare);
+  QPushButton* execute = makeButton("Command13", QStringLiteral("並変え実行"));
+  execute->setGeometry(6, 62, 96, 24);
+  connect(execute, &QPushButton::clicked, this, &ScreeningWindow::sortExecute);
+  QPushButton* restore = makeButton("Command10", QStringLiteral("元に戻す"));
+  restore->setGeometry(6, 88, 96, 24);
+  connect(restore, &QPushButton::clicked, this, &ScreeningWindow::restoreUniverse);
+  QLabel* countLabel = makeLabel("Label1", QStringLiteral("カードの枚数　"));
+  countLabel->setGeometry(108, 40, 100, 20);
+  text7_ = makeText("Text7", QStringLiteral("0"));
+  text7_->setGeometry(108, 62, 64, 22);
+  text7_->setAlignment(Qt::AlignRight);
+  connect(text7_, &QLineEdit::textChanged, this, [this] { updateCount(); });
+
+  // Hidden holders of the selected stock.
+  text1_ = makeText("Text1");
+  text1_->hide();
+  text2_ = makeText("Text2");
+  text2_->hide();
+
+  for (const LinkDef& l : kUpperLinks) makeLink(l.name, QString::fromUtf8(l.caption), l.x, l.y);
+
+  // The grid across the full width.
+  grid_ = new FlexGrid(this);
+  grid_->setObjectName(QStringLiteral("MSFlexGrid1"));
+  grid_->setGeometry(4, kGridTop, kWindowWidth - 8, kWindowHeight - kGridTop - kBottomHeight);
+  connect(grid_, &FlexGrid::cellEntered, this, &ScreeningWindow::cellEntered);
+  connect(grid_, &FlexGrid::doubleClicked, this, [this] { screeningGridDoubleClicked(*this); });
+
+  // Bottom: lower links, hints, searches and the watch-list buttons.
+  const int bottom = kWindowHeight - kBottomHeight + 6;
+  for (const LinkDef& l : kLowerLinks) makeLink(l.name, QString::fromUtf8(l.caption), l.x, bottom + l.y);
+  QLabel* hint = makeLabel("Label11", QStringLiteral("銘柄をダブルクリック ⇒ トレンド注目銘柄へ"));
+  hint->setGeometry(330, bottom, 300, 20);
+  auto* help = new ClickableLabel(QStringLiteral("Delta Percent ？"), this);
+  help->setObjectName(QStringLiteral("Label10"));
+  help->setCursor(Qt::WhatsThisCursor);
+  help->setFocusPolicy(Qt::TabFocus);
+  help->setGeometry(330, bottom + 26, 160, 20);
+  connect(help, &ClickableLabel::clicked, this, &ScreeningWindow::ratioHelp);
+
+  QPushButton* byName = makeButton("Command34", QStringLiteral("銘柄で探す"));
+  byName->setGeometry(690, bottom - 2, 110, 26);
+  connect(byName, &QPushButton::clicked, this, &ScreeningWindow::searchByName);
+  QPushButton* byCode = makeButton("Command33", QStringLiteral("コードで探す"));
+  byCode->setGeometry(690, bottom + 28, 110, 26);
+  connect(byCode, &QPushButton::clicked, this, &ScreeningWindow::searchByCode);
+
+  struct ListButtons {
+    const char* list;
+    const char* listCaption;
+    const char* extract;
+    int x;
+  };
+  for (const ListButtons& b : {ListButtons{"Command40", "注目銘柄", "Command16", 830},
+                               ListButtons{"Command52", "トレンド", "Command26", 960}}) {
+    const QString listName = QString::fromLatin1(b.list);
+    const QString extractName = QString::fromLatin1(b.extract);
+    QPushButton* list = makeButton(listName, QString::fromUtf8(b.listCaption));
+    list->setGeometry(b.x, bottom - 2, 110, 26);
+    connect(list, &QPushButton::clicked, this, [this, listName] { screeningListButtonClicked(*this, listName); });
+    QPushButton* extract = makeButton(extractName, QStringLiteral("抽出"));
+    extract->setGeometry(b.x, bottom + 28, 110, 26);
+    connect(extract, &QPushButton::clicked, this, [this, extractName] { screeningExtractClicked(*this, extractName); });
+  }
+}
+
+void ScreeningWindow::buildPatternPanel() {
+  // Group labels.
+  auto label = [this](const char* name, const char* caption, int x, int y, int w) {
+    QLabel* l = makeLabel(QString::fromLatin1(name), QString::fromUtf8(caption));
+    l->setGeometry(x, y, w, 20);
+    return l;
+  };
+  label("Label4", "横這から上昇", slotX(0), 4, 7 * kSlot);
+  label("Label12", "押し目待ち", slotX(8), 4, 3 * kSlot + 20);
+  QPushButton* maHelp = makeButton("Command78", QStringLiteral("？"));
+  maHelp->setGeometry(slotX(12), 2, 22, 21);
+  connect(maHelp, &QPushButton::clicked, this, &ScreeningWindow::movingAverageHelp);
+  label("Label9", "移動平均↑", slotX(12) + 26, 4, 4 * kSlot);
+  label("Label3", "ランキング", slotX(17), 4, 3 * kSlot);
+  label("Label13", "反転から上昇", slotX(0), kRowTop[2] + 2, 7 * kSlot);
+  label("Label5", "ＭＡ陽転", slotX(8), kRowTop[4] + 2, 3 * kSlot);
+  label("Label14", "MA5", slotX(8), kRowTop[5] - 21, 3 * kSlot);
+  label("Label8", "連騰銘柄", slotX(0), kRowTop[5] + 2, 4 * kSlot);
+  label("Label16", "MA7", slotX(11), kRowTop[5] + 2, kSlot);
+  label("Label15", "MA3", slotX(11), kRowTop[6] + 2, kSlot);
+  label("Label7", "2段階上げ", slotX(14), kRowTop[5] + 2, 5 * kSlot);
+  label("Label27", "　保合から上昇", slotX(0), kRowTop[0] - 22, 6 * kSlot);
+
+  for (const screening::ScreeningPattern& p : screening::patternCatalogue()) {
+    const QString name = QString::fromLatin1(p.control);
+    QPushButton* b = makeButton(name, QString::fromUtf8(p.caption));
+    const bool ranking = std::string(p.groupLabel) == "Label3";
+    const bool flat = name == QLatin1String("Command14");
+    const int width = ranking ? kSlot - 6 : kSlot - 2;
+    const int height = flat ? kRowTop[4] + kButtonHeight - kRowTop[1] : kButtonHeight;
+    b->setGeometry(slotX(p.slot), kRowTop[p.row], flat ? kSlot + 8 : width, height);
+    b->setFocusPolicy(Qt::StrongFocus);
+    connect(b, &QPushButton::clicked, this, [this, &p, b] { patternClicked(p, b); });
+    patternButtons_.insert(name, b);
+  }
+  resetPatternColours();
+}
+
+void ScreeningWindow::resetPatternColours() {
+  for (const screening::ScreeningPattern& p : screening::patternCatalogue())
+    if (QPushButton* b = patternButtons_.value(QString::fromLatin1(p.control))) setBackground(b, rgbColor(p.rgb));
+}
 
 bool ScreeningWindow::requery(const std::string& sql, const std::vector<Value>& params) {
   data1_.setRecordSource(sql, params);
   if (!data1_.refresh()) return false;
+  const bool wasOn = grid_->redraw();
+  grid_->setRedraw(false);
   grid_->setContent(data1_.fields(), data1_.rows());
+  grid_->setRedraw(wasOn);
+  updateCount();
   return true;
 }
 
-void ScreeningWindow::hi_title() {}
-QString ScreeningWindow::selectedCode() const { return {}; }
-QString ScreeningWindow::selectedMarket() const { return {}; }
-void ScreeningWindow::load() {}
-void ScreeningWindow::showEvent(QShowEvent* event) { FormWindow::showEvent(event); }
+void ScreeningWindow::updateCount() {
+  if (settingCount_) return;
+  settingCount_ = true;
+  const QString count = QString::number(grid_->rows() - 1);
+  if (text7_->text() != count) text7_->setText(count);
+  settingCount_ = false;
+}
+
+void ScreeningWindow::hi_title() {
+  std::vector<std::string> titles;
+  for (int c = 0; c < grid_->cols(); ++c) titles.push_back(grid_->textMatrix(0, c).toStdString());
+  const std::vector<std::string> before = titles;
+  screening::retitleScreeningGrid(titles, ctx_.dateGridText(2), ctx_.dateGridText(11), ctx_.unitWord());
+  for (size_t c = 0; c < titles.size(); ++c)
+    if (titles[c] != before[c]) grid_->setTextMatrix(0, static_cast<int>(c), QString::fromStdString(titles[c]));
+  updateCount();
+}
+
+QString ScreeningWindow::selectedCode() const { return text1_->text(); }
+QString ScreeningWindow::selectedMarket() const { return text2_->text(); }
+
+void ScreeningWindow::cellEntered() {
+  const int r = grid_->row();
+  text2_->setText(grid_->textMatrix(r, 4));
+  text1_->setText(grid_->textMatrix(r, 3));
+}
+
+void ScreeningWindow::load() {
+  SharedState& st = ctx_.state();
+  st.universeIndex = st.selectorCode - 1000;
+  resetPatternColours();
+  grid_->setRedraw(false);
+  if (const UniverseInfo* u = universeByIndex(st.universeIndex)) {
+    data1_.setDatabaseName(st.priceDbPath);
+    st.baseQuery = screening::universeHasWhere(u->index) ? st.watchQuery : universeQuery(u->index);
+    setBackground(this, rgbColor(u->rgb));
+    setWindowTitle(QString::fromUtf8(u->windowCaption));
+    const auto stamp = screening::fileStamp(fromUtf8(st.priceDbPath));
+    if (requery(st.baseQuery))
+      universe_.remember(st.priceDbPath, st.baseQuery, stamp, data1_.fields(), data1_.rows());
+    else
+      universe_.clear();
+  } else {
+    logLine("screening", "no universe for selector code " + std::to_string(st.selectorCode));
+  }
+  grid_->setRedraw(true);
+  const int widths[] = {250, 550, 1280, 600, 900, 600, 900, 900};
+  for (int c = 0; c < 8; ++c) grid_->setColWidth(c, widths[c]);
+  for (int c = 8; c <= 16; ++c) grid_->setColWidth(c, 500);
+  updateCount();
+  if (grid_->cols() > 7) {
+    grid_->setTextMatrix(0, 6, QString::fromStdString(ctx_.dateGridText(2)));
+    grid_->setTextMatrix(0, 7, QString::fromStdString(ctx_.dateGridText(11)));
+  }
+  const std::string unit = ctx_.unitWord();
+  text3_->setText(unit == "day" || unit == "week" || unit == "month" ? QString::fromStdString(unit) : QString());
+  hi_title();
+  grid_->setCol(3);
+  grid_->sort(FlexGrid::GenericAscending);
+}
+
+void ScreeningWindow::showEvent(QShowEvent* event) {
+  FormWindow::showEvent(event);
+  if (!event->spontaneous()) load();
+}
+
+void ScreeningWindow::patternClicked(const screening::ScreeningPattern& p, QPushButton* button) {
+  setBackground(button, kHighlight);
+  const SharedState& st = ctx_.state();
+  if (screening::runPatternQuery(data1_, universe_, st.baseQuery, st.universeIndex, p, ctx_.unitWord())) {
+    const bool wasOn = grid_->redraw();
+    grid_->setRedraw(false);
+    grid_->setContent(data1_.fields(), data1_.rows());
+    grid_->setRedraw(wasOn);
+  }
+  hi_title();
+  for (const screening::SortStep& s : p.sortSteps) {
+    grid_->setCol(s.column);
+    grid_->sort(s.setting);
+  }
+  if (!p.titleColours.empty()) {
+    grid_->setRow(0);
+    for (const screening::TitleColour& t : p.titleColours) {
+      for (int c = t.firstColumn; c <= t.lastColumn; ++c) {
+        grid_->setCol(c);
+        grid_->setCellBackColor(rgbColor(t.rgb));
+      }
+    }
+  }
+}
+
+void ScreeningWindow::sortPrepare() {
+  MessageRequest m;
+  m.title = "並び替え";
+  m.lines = {"列の見出し（コード or 日付 or 市場 or　株価 or　DP or　情報源）をクリックしてください",
+             "昇順に並び替えを行います."};
+  ctx_.prompts().message(m);
+}
+
+void ScreeningWindow::sortExecute() {
+  const int c = grid_->col();
+  if (c == 3)
+    grid_->sort(FlexGrid::TextAscendingNoCase);
+  else if (c >= 1 && c <= 16)
+    grid_->sort(FlexGrid::GenericAscending);
+  hi_title();
+}
+
+void ScreeningWindow::restoreUniverse() {
+  grid_->setRedraw(false);
+  requery(ctx_.state().baseQuery);
+  grid_->setRedraw(true);
+  grid_->setCol(5);
+  grid_->sort(FlexGrid::GenericAscending);
+  hi_title();
+}
+
+void ScreeningWindow::searchByCode() {
+  InputRequest in;
+  in.title = "検索";
+  in.promptLines = {"検索するコードを入力してください"};
+  const auto answer = ctx_.prompts().input(in);
+  const SharedState& st = ctx_.state();
+  // Cancel or an empty answer: the grid keeps its rows.
+  if (const auto q = screening::codeSearchQuery(st.baseQuery, st.universeIndex, answer)) {
+    requery(q->sql, q->params);
+    grid_->setCol(5);
+  }
+  hi_title();
+}
+
+void ScreeningWindow::searchByName() {
+  InputRequest in;
+  in.title = "検索";
+  in.promptLines = {"検索する銘柄を入力してください"};
+  const auto answer = ctx_.prompts().input(in);
+  const SharedState& st = ctx_.state();
+  const screening::BoundQuery q = screening::nameSearchQuery(st.baseQuery, st.universeIndex, answer);
+  requery(q.sql, q.params);
+  grid_->setCol(5);
+  hi_title();
+}
+
+void ScreeningWindow::ratioHelp() {
+  const std::string unit = ctx_.unitWord();
+  const std::string rule = "-------------------------------------------------";
+  MessageRequest m;
+  if (unit == "day") {
+    m.lines = {"ｎ日前の欄の値を　Ｘ　とすると",
+               rule,
+               "Ｘ=（ｎ日前の株価／直近の株価*100）-100　（％）",
+               rule,
+               "ｎ日前が　　２０　ならば　直近より２０％　高い",
+               "ｎ日前が　－２５　ならば　直近より２５％　安い",
+               rule};
+  } else if (unit == "week") {
+    m.lines = {"ｎ週前の欄の値を　Ｘ　とすると",
+               rule,
+               "Ｘ=（ｎ週前の株価／直近の株価*100）-100　（％）",
+               rule,
+               "ｎ週前のＸが　　２０　ならば　直近より２０％　高い",
+               "ｎ週前のＸが　－２５　ならば　直近より２５％　安い",
+               rule};
+  } else if (unit == "month") {
+    m.lines = {"ｎ月前の欄の値を　Ｘ　とすると",
+               rule,
+               "Ｘ=（ｎ月前の株価／直近の株価*100）-100　（％）",
+               rule,
+               "ｎ月前が　　２０　ならば　直近より２０％　高い",
+               "ｎ月前が　－２５　ならば　直近より２５％　安い",
+               rule};
+  } else {
+    return;
+  }
+  // Each line is followed by a line break.
+  m.lines.push_back("");
+  ctx_.prompts().message(m);
+}
+
+void ScreeningWindow::movingAverageHelp() {
+  MessageRequest m;
+  m.title = "";
+  m.lines = {"移動平均を用いて上昇銘柄をリストアップします"};
+  ctx_.prompts().message(m);
+}
+
+void ScreeningWindow::closeWindow() {
+  ctx_.mainMenu().show();
+  ctx_.state().universeIndex = 0;
+  ctx_.unload(this);
+}
 
 }  // namespace tavrin::ui

@@ -1,13 +1,37 @@
 #pragma once
+#include <QHash>
+#include <QLabel>
 #include <string>
 #include <vector>
 
 #include "data/data_view.h"
+#include "screening/universe_cache.h"
 #include "ui/common/form_window.h"
+
+class QLineEdit;
+class QPushButton;
+
+namespace tavrin::screening {
+struct ScreeningPattern;
+}
 
 namespace tavrin::ui {
 
 class FlexGrid;
+
+// A label that reacts to a click: the chart links and "Delta Percent ？".
+class ClickableLabel : public QLabel {
+  Q_OBJECT
+ public:
+  using QLabel::QLabel;
+
+ signals:
+  void clicked();
+
+ protected:
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+};
 
 // Screening window (Form6): one universe of the open price database, its
 // pattern buttons, searches, sorts, chart links and watch-list buttons.
@@ -31,12 +55,38 @@ class ScreeningWindow : public FormWindow {
   // Runs every time the window is shown: universe from selectorCode.
   void load();
 
+  // The pattern button of a control name (tests, benchmarks).
+  QPushButton* patternButton(const QString& name) const { return patternButtons_.value(name); }
+
  protected:
   void showEvent(QShowEvent* event) override;
 
  private:
+  void buildControls();
+  void buildPatternPanel();
+  ClickableLabel* makeLink(const QString& name, const QString& caption, int x, int y);
+  void patternClicked(const screening::ScreeningPattern& pattern, QPushButton* button);
+  void resetPatternColours();
+  void updateCount();
+  void cellEntered();
+  void sortPrepare();        // Command1 "並替え準備"
+  void sortExecute();        // Command13 "並変え実行"
+  void restoreUniverse();    // Command10 "元に戻す"
+  void searchByName();       // Command34 "銘柄で探す"
+  void searchByCode();       // Command33 "コードで探す"
+  void ratioHelp();          // Label10 "Delta Percent ？"
+  void movingAverageHelp();  // Command78 "？"
+  void closeWindow();        // Command5 "OK"
+
   DataView data1_;
   FlexGrid* grid_ = nullptr;
+  QLineEdit* text1_ = nullptr;  // code of the selected stock
+  QLineEdit* text2_ = nullptr;  // market of the selected stock
+  QLineEdit* text3_ = nullptr;  // unit word
+  QLineEdit* text7_ = nullptr;  // count
+  bool settingCount_ = false;
+  QHash<QString, QPushButton*> patternButtons_;
+  screening::UniverseCache universe_;  // the universe as loaded, for fast pattern clicks
 };
 
 }  // namespace tavrin::ui

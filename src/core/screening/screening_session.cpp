@@ -1,0 +1,152 @@
+#include "screening/screening_session.h"
+
+#include "app/log.h"
+#include "app/paths.h"
+#include "app/period_unit.h"
+#include "data/grid_sort.h"
+#include "screening/query_assembly.h"
+
+namespace tavrin::screening {
+
+void retitleScreeningGrid(std::vector<std::string>& titles, const std::string& latestDate,
+                          const std::string& oldestDate, const std::string& unitWord) {
+  if (titles.size() > 6) titles[6] = latestDate;
+  if (titles.size() > 7) titles[7] = oldestDate;
+  const auto unit = parsePeriodUnit(unitWord);
+  if (!unit) return;
+  for (int n = 1; n <= 9; ++n)
+    if (titles.size() > static_cast<size_t>(7 + n)) titles[static_cast<size_t>(7 + n)] = screeningRatioTitle(*unit, n);
+}
+
+ScreeningSession::ScreeningSession(std::string dbPath, int universeIndex, std::string baseQuery, std::string unitWord,
+                                   std::string latestDate, std::string oldestDate)
+    : universeIndex_(universeIndex),
+      baseQuery_(std::move(baseQuery)),
+      unitWord_(std::move(unitWord)),
+      latestDate_(std::move(latestDate)),
+      oldestDate_(std::move(oldestDate)) {
+  view_.setDatabaseName(std::move(dbPath));
+}
+
+bool ScreeningSession::requery(const std::string& sql, const std::vector<Value>& params) {
+  view_.setRecordSource(sql, params);
+  if (!view_.refresh()) return false;
+  order_.resize(view_.rowCount());
+  for (size_t i = 0; i < order_.size(); ++i) order_[i] = static_cast<int>(i);
+  return true;
+}
+
+std::string ScreeningSession::cellText(int gridRow, int gridCol) const {
+  if (gridRow < 1 || gridRow > listedCount() || gridCol < 1) return {};
+  const Row& r = view_.rows()[static_cast<size_t>(order_[static_cast<size_t>(gridRow - 1)])];
+  if (static_cast<size_t>(gridCol - 1) >= r.size()) return {};
+  return r[static_cast<size_t>(gridCol - 1)].display();
+}
+
+void ScreeningSession::sort(int gridCol, int setting) {
+  if (gridCol < 1 || static_cast<size_t>(gridCol) > view_.fields().size()) return;
+  std::vector<std::string> texts(view_.rowCount());
+  for (size_t i = 0; i < texts.size(); ++i) {
+    const Row& r = view_.rows()[i];
+    if (static_cast<size_t>(gridCol - 1) < r.size()) texts[i] = r[static_cast<size_t>(gridCol - 1)].display();
+  }
+  sortGridOrder(order_, texts, setting);
+}
+
+std::vector<std::string> ScreeningSession::titles() const {
+  std::vector<std::string> t{std::string()};
+  for (const auto& f : view_.fields()) t.push_back(f);
+  retitleScreeningGrid(t, latestDate_, oldestDate_, unitWord_);
+  return t;
+}
+
+bool ScreeningSession::load() {
+  const auto stamp = fileStamp(fromUtf8(view_.databaseName()));
+  const bool ok = requery(baseQuery_);
+  if (ok)
+    universe_.remember(view_.databaseName(), baseQuery_, stamp, view_.fields(), view_.rows());
+  else
+    universe_.clear();
+  sort(3, 1);
+  return ok;
+}
+
+bool ScreeningSession::clickPattern(const ScreeningPattern& pattern) {
+  const bool ok = runPatternQuery(view_, universe_, baseQuery_, universeIndex_, pattern, unitWord_);
+  order_.resize(view_.rowCount());
+  for (size_t i = 0; i < order_.size(); ++i) order_[i] = static_cast<int>(i);
+  for (const SortStep& s : pattern.sortSteps) sort(s.column, s.setting);
+  return ok;
+}
+
+bool ScreeningSession::searchCode(const std::optional<std::string>& answer) {
+  const auto q = codeSearchQuery(baseQuery_, universeIndex_, answer);
+  if (!q) return false;
+  return requery(q->sql, q->params);
+}
+
+bool ScreeningSession::searchName(const std::optional<std::string>& answer) {
+  const BoundQuery q = nameSearchQuery(baseQuery_, universeIndex_, answer);
+  return requery(q.sql, q.params);
+}
+
+bool ScreeningSession::restore() {
+  const bool ok = requery(baseQuery_);
+  sort(5, 1);
+  return ok;
+}
+
+bool runPatternQuery(DataView& view, const UniverseCache& universe, const std::string& baseQuery, int universeIndex,
+                     const ScreeningPattern& pattern, const std::string& unitWord) {
+  try {
+    const Condition& condition = conditionFor(pattern, universeIndex, unitWord);
+    const std::string sql = appendCondition(baseQuery, universeIndex, condition.toSql());
+    view.setRecordSource(sql);
+    if (universe.current(view.databaseName(), baseQuery)) {
+      view.setContent(universe.fields(), universe.filter(condition));
+      return true;
+    }
+    return view.refresh();
+  } catch (const std::exception& e) {
+    logLine("screening", std::string(pattern.control) + ": " + e.what());
+    return false;
+  }
+}
+
+std::vector<int> countAllPatterns(const std::vector<Ratios>& universe, int universeIndex, const std::string& unitWord) {
+  std::vector<int> counts;
+  for (const auto& p : patternCatalogue()) {
+    const Condition& cond = conditionFor(p, universeIndex, unitWord);
+    int n = 0;
+    for (const Ratios& r : universe)
+      if (cond.evaluate(r) == Truth::True) ++n;
+    counts.push_back(n);
+  }
+  return counts;
+}
+
+std::vector<int> countAllPatterns(const std::string& dbPath, int universeIndex, const std::string& baseQuery,
+                                  const std::string& unitWord) {
+  std::vector<Ratios> all;
+  try {
+    Database db(fromUtf8(dbPath), Database::Mode::ReadOnly);
+    std::string sql = "select ";
+    for (int n = 1; n <= 9; ++n) sql += std::string(n > 1 ? ", " : "") + "[ratio" + std::to_string(n) + "]";
+    Statement st(db, sql + " from (" + baseQuery + ")");
+    while (st.step()) {
+      Ratios r;
+      for (int n = 0; n < 9; ++n) {
+        const Value v = st.column(n);
+        if (v.isText()) throw DatabaseError("a ratio is text");
+        r[static_cast<size_t>(n)] = v.asNumber();
+      }
+      all.push_back(r);
+    }
+  } catch (const std::exception& e) {
+    logLine("screening", e.what());
+    return {};
+  }
+  return countAllPatterns(all, universeIndex, unitWord);
+}
+
+}  // namespace tavrin::screening
