@@ -1,4 +1,6 @@
 #include <iostream>
+#include "watchlists/watch_list_store.h"
+#include "watchlists/watch_query.h"
 
 #include "app/paths.h"
 #include "cli/commands.h"
@@ -28,20 +30,9 @@ void printGrid(const screening::ScreeningSession& s) {
   }
 }
 
-// Codes on a watch list (table "trend" or "checklist"), in list order.
+// Codes on a watch list, in list order; a missing list file holds none.
 std::vector<std::string> watchedCodes(const Paths& paths, const std::string& table) {
-  Database db(paths.watchListDb(), Database::Mode::ReadOnly);
-  std::vector<std::string> codes;
-  for (const Row& r : db.query("select [コード] from [" + table + "] order by [ID]").rows)
-    if (!r[0].isNull()) codes.push_back(r[0].display());
-  return codes;
-}
-
-// ---- Extraction of listed codes ("抽出") -------------------------------
-// Keeps the stocks of a watch list in the current universe. Built by the
-// watch-list work; until then it reports that it is not available.
-int screenExtract(const Paths&, screening::ScreeningSession&, const std::string& list) {
-  return failure("screen --extract " + list + ": not available");
+  return readWatchCodes(paths.watchListDb(), table == "trend" ? WatchList::Trend : WatchList::Checklist);
 }
 
 }  // namespace
@@ -81,7 +72,7 @@ int cmdScreen(const Paths& paths, const Args& argsIn) {
   std::string baseQuery;
   if (screening::universeHasWhere(universeIndex)) {
     try {
-      baseQuery = screening::buildWatchQuery(watchedCodes(paths, universeIndex == 22 ? "trend" : "checklist"));
+      baseQuery = tavrin::watchListQuery(watchedCodes(paths, universeIndex == 22 ? "trend" : "checklist"));
     } catch (const std::exception& e) {
       return failure(std::string("cannot read the watch list: ") + e.what());
     }
@@ -117,7 +108,11 @@ int cmdScreen(const Paths& paths, const Args& argsIn) {
   } else if (restore) {
     ok = session.restore();
   } else if (extract) {
-    return screenExtract(paths, session, *extract);
+    try {
+      ok = session.extract(watchedCodes(paths, *extract));
+    } catch (const std::exception& e) {
+      return failure(std::string("cannot read the watch list: ") + e.what());
+    }
   }
   if (!ok) return failure("query rejected: " + session.view().lastError());
   printGrid(session);

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include "watchlists/watch_query.h"
 
 #include <algorithm>
 #include <random>
@@ -120,8 +121,8 @@ TEST(ScreeningDb, QueryAssemblyByUniverseAndUnit) {
   EXPECT_EQ(patternQuery("select * from [list1plus-f1000+30]", 21, flat, "day")
                 .rfind("select * from [list1plus-f1000+30] where (", 0),
             0u);
-  const std::string watch = buildWatchQuery({"7203", "130A"});
-  EXPECT_EQ(watch, "select * from [list1plus] where [コード] in (7203, '130A')");
+  const std::string watch = tavrin::watchListQuery({"7203", "130A"});
+  EXPECT_EQ(watch, "select * from [list1plus] where ([コード]=7203 Or  [コード]='130A')");
   EXPECT_EQ(patternQuery(watch, 22, flat, "day").rfind(watch + " and (", 0), 0u);
 
   const ScreeningPattern& threeN = *findPattern("Command15");
@@ -219,14 +220,14 @@ TEST(ScreeningDb, SearchesBindTheAnswer) {
   EXPECT_EQ(s.listedCount(), 3);
 
   // In a watch-list universe both searches join with " and ".
-  ScreeningSession w(toUtf8(db), 22, buildWatchQuery({"7203", "130A"}), "day");
+  ScreeningSession w(toUtf8(db), 22, tavrin::watchListQuery({"7203", "130A"}), "day");
   ASSERT_TRUE(w.load());
   EXPECT_EQ(w.listedCount(), 2);
   ASSERT_TRUE(w.searchCode(std::string("9999")));
   EXPECT_EQ(w.listedCount(), 0);
   ASSERT_TRUE(w.searchName(std::string("上場")));
   EXPECT_EQ(w.listedCount(), 1);
-  ScreeningSession none(toUtf8(db), 23, buildWatchQuery({}), "day");
+  ScreeningSession none(toUtf8(db), 23, tavrin::watchListQuery({}), "day");
   ASSERT_TRUE(none.load());
   EXPECT_EQ(none.listedCount(), 0);
   ASSERT_TRUE(none.clickPattern(*findPattern("Command14")));
@@ -283,7 +284,10 @@ TEST(ScreeningCli, ListsPatternsSearchesAndWatchLists) {
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 2);
   EXPECT_EQ(test::runCommand(cli + "--universe 1099").status, 2);
-  EXPECT_EQ(test::runCommand(cli + "--universe 1001 --extract trend 2>/dev/null").status, 1);
+  // No watch-list file yet: an empty list keeps nothing.
+  r = test::runCommand(cli + "--universe 1001 --extract trend");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1);
   EXPECT_EQ(test::runCommand(cli + "--universe 1001 --db '" + (dir / "none.mdb").string() + "' 2>/dev/null").status, 1);
 
   createWatchListDatabase(dir / "kabulist.mdb");
@@ -296,6 +300,13 @@ TEST(ScreeningCli, ListsPatternsSearchesAndWatchLists) {
   EXPECT_NE(r.out.find("\t外れ\t1003\t"), std::string::npos);
   EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 2);
   r = test::runCommand(cli + "--universe 1023");
+  ASSERT_EQ(r.status, 0);
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1);
+  r = test::runCommand(cli + "--universe 1001 --extract trend");
+  ASSERT_EQ(r.status, 0);
+  EXPECT_NE(r.out.find("\t外れ\t1003\t"), std::string::npos);
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 2);
+  r = test::runCommand(cli + "--universe 1022 --extract checklist");
   ASSERT_EQ(r.status, 0);
   EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1);
 }
@@ -321,8 +332,8 @@ TEST(ScreeningDb, RememberedUniverseListsWhatTheDatabaseLists) {
   }
   insertStocks(db, stocks);
   for (int universe : {1, 2, 22}) {
-    const std::string base =
-        universe == 22 ? buildWatchQuery({"2001", "2010", "2030", "5003", "5004", "130A"}) : universeQuery(universe);
+    const std::string base = universe == 22 ? tavrin::watchListQuery({"2001", "2010", "2030", "5003", "5004", "130A"})
+                                            : universeQuery(universe);
     for (const char* unit : {"day", "month"}) {
       ScreeningSession remembered(toUtf8(db), universe, base, unit);
       ASSERT_TRUE(remembered.load());

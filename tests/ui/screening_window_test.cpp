@@ -3,6 +3,7 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QtTest>
+#include "watchlists/watch_query.h"
 
 #include "app/log.h"
 #include "data/price_schema.h"
@@ -330,7 +331,7 @@ void ScreeningWindowTest::watchListUniverseJoinsWithAnd() {
   auto& menu = e.f.ctx->mainMenu();
   menu.setPathBox(QString::fromStdString(toUtf8(e.db)));
   menu.activate();
-  e.f.ctx->state().watchQuery = screening::buildWatchQuery({"1001", "1003"});
+  e.f.ctx->state().watchQuery = tavrin::watchListQuery({"1001", "1003"});
   e.f.ctx->state().selectorCode = 1022;
   auto& w = e.f.ctx->screening();
   w.show();

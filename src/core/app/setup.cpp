@@ -103,6 +103,7 @@ const char* kPrefixes[] = {"蒼海", "白峰", "霧島", "朝凪",   "銀嶺", "
                            "青嵐", "東雲", "北斗", "南風",   "山吹", "藤波",   "千歳", "瑞穂", "葵",     "桔梗",
                            "楓",   "常磐", "大鷹", "白鷺",   "黎明", "光輪",   "天城", "八雲", "星野",   "月読",
                            "陽向", "菫",   "皐月", "水無月", "雪嶺", "碧海",   "丸高", "共進", "協和台", "新興開"};
+const char* kMiddles[] = {"", "", "", "日本", "中央", "東洋", "総合", "第一", "西部", "北部"};
 const char* kTrades[] = {
     "電機",   "化学",      "製薬", "建設",     "鉄鋼",   "商事", "物産", "運輸",   "食品",
     "精機",   "工業",      "電子", "製紙",     "繊維",   "証券", "銀行", "不動産", "ホールディングス",
@@ -272,7 +273,8 @@ DemoResult makeDemo(const Paths& paths, const DemoOptions& options) {
       }
     } while (!codes.insert(s.code).second);
     for (int tries = 0;; ++tries) {
-      std::string n = std::string(kPrefixes[rng.below(std::size(kPrefixes))]) + kTrades[rng.below(std::size(kTrades))];
+      std::string n = std::string(kPrefixes[rng.below(std::size(kPrefixes))]) +
+                      kMiddles[rng.below(std::size(kMiddles))] + kTrades[rng.below(std::size(kTrades))];
       if (tries > 20) n += std::to_string(tries);
       if (names.insert(n).second) {
         s.name = n;

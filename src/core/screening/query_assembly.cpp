@@ -53,15 +53,4 @@ BoundQuery nameSearchQuery(const std::string& baseQuery, int universeIndex, cons
   return q;
 }
 
-std::string buildWatchQuery(const std::vector<std::string>& codes) {
-  std::string sql = "select * from [list1plus] where ";
-  if (codes.empty()) return sql + "0 = 1";
-  sql += "[コード] in (";
-  for (size_t i = 0; i < codes.size(); ++i) {
-    if (i) sql += ", ";
-    sql += codeSqlLiteral(codes[i]);
-  }
-  return sql + ")";
-}
-
 }  // namespace tavrin::screening

@@ -35,9 +35,4 @@ std::optional<BoundQuery> codeSearchQuery(const std::string& baseQuery, int univ
 // Cancel or an empty answer lists every stock that has a name.
 BoundQuery nameSearchQuery(const std::string& baseQuery, int universeIndex, const std::optional<std::string>& answer);
 
-// "select * from [list1plus] where [コード] in (...)": one predicate, so that a
-// pattern's " and (...)" applies to every listed code. Plain numeric codes
-// stay bare, others are quoted. An empty list gives a query that lists nothing.
-std::string buildWatchQuery(const std::vector<std::string>& codes);
-
 }  // namespace tavrin::screening

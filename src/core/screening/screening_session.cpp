@@ -1,4 +1,5 @@
 #include "screening/screening_session.h"
+#include "screening/extraction.h"
 
 #include "app/log.h"
 #include "app/paths.h"
@@ -93,6 +94,12 @@ bool ScreeningSession::searchName(const std::optional<std::string>& answer) {
 bool ScreeningSession::restore() {
   const bool ok = requery(baseQuery_);
   sort(5, 1);
+  return ok;
+}
+
+bool ScreeningSession::extract(const std::vector<std::string>& codes) {
+  const bool ok = requery(extractionQuery(baseQuery_, universeIndex_, codes));
+  sort(kExtractionSortColumn, kExtractionSortSetting);
   return ok;
 }
 

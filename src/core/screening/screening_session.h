@@ -29,6 +29,8 @@ class ScreeningSession {
   bool searchCode(const std::optional<std::string>& answer);
   bool searchName(const std::optional<std::string>& answer);
   bool restore();  // "元に戻す": the universe, sorted by 単位
+  // "抽出": the listed codes of the universe, largest ratio1 first.
+  bool extract(const std::vector<std::string>& codes);
 
   const DataView& view() const { return view_; }
   // Titles of grid columns 0..n after the window's retitling.
