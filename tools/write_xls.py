@@ -12,16 +12,16 @@ import xlwt
 
 
 def main() -> int:
-    spec = json.load(sys.stdin)
+    request = json.load(sys.stdin)
     book = xlwt.Workbook(encoding="utf-8")
-    for sheet in spec["sheets"]:
+    for sheet in request["sheets"]:
         ws = book.add_sheet(sheet["name"], cell_overwrite_ok=True)
         for r, row in enumerate(sheet["rows"]):
             for c, value in enumerate(row):
                 if value is None:
                     continue
                 ws.write(r, c, value)
-    book.save(spec["path"])
+    book.save(request["path"])
     return 0
 
 

@@ -131,15 +131,15 @@ std::string writeWorkbook(const std::filesystem::path& path,
   static const char* kScript =
       "import json, sys\n"
       "import xlwt\n"
-      "spec = json.load(sys.stdin)\n"
+      "request = json.load(sys.stdin)\n"
       "book = xlwt.Workbook(encoding='utf-8')\n"
-      "for sheet in spec['sheets']:\n"
+      "for sheet in request['sheets']:\n"
       "    ws = book.add_sheet(sheet['name'])\n"
       "    for r, row in enumerate(sheet['rows']):\n"
       "        for c, v in enumerate(row):\n"
       "            if v is not None:\n"
       "                ws.write(r, c, v)\n"
-      "book.save(spec['path'])\n";
+      "book.save(request['path'])\n";
   const char* python = "/usr/bin/python3";
   if (::access(python, X_OK) != 0) return "no /usr/bin/python3";
   std::filesystem::path script = path;
