@@ -157,7 +157,9 @@ void ListBrowserWindow::Command13_Click() {
 }
 
 void ListBrowserWindow::Command5_Click() {
-  ctx_.mainMenu().show();
+  MainMenuWindow& menu = ctx_.mainMenu();
+  menu.show();
+  menu.activate();
   ctx_.unload(this);
 }
 

@@ -385,7 +385,11 @@ void RegistrationWindow::Command8_Click() {
 void RegistrationWindow::Command2_Click() {
   if (running_) return;
   if (ctx_.listBrowserLoaded()) ctx_.unload(&ctx_.listBrowser());
-  ctx_.mainMenu().show();
+  // The menu shows the dates as they are now, whether or not the window
+  // system activates it on showing.
+  MainMenuWindow& menu = ctx_.mainMenu();
+  menu.show();
+  menu.activate();
   ctx_.unload(this);
 }
 
