@@ -46,6 +46,8 @@ RegistrationWindow::RegistrationWindow(AppContext& ctx) : FormWindow(ctx, "Form1
   head->addWidget(label1_);
   text5_ = makeText("Text5");
   text5_->setReadOnly(true);
+  // Room for the longest unit notice.
+  text5_->setMinimumWidth(text5_->fontMetrics().horizontalAdvance(QStringLiteral("日単位が選ばれています")) + 16);
   head->addWidget(text5_);
   text15_ = makeText("Text15");
   text15_->setMaximumWidth(150);
