@@ -1,22 +1,81 @@
 // Renders the windows on a data root to PNG files for the documentation:
 //   screenshots --root DIR --out DIR
+// The windows are driven through their own buttons; message boxes are
+// answered without being shown, and nothing is written to the data root.
 #include <QApplication>
 #include <QFont>
+#include <QPainter>
 #include <QPixmap>
+#include <QPushButton>
 #include <QStyleFactory>
 #include <cstring>
 #include <iostream>
 
 #include "app/paths.h"
+#include "app/prompts.h"
 #include "ui/app/main_menu_window.h"
 #include "ui/common/app_context.h"
-#include "ui/common/qt_prompts.h"
+#include "ui/common/flex_grid.h"
+#include "ui/exchange/transfer_window.h"
+#include "ui/registration/list_browser_window.h"
+#include "ui/registration/registration_window.h"
+#include "ui/screening/screening_window.h"
+#include "ui/utilities/backup_window.h"
+#include "ui/utilities/memo_window.h"
+#include "ui/watchlists/watch_list_windows.h"
+
+namespace {
+
+std::string outDir = ".";
+int failures = 0;
+
+void settle() {
+  for (int i = 0; i < 3; ++i) QApplication::processEvents();
+}
+
+void save(const QPixmap& picture, const char* name) {
+  const QString file = QString::fromStdString(outDir) + "/" + QString::fromLatin1(name);
+  if (!picture.save(file)) {
+    std::cerr << "cannot write " << file.toStdString() << "\n";
+    ++failures;
+    return;
+  }
+  std::cout << file.toStdString() << "\n";
+}
+
+void shoot(QWidget& w, const char* name) {
+  settle();
+  save(w.grab(), name);
+}
+
+void click(QWidget& w, const char* name) {
+  if (auto* b = w.findChild<QPushButton*>(QString::fromLatin1(name))) {
+    b->click();
+    settle();
+  } else {
+    std::cerr << "no button " << name << " in " << w.objectName().toStdString() << "\n";
+    ++failures;
+  }
+}
+
+// Two windows side by side on one picture.
+QPixmap besideEachOther(QWidget& left, QWidget& right) {
+  const QPixmap a = left.grab(), b = right.grab();
+  QPixmap both(a.width() + 12 + b.width(), std::max(a.height(), b.height()));
+  both.fill(Qt::white);
+  QPainter p(&both);
+  p.drawPixmap(0, 0, a);
+  p.drawPixmap(a.width() + 12, 0, b);
+  return both;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
-  std::string root, out = ".";
+  std::string root;
   for (int i = 1; i + 1 < argc; i += 2) {
     if (std::strcmp(argv[i], "--root") == 0) root = argv[i + 1];
-    if (std::strcmp(argv[i], "--out") == 0) out = argv[i + 1];
+    if (std::strcmp(argv[i], "--out") == 0) outDir = argv[i + 1];
   }
   if (root.empty()) {
     std::cerr << "usage: screenshots --root DIR [--out DIR]\n";
@@ -26,19 +85,70 @@ int main(int argc, char** argv) {
   QApplication::setStyle(QStyleFactory::create("Fusion"));
   QApplication::setFont(QFont("Noto Sans CJK JP", 9));
   tavrin::Paths paths{std::filesystem::path(root)};
-  tavrin::ui::QtPrompts prompts;
+  tavrin::ScriptedPrompts prompts;
   tavrin::ui::AppContext ctx(paths, prompts);
+  ctx.state().priceDbPath = tavrin::toUtf8(paths.dailyDb());
+  ctx.openUrl = [](const std::string&) { return true; };
+
+  // The menu on the daily database.
   auto& menu = ctx.mainMenu();
   menu.setPathBox(QString::fromStdString(tavrin::toUtf8(paths.dailyDb())));
   menu.show();
   menu.activate();
   menu.adjustSize();
-  QApplication::processEvents();
-  const QString file = QString::fromStdString(out) + "/main-menu.png";
-  if (!menu.grab().save(file)) {
-    std::cerr << "cannot write " << file.toStdString() << "\n";
-    return 1;
+  shoot(menu, "main-menu.png");
+
+  // The whole market after the first pattern of the panel ("保合").
+  click(menu, "Command53");
+  {
+    auto& s = ctx.screening();
+    if (QPushButton* b = s.patternButton(QStringLiteral("Command14"))) b->click();
+    s.grid()->setRow(1);
+    shoot(s, "screening.png");
+
+    // The two watch lists, opened from the screening window.
+    click(s, "Command40");
+    click(s, "Command52");
+    ctx.interestList().activate();
+    ctx.trendList().activate();
+    settle();
+    save(besideEachOther(ctx.interestList(), ctx.trendList()), "watch-lists.png");
+    click(ctx.interestList(), "Command2");
+    click(ctx.trendList(), "Command2");
+    click(s, "Command5");
   }
-  std::cout << file.toStdString() << "\n";
-  return 0;
+
+  // Price input: the list browser and the registration window, started.
+  click(menu, "Command10");
+  {
+    auto& reg = ctx.registration();
+    click(reg, "Command3");
+    shoot(reg, "registration.png");
+    shoot(ctx.listBrowser(), "list-browser.png");
+    click(reg, "Command2");
+  }
+
+  // Companion transfer, before its start.
+  menu.activate();
+  if (auto* day = menu.findChild<QPushButton*>(QStringLiteral("Command26")); day && day->isVisible()) {
+    day->click();
+    auto& t = ctx.transfer();
+    t.activate();
+    shoot(t, "transfer.png");
+    click(t, "Command3");
+  } else {
+    std::cerr << "the daily transfer button is not shown\n";
+    ++failures;
+  }
+
+  // Backup, before a copy is made.
+  click(menu, "Command49");
+  shoot(ctx.backup(), "backup.png");
+  click(ctx.backup(), "Command2");
+
+  // Memo pad.
+  click(menu, "Command20");
+  shoot(ctx.memo(), "memo.png");
+
+  return failures == 0 ? 0 : 1;
 }

@@ -2,6 +2,7 @@
 
 #include "data/grid_sort.h"
 
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -79,6 +80,8 @@ QVariant FlexGridModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid()) return {};
   const int gridRow = index.row() + 1;
   if (role == Qt::DisplayRole) return text(gridRow, index.column());
+  // Narrow columns cut long names short; the pointer shows the whole text.
+  if (role == Qt::ToolTipRole) return text(gridRow, index.column());
   if (role == Qt::BackgroundRole) {
     if (index.column() == 0) return QColor(Qt::lightGray);
     if (!colors_.empty()) {
@@ -130,6 +133,10 @@ FlexGrid::FlexGrid(QWidget* parent) : QWidget(parent) {
   view_->verticalHeader()->hide();
   view_->verticalHeader()->setDefaultSectionSize(view_->fontMetrics().height() + 4);
   view_->horizontalHeader()->setSectionsClickable(true);
+  // The fixed column is a narrow strip, as wide as its twips say; the other
+  // columns keep the header's own minimum, wide enough for a short value.
+  dataColumnMinimum_ = view_->horizontalHeader()->minimumSectionSize();
+  view_->horizontalHeader()->setMinimumSectionSize(8);
   view_->horizontalHeader()->setHighlightSections(false);
   view_->setSortingEnabled(false);
   view_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -191,7 +198,7 @@ void FlexGrid::setColWidth(int c, int twips) {
   if (c < 0) return;
   if (static_cast<size_t>(c) >= widths_.size()) widths_.resize(static_cast<size_t>(c) + 1, 0);
   widths_[static_cast<size_t>(c)] = twips;
-  if (c < cols()) view_->setColumnWidth(c, twipsToPixels(twips, this));
+  if (c < cols()) view_->setColumnWidth(c, columnPixels(c, twips));
 }
 
 int FlexGrid::colWidth(int c) const {
@@ -202,10 +209,19 @@ int FlexGrid::colWidth(int c) const {
   return widths_[static_cast<size_t>(c)];
 }
 
+int FlexGrid::columnPixels(int c, int twips) {
+  const int px = twipsToPixels(twips, this);
+  if (c == 0) return px;
+  // A data column is never narrower than its title.
+  const QFontMetrics fm = view_->horizontalHeader()->fontMetrics();
+  const int title = fm.horizontalAdvance(model_->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString()) + 10;
+  return std::max({px, dataColumnMinimum_, title});
+}
+
 void FlexGrid::applyWidths() {
   for (int c = 0; c < cols(); ++c) {
     int w = static_cast<size_t>(c) < widths_.size() ? widths_[static_cast<size_t>(c)] : 0;
-    if (w > 0) view_->setColumnWidth(c, twipsToPixels(w, this));
+    if (w > 0) view_->setColumnWidth(c, columnPixels(c, w));
   }
 }
 

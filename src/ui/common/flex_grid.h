@@ -102,12 +102,14 @@ class FlexGrid : public QWidget {
  private:
   void syncSelection();
   void applyWidths();
+  int columnPixels(int c, int twips);
 
   QTableView* view_;
   FlexGridModel* model_;
   int row_ = 0;
   int col_ = 0;
   bool redraw_ = true;
+  int dataColumnMinimum_ = 0;
   std::vector<int> widths_;  // twips per column; 0 = not set
 };
 

@@ -7,6 +7,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/log.h"
 #include "ui/app/main_menu_window.h"
@@ -63,9 +64,12 @@ ListBrowserWindow::ListBrowserWindow(AppContext& ctx) : FormWindow(ctx, "Form28"
   root->addLayout(top);
 
   auto* details = new QHBoxLayout;
-  for (int i : {6, 3, 2, 4, 5, 1}) {  // name, code, market, unit, section, previous price
+  const std::pair<int, const char*> detailBoxes[] = {{6, "銘柄"}, {3, "コード"},   {2, "市場"},
+                                                     {4, "単位"}, {5, "市場区分"}, {1, "前回の株価"}};
+  for (const auto& [i, what] : detailBoxes) {
     details_[static_cast<size_t>(i)] = makeText(QStringLiteral("Text%1").arg(i));
     details_[static_cast<size_t>(i)]->setReadOnly(true);
+    details_[static_cast<size_t>(i)]->setPlaceholderText(QString::fromUtf8(what));
     details->addWidget(details_[static_cast<size_t>(i)]);
   }
   root->addLayout(details);
@@ -96,7 +100,8 @@ void ListBrowserWindow::reloadGrid() {
   grid_->setContent(data1_.fields(), data1_.rows());
   const int widths[] = {200, 550, 1100, 600, 900, 700};
   for (int c = 0; c < 6; ++c) grid_->setColWidth(c, widths[c]);
-  for (int c = 6; c <= 10; ++c) grid_->setColWidth(c, 700);
+  // The later price columns as wide as the first ones.
+  for (int c = 6; c < std::max(11, grid_->cols()); ++c) grid_->setColWidth(c, 700);
   showCount();
 }
 
@@ -157,7 +162,9 @@ void ListBrowserWindow::Command13_Click() {
 }
 
 void ListBrowserWindow::Command5_Click() {
-  ctx_.mainMenu().show();
+  MainMenuWindow& menu = ctx_.mainMenu();
+  menu.show();
+  menu.activate();
   ctx_.unload(this);
 }
 

@@ -46,6 +46,8 @@ RegistrationWindow::RegistrationWindow(AppContext& ctx) : FormWindow(ctx, "Form1
   head->addWidget(label1_);
   text5_ = makeText("Text5");
   text5_->setReadOnly(true);
+  // Room for the longest unit notice.
+  text5_->setMinimumWidth(text5_->fontMetrics().horizontalAdvance(QStringLiteral("日単位が選ばれています")) + 16);
   head->addWidget(text5_);
   text15_ = makeText("Text15");
   text15_->setMaximumWidth(150);
@@ -385,7 +387,11 @@ void RegistrationWindow::Command8_Click() {
 void RegistrationWindow::Command2_Click() {
   if (running_) return;
   if (ctx_.listBrowserLoaded()) ctx_.unload(&ctx_.listBrowser());
-  ctx_.mainMenu().show();
+  // The menu shows the dates as they are now, whether or not the window
+  // system activates it on showing.
+  MainMenuWindow& menu = ctx_.mainMenu();
+  menu.show();
+  menu.activate();
   ctx_.unload(this);
 }
 

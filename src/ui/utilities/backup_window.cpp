@@ -1,6 +1,9 @@
 #include "ui/utilities/backup_window.h"
 
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QStyleOptionButton>
+#include <QStylePainter>
 #include <QVBoxLayout>
 
 #include "app/paths.h"
@@ -12,6 +15,39 @@
 
 namespace tavrin::ui {
 
+namespace {
+
+// The design caption is laid out on two lines where its run of ideographic
+// spaces stands; the caption text itself stays as it is.
+QString twoLines(QString caption) {
+  static const QRegularExpression run(QStringLiteral("\u3000{2,}"));
+  return caption.replace(run, QStringLiteral("\n"));
+}
+
+class TwoLineButton : public QPushButton {
+ public:
+  using QPushButton::QPushButton;
+
+  QSize sizeHint() const override {
+    QStyleOptionButton opt;
+    initStyleOption(&opt);
+    const QSize text = fontMetrics().size(Qt::TextShowMnemonic, twoLines(opt.text));
+    return style()->sizeFromContents(QStyle::CT_PushButton, &opt, text, this);
+  }
+  QSize minimumSizeHint() const override { return sizeHint(); }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QStylePainter p(this);
+    QStyleOptionButton opt;
+    initStyleOption(&opt);
+    opt.text = twoLines(opt.text);
+    p.drawControl(QStyle::CE_PushButton, opt);
+  }
+};
+
+}  // namespace
+
 QString BackupWindow::designCaption() {
   // Twelve ideographic spaces break the caption into its two lines.
   return QStringLiteral("名前をつけて") + QString(12, QChar(0x3000)) + QStringLiteral("バックアップファイルの作成");
@@ -19,7 +55,8 @@ QString BackupWindow::designCaption() {
 
 BackupWindow::BackupWindow(AppContext& ctx) : FormWindow(ctx, "Form2") {
   auto* root = new QVBoxLayout(this);
-  command1_ = makeButton("Command1", designCaption());
+  command1_ = new TwoLineButton(designCaption(), this);
+  command1_->setObjectName(QStringLiteral("Command1"));
   command1_->setMinimumHeight(48);
   root->addWidget(command1_);
   command4_ = makeButton("Command4", QString());
