@@ -6,6 +6,8 @@
 #include <fstream>
 #include <random>
 
+#include <sqlite3.h>
+
 #include "app/log.h"
 #include "registration/price_import.h"
 #include "registration/workbook.h"
@@ -325,6 +327,66 @@ TEST_F(RegistrationTest, AnImportKilledMidwayLeavesTheFileAsItWas) {
     EXPECT_EQ(dumpPriceDb(db()), before);
     EXPECT_EQ(readBytes(db()), bytes);
   }
+}
+
+TEST_F(RegistrationTest, AnInsertKilledMidwayLeavesTheFileAsItWas) {
+  std::vector<Stock> stocks;
+  for (int i = 0; i < 3000; ++i) stocks.push_back({"s" + std::to_string(i), I(1300 + i), {I(i), I(i + 1), I(i + 2)}});
+  makePriceDb(db(), "day", stocks);
+  const std::string before = dumpPriceDb(db());
+  const std::string bytes = readBytes(db());
+  std::array<PeriodSource, 10> rows;
+  {
+    Database d(db());
+    rows = periodsFromRecord(*readDateRecord(d));
+  }
+  // The engine calls back every 1,000 steps; a run on a copy counts how many
+  // calls a whole insert makes, then the kills come early in the shift of
+  // list, halfway and near the end of the copy to hojyo.
+  static int calls = 0;
+  static int limit = 0;
+  auto counter = [](void*) {
+    if (++calls == limit) ::raise(SIGKILL);
+    return 0;
+  };
+  const std::filesystem::path copy = dir.path() / "copy.mdb";
+  std::filesystem::copy_file(db(), copy);
+  {
+    Database d(copy);
+    calls = 0;
+    limit = -1;
+    sqlite3_progress_handler(d.handle(), 1000, counter, nullptr);
+    ASSERT_TRUE(insertPeriod(d, rows, "day").done);
+  }
+  const int total = calls;
+  ASSERT_GT(total, 20);
+  for (int killAt : {2, total / 2, total - 2}) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      Database d(db());
+      calls = 0;
+      limit = killAt;
+      sqlite3_progress_handler(d.handle(), 1000, counter, nullptr);
+      insertPeriod(d, rows, "day");
+      ::_exit(0);  // reaching here means the kill never came
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "killAt=" << killAt;
+    EXPECT_TRUE(std::filesystem::exists(db().string() + "-journal"));
+    {
+      Database reopen(db());  // the next reader rolls the hot journal back
+      EXPECT_EQ(reopen.scalar("pragma integrity_check").display(), "ok");
+    }
+    EXPECT_EQ(dumpPriceDb(db()), before) << "killAt=" << killAt;
+    EXPECT_EQ(readBytes(db()), bytes) << "killAt=" << killAt;
+  }
+  // And uninterrupted, the same file moves back one period.
+  Database d(db());
+  ASSERT_TRUE(insertPeriod(d, rows, "day").done);
+  EXPECT_EQ(pricesOf(d, I(1300 + 7)),
+            (std::vector<Value>{Value(), I(7), I(8), I(9), Value(), Value(), Value(), Value(), Value(), Value()}));
 }
 
 TEST_F(RegistrationTest, CommandLineImportsInsertsAndExplainsFailures) {

@@ -115,6 +115,10 @@ void ensurePriceSchema(Database& db, const std::string& unitWord) {
 void createPriceDatabase(const std::filesystem::path& path, const std::string& unitWord) {
   if (std::filesystem::exists(path)) throw DatabaseError("file exists: " + toUtf8(path));
   Database db(path, Database::Mode::Create);
+  // Larger pages: the whole-table rewrites of the registration (the insert
+  // moves every row of list and copies it to hojyo) touch, journal and sync a
+  // quarter as many pages. Only an empty file takes the setting.
+  db.exec("pragma page_size = 16384");
   Transaction tx(db);
   ensurePriceSchema(db, unitWord);
   tx.commit();
