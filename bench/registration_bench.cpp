@@ -76,9 +76,9 @@ int main() {
     for (int i = 0; i < stocks; ++i)
       json += ", [" + std::to_string(1300 + i) + ", \"n\", " + std::to_string(2000 + i + k) + ".5]";
     json += "]}]}";
-    const std::filesystem::path spec = dir / "spec.json";
-    std::ofstream(spec) << json;
-    const std::string cmd = "/usr/bin/python3 tools/write_xls.py < '" + spec.string() + "'";
+    const std::filesystem::path request = dir / "request.json";
+    std::ofstream(request) << json;
+    const std::string cmd = "/usr/bin/python3 tools/write_xls.py < '" + request.string() + "'";
     if (std::system(cmd.c_str()) != 0) {
       std::fprintf(stderr, "cannot write workbooks (run from the source folder)\n");
       return 1;

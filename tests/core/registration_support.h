@@ -90,14 +90,14 @@ inline bool writeWorkbook(const std::filesystem::path& path, const std::vector<S
     json += "]}";
   }
   json += "]}";
-  const std::filesystem::path spec = path.string() + ".json";
+  const std::filesystem::path request = path.string() + ".json";
   {
-    std::ofstream out(spec, std::ios::binary);
+    std::ofstream out(request, std::ios::binary);
     out << json;
   }
   CommandResult r =
-      runCommand("/usr/bin/python3 '" + registration_detail::writerScript() + "' < '" + spec.string() + "'");
-  std::filesystem::remove(spec);
+      runCommand("/usr/bin/python3 '" + registration_detail::writerScript() + "' < '" + request.string() + "'");
+  std::filesystem::remove(request);
   return r.status == 0 && std::filesystem::exists(path);
 }
 
