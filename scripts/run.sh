@@ -4,7 +4,7 @@
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 "$here/scripts/install-deps.sh"
-"$here/scripts/build.sh" "$here/build" -DTAVRIN_BUILD_TESTS=OFF -DTAVRIN_BUILD_BENCH=OFF
+"$here/scripts/build.sh" "$here/build" -DTAVRIN_BUILD_TESTS=OFF -DTAVRIN_BUILD_BENCH=OFF -DTAVRIN_SANITIZE=OFF
 root="${TAVRIN_ROOT:-$HOME/.local/share/Zentavo}"
 if [ ! -e "$root/kabuka.mdb" ]; then
   "$here/build/src/cli/tavrin-cli" --root "$root" demo

@@ -5,9 +5,9 @@ set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 start=$(date +%s)
 "$here/scripts/install-deps.sh"
-"$here/scripts/build.sh" "$here/build"
+"$here/scripts/build.sh" "$here/build" -DTAVRIN_BUILD_TESTS=ON -DTAVRIN_BUILD_BENCH=ON -DTAVRIN_SANITIZE=OFF
 (cd "$here/build" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(nproc)")
-"$here/scripts/build.sh" "$here/build-asan" -DTAVRIN_SANITIZE=ON -DTAVRIN_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
+"$here/scripts/build.sh" "$here/build-asan" -DTAVRIN_SANITIZE=ON -DTAVRIN_BUILD_TESTS=ON -DTAVRIN_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
 (cd "$here/build-asan" && \
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 \
   LSAN_OPTIONS="suppressions=$here/scripts/lsan.supp:print_suppressions=0" \
