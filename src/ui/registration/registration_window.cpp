@@ -287,16 +287,12 @@ void RegistrationWindow::afterWrite() {
   if (ctx_.listBrowserLoaded()) ctx_.listBrowser().refreshView();
 }
 
-void RegistrationWindow::Command4_Click() {
-  if (running_) return;
-  grid2_->hide();
-  std::array<PeriodSource, 10> periods;
-  for (int k = 1; k <= 10; ++k) periods[static_cast<size_t>(k - 1)] = rowPeriod(k);
+bool RegistrationWindow::runImport(const std::function<ImportOutcome(Database&, const ProgressFn&)>& run) {
   setRunning(true);
   ImportOutcome outcome;
   try {
     Database db(fromUtf8(ctx_.state().priceDbPath));
-    outcome = importTenPeriods(db, ctx_.paths(), periods, unit_, [this](const ImportProgress& p) { progress(p); });
+    outcome = run(db, [this](const ImportProgress& p) { progress(p); });
   } catch (const std::exception& e) {
     outcome.failure = ImportOutcome::Failure::Database;
     outcome.detail = e.what();
@@ -305,9 +301,21 @@ void RegistrationWindow::Command4_Click() {
   setRunning(false);
   if (!outcome.done()) {
     reportFailure(outcome);
-    return;
+    return false;
   }
   afterWrite();
+  return true;
+}
+
+void RegistrationWindow::Command4_Click() {
+  if (running_) return;
+  grid2_->hide();
+  std::array<PeriodSource, 10> periods;
+  for (int k = 1; k <= 10; ++k) periods[static_cast<size_t>(k - 1)] = rowPeriod(k);
+  const bool done = runImport([&](Database& db, const ProgressFn& progress) {
+    return importTenPeriods(db, ctx_.paths(), periods, unit_, progress);
+  });
+  if (!done) return;
   showSheet(periods[9]);
   text1_->setText(QStringLiteral("登録　完了しました"));
 }
@@ -361,22 +369,10 @@ void RegistrationWindow::Command8_Click() {
   if (running_) return;
   grid2_->hide();
   const PeriodSource latest = rowPeriod(1);
-  setRunning(true);
-  ImportOutcome outcome;
-  try {
-    Database db(fromUtf8(ctx_.state().priceDbPath));
-    outcome = importLatest(db, ctx_.paths(), latest, unit_, [this](const ImportProgress& p) { progress(p); });
-  } catch (const std::exception& e) {
-    outcome.failure = ImportOutcome::Failure::Database;
-    outcome.detail = e.what();
-    logLine("registration", e.what());
-  }
-  setRunning(false);
-  if (!outcome.done()) {
-    reportFailure(outcome);
-    return;
-  }
-  afterWrite();
+  const bool done = runImport([&](Database& db, const ProgressFn& progress) {
+    return importLatest(db, ctx_.paths(), latest, unit_, progress);
+  });
+  if (!done) return;
   showSheet(latest);
   text1_->setText(QStringLiteral("登録　完了しました"));
   QPushButton* insert = buttons_.value("Command5");

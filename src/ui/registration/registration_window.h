@@ -55,6 +55,9 @@ class RegistrationWindow : public FormWindow {
   void showSheet(const PeriodSource& period);
   void reportFailure(const ImportOutcome& outcome);
   void afterWrite();
+  // Runs one import on the open database with the progress display; false
+  // (after telling the user) when it changed nothing.
+  bool runImport(const std::function<ImportOutcome(Database&, const ProgressFn&)>& run);
 
   std::string unit_;
   std::array<std::string, 11> sheet_{};
