@@ -39,8 +39,8 @@ inline DateRecord sampleDates(const std::string& unit, int day = 20) {
   return rec;
 }
 
-inline void makeSender(const std::filesystem::path& path, const std::string& unit, const std::vector<SenderStock>& stocks,
-                       const DateRecord& dates) {
+inline void makeSender(const std::filesystem::path& path, const std::string& unit,
+                       const std::vector<SenderStock>& stocks, const DateRecord& dates) {
   createPriceDatabase(path, unit);
   Database db(path);
   Transaction tx(db);
