@@ -9,21 +9,14 @@
 
 using namespace tavrin;
 
-namespace {
-std::string readBytes(const std::filesystem::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-}  // namespace
-
 TEST(Memo, SavesTextWithOneCrLfInCodePage932) {
   test::TempDir dir;
   ASSERT_TRUE(saveMemoFile(dir / "memo.txt", "abc"));
-  EXPECT_EQ(readBytes(dir / "memo.txt"), "abc\r\n");
+  EXPECT_EQ(test::readFileBytes(dir / "memo.txt"), "abc\r\n");
   // 日 is 0x93FA in code page 932; ～ (U+FF5E) and － (U+FF0D) exist only in
   // the Windows variant, which plain Shift_JIS converters reject.
   ASSERT_TRUE(saveMemoFile(dir / "memo.txt", "日\n～－"));
-  EXPECT_EQ(readBytes(dir / "memo.txt"), "\x93\xfa\r\n\x81\x60\x81\x7c\r\n");
+  EXPECT_EQ(test::readFileBytes(dir / "memo.txt"), "\x93\xfa\r\n\x81\x60\x81\x7c\r\n");
 }
 
 TEST(Memo, SaveAndReloadCyclesDoNotGrowTheText) {
@@ -57,12 +50,12 @@ TEST(Memo, FailedSavesLeaveTheOldFileAndSayWhy) {
   // Hangul has no code page 932 form.
   EXPECT_FALSE(saveMemoFile(dir / "memo.txt", "한국", &error));
   EXPECT_FALSE(error.empty());
-  EXPECT_EQ(readBytes(dir / "memo.txt"), "old\r\n");
+  EXPECT_EQ(test::readFileBytes(dir / "memo.txt"), "old\r\n");
   error.clear();
   EXPECT_FALSE(saveMemoFile(dir / "no-such-folder" / "memo.txt", "x", &error));
   EXPECT_FALSE(error.empty());
   std::filesystem::permissions(dir / "memo.txt", std::filesystem::perms::owner_read);
   EXPECT_FALSE(saveMemoFile(dir / "memo.txt", "new", &error));
-  EXPECT_EQ(readBytes(dir / "memo.txt"), "old\r\n");
+  EXPECT_EQ(test::readFileBytes(dir / "memo.txt"), "old\r\n");
   setLogQuiet(false);
 }

@@ -5,6 +5,8 @@
 
 #include <atomic>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <random>
 
 #include "app/paths.h"
@@ -37,6 +39,11 @@ CommandResult runCommand(const std::string& command) {
   int st = ::pclose(p);
   r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
   return r;
+}
+
+std::string readFileBytes(const std::filesystem::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
 std::string cliPath() { return TAVRIN_CLI_PATH; }

@@ -25,6 +25,9 @@ struct CommandResult {
 };
 CommandResult runCommand(const std::string& command);
 
+// The whole content of a file as bytes (empty when it cannot be read).
+std::string readFileBytes(const std::filesystem::path& p);
+
 // Path of the tavrin-cli binary built beside the tests.
 std::string cliPath();
 

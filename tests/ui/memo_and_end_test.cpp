@@ -15,13 +15,6 @@
 
 using namespace tavrin;
 
-namespace {
-std::string readBytes(const std::filesystem::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-}  // namespace
-
 class MemoAndEndTest : public QObject {
   Q_OBJECT
  private slots:
@@ -47,7 +40,7 @@ void MemoAndEndTest::memoLoadsOnceAndSavesFromEitherItem() {
   QVERIFY(end);
   end->trigger();
   QVERIFY(!memo.isVisible());
-  QCOMPARE(readBytes(dir / "memo.txt"), *utf8ToCp932("一行目\r\n二行目\r\n"));
+  QCOMPARE(test::readFileBytes(dir / "memo.txt"), *utf8ToCp932("一行目\r\n二行目\r\n"));
   // The file changes behind its back: the window keeps its own text.
   QVERIFY(saveMemoFile(dir / "memo.txt", "other"));
   QCOMPARE(f.ctx->memo().text(), QString("一行目\n二行目"));
@@ -76,14 +69,14 @@ void MemoAndEndTest::endWritesTheMemoCopy() {
   menu.show();
   test::UiFixture::click(menu, "Command3");
   QVERIFY(f.quitCalled);
-  QCOMPARE(readBytes(dir / "メモ帖.txt"), *utf8ToCp932("メモ\r\n"));
+  QCOMPARE(test::readFileBytes(dir / "メモ帖.txt"), *utf8ToCp932("メモ\r\n"));
 }
 
 void MemoAndEndTest::endWithoutMemoFileWritesAnEmptyCopy() {
   test::TempDir dir;
   test::UiFixture f(dir.path());
   f.ctx->mainMenu().Command3_Click();
-  QCOMPARE(readBytes(dir / "メモ帖.txt"), std::string("\r\n"));
+  QCOMPARE(test::readFileBytes(dir / "メモ帖.txt"), std::string("\r\n"));
 }
 
 void MemoAndEndTest::fileSelectionOpensTheMenuOnTheChoice() {
