@@ -410,7 +410,8 @@ void IntegrationTest::backupAndTransferFromTheMenu() {
   auto& transfer = d.f->ctx->transfer();
   QVERIFY(transfer.isVisible());
   QCOMPARE(transfer.modeKeyword(), QString("day"));
-  transfer.activate();
+  // No window manager activates the window here: the menu action still sets
+  // it up once it has returned.
   QVERIFY(!menu.isVisible());
   FlexGrid* companion = transfer.findChild<FlexGrid*>("MSFlexGrid2");
   QVERIFY(companion->rows() > 1);

@@ -1,5 +1,7 @@
 #include "ui/exchange/transfer_menu_actions.h"
 
+#include <QPointer>
+#include <QTimer>
 #include <cstring>
 
 #include "app/log.h"
@@ -19,6 +21,12 @@ void openTransferWindow(AppContext& ctx, const char* keyword) {
   w.raise();
   w.activateWindow();
   w.setModeKeyword(QString::fromUtf8(keyword));
+  // Without a window manager (or with one that does not activate new
+  // windows) no activation comes: run it once the action has returned.
+  QPointer<TransferWindow> window(&w);
+  QTimer::singleShot(0, &w, [window] {
+    if (window && window->isVisible() && !window->isActiveWindow()) window->activate();
+  });
 }
 
 void showInformation(AppContext& ctx) {
