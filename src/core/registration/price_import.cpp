@@ -156,6 +156,42 @@ std::string describeFailure(const ImportOutcome& o) {
   return {};
 }
 
+namespace {
+
+// Writes one import in a single transaction: the date record as setDates
+// leaves it, then every stock row through writeRow with the prepared update
+// (it returns whether it changed the row), with progress as the rows go by. On failure nothing stays
+// written and the outcome says why.
+template <class SetDates, class WriteRow>
+void writeImport(Database& db, const char* where, int positions, const std::string& updateSql,
+                 const ProgressFn& progress, ImportOutcome& outcome, SetDates setDates, WriteRow writeRow) {
+  try {
+    Transaction tx(db);
+    DateRecord rec = currentRecord(db);
+    setDates(rec);
+    writeDateRecord(db, rec);
+
+    const std::vector<StockRow> stocks = readStocks(db, positions);
+    Statement update(db, updateSql);
+    const std::size_t total = stocks.size();
+    reportWriting(progress, 0, total);
+    for (std::size_t r = 0; r < total; ++r) {
+      if (writeRow(update, stocks[r])) ++outcome.rowsChanged;
+      if ((r + 1) % kProgressEvery == 0) reportWriting(progress, r + 1, total);
+    }
+    outcome.stocks = total;
+    tx.commit();
+    if (total % kProgressEvery != 0) reportWriting(progress, total, total);
+  } catch (const std::exception& e) {
+    outcome = ImportOutcome{};
+    outcome.failure = ImportOutcome::Failure::Database;
+    outcome.detail = e.what();
+    logLine(where, describeFailure(outcome));
+  }
+}
+
+}  // namespace
+
 ImportOutcome importTenPeriods(Database& db, const Paths& paths, const std::array<PeriodSource, 10>& periods,
                                const std::string& unitWord, const ProgressFn& progress) {
   ImportOutcome outcome;
@@ -165,25 +201,20 @@ ImportOutcome importTenPeriods(Database& db, const Paths& paths, const std::arra
     logLine("import", describeFailure(outcome));
     return outcome;
   }
-  try {
-    Transaction tx(db);
-    DateRecord rec = currentRecord(db);
-    for (size_t k = 0; k < 10; ++k) {
-      rec.dates[k] = periods[k].date;
-      rec.sourceNames[k] = periods[k].baseName;
-    }
-    if (!unitWord.empty()) rec.unit = unitWord;
-    writeDateRecord(db, rec);
-
-    const std::vector<StockRow> stocks = readStocks(db, 10);
-    std::string sql = "update [list] set ";
-    for (int k = 1; k <= 10; ++k) sql += std::string(k > 1 ? ", " : "") + "[kabuka" + std::to_string(k) + "] = ?";
-    Statement update(db, sql + " where rowid = ?");
-    const std::size_t total = stocks.size();
-    reportWriting(progress, 0, total);
-    for (std::size_t r = 0; r < total; ++r) {
-      const StockRow& s = stocks[r];
-      if (s.key && *s.key != kFixedCode) {
+  std::string sql = "update [list] set ";
+  for (int k = 1; k <= 10; ++k) sql += std::string(k > 1 ? ", " : "") + "[kabuka" + std::to_string(k) + "] = ?";
+  sql += " where rowid = ?";
+  writeImport(
+      db, "import", 10, sql, progress, outcome,
+      [&](DateRecord& rec) {
+        for (size_t k = 0; k < 10; ++k) {
+          rec.dates[k] = periods[k].date;
+          rec.sourceNames[k] = periods[k].baseName;
+        }
+        if (!unitWord.empty()) rec.unit = unitWord;
+      },
+      [&](Statement& update, const StockRow& s) {
+        if (!s.key || *s.key == kFixedCode) return false;
         std::array<Value, 10> next = s.prices;
         bool changed = false;
         for (size_t k = 0; k < 10; ++k) {
@@ -196,25 +227,13 @@ ImportOutcome importTenPeriods(Database& db, const Paths& paths, const std::arra
             changed = true;
           }
         }
-        if (changed) {
-          for (size_t k = 0; k < 10; ++k) update.bind(static_cast<int>(k + 1), next[k]);
-          update.bind(11, Value(s.rowid));
-          update.step();
-          update.reset();
-          ++outcome.rowsChanged;
-        }
-      }
-      if ((r + 1) % kProgressEvery == 0) reportWriting(progress, r + 1, total);
-    }
-    outcome.stocks = total;
-    tx.commit();
-    if (total % kProgressEvery != 0) reportWriting(progress, total, total);
-  } catch (const std::exception& e) {
-    outcome = ImportOutcome{};
-    outcome.failure = ImportOutcome::Failure::Database;
-    outcome.detail = e.what();
-    logLine("import", describeFailure(outcome));
-  }
+        if (!changed) return false;
+        for (size_t k = 0; k < 10; ++k) update.bind(static_cast<int>(k + 1), next[k]);
+        update.bind(11, Value(s.rowid));
+        update.step();
+        update.reset();
+        return true;
+      });
   return outcome;
 }
 
@@ -227,21 +246,15 @@ ImportOutcome importLatest(Database& db, const Paths& paths, const PeriodSource&
     return outcome;
   }
   const PriceIndex& index = indexes.front();
-  try {
-    Transaction tx(db);
-    DateRecord rec = currentRecord(db);
-    rec.dates[0] = latest.date;
-    rec.sourceNames[0] = latest.baseName;
-    if (!unitWord.empty()) rec.unit = unitWord;
-    writeDateRecord(db, rec);
-
-    const std::vector<StockRow> stocks = readStocks(db, 1);
-    Statement update(db, "update [list] set [kabuka1] = ? where rowid = ?");
-    const std::size_t total = stocks.size();
-    reportWriting(progress, 0, total);
-    for (std::size_t r = 0; r < total; ++r) {
-      const StockRow& s = stocks[r];
-      if (!s.key || *s.key != kFixedCode) {
+  writeImport(
+      db, "latest import", 1, "update [list] set [kabuka1] = ? where rowid = ?", progress, outcome,
+      [&](DateRecord& rec) {
+        rec.dates[0] = latest.date;
+        rec.sourceNames[0] = latest.baseName;
+        if (!unitWord.empty()) rec.unit = unitWord;
+      },
+      [&](Statement& update, const StockRow& s) {
+        if (s.key && *s.key == kFixedCode) return false;
         Value price;
         if (s.key) {
           auto hit = index.find(*s.key);
@@ -251,25 +264,13 @@ ImportOutcome importLatest(Database& db, const Paths& paths, const PeriodSource&
           ++outcome.cleared;
         else
           ++outcome.matched[0];
-        if (!samePrice(s.prices[0], price)) {
-          update.bind(1, price);
-          update.bind(2, Value(s.rowid));
-          update.step();
-          update.reset();
-          ++outcome.rowsChanged;
-        }
-      }
-      if ((r + 1) % kProgressEvery == 0) reportWriting(progress, r + 1, total);
-    }
-    outcome.stocks = total;
-    tx.commit();
-    if (total % kProgressEvery != 0) reportWriting(progress, total, total);
-  } catch (const std::exception& e) {
-    outcome = ImportOutcome{};
-    outcome.failure = ImportOutcome::Failure::Database;
-    outcome.detail = e.what();
-    logLine("latest import", describeFailure(outcome));
-  }
+        if (samePrice(s.prices[0], price)) return false;
+        update.bind(1, price);
+        update.bind(2, Value(s.rowid));
+        update.step();
+        update.reset();
+        return true;
+      });
   return outcome;
 }
 
