@@ -6,7 +6,7 @@
 
 #include "data/database.h"
 #include "data/price_schema.h"
-#include "screening/demo_planting.h"
+#include "sample/demo_planting.h"
 
 namespace tavrin::bench {
 

@@ -4,6 +4,7 @@
 #include "cli/commands.h"
 #include "data/database.h"
 #include "data/value.h"
+#include "sample/sample_market.h"
 
 namespace tavrin::cli {
 

@@ -6,7 +6,7 @@
 
 #include "data/database.h"
 #include "screening/condition.h"
-#include "screening/demo_planting.h"
+#include "sample/demo_planting.h"
 #include "screening/pattern_catalogue.h"
 
 using namespace tavrin;

@@ -10,7 +10,7 @@
 #include "data/database.h"
 #include "data/grid_sort.h"
 #include "data/price_schema.h"
-#include "screening/demo_planting.h"
+#include "sample/demo_planting.h"
 #include "screening/pattern_catalogue.h"
 #include "screening/query_assembly.h"
 #include "screening/screening_session.h"

@@ -4,6 +4,7 @@
 
 #include "app/setup.h"
 #include "data/price_schema.h"
+#include "sample/sample_market.h"
 #include "test_support.h"
 
 using namespace tavrin;

@@ -13,6 +13,7 @@
 #include "app/setup.h"
 #include "data/database.h"
 #include "registration/workbook.h"
+#include "sample/sample_market.h"
 #include "screening/chart_links.h"
 #include "screening/pattern_catalogue.h"
 #include "test_support.h"

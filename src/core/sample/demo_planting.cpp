@@ -1,4 +1,4 @@
-#include "screening/demo_planting.h"
+#include "sample/demo_planting.h"
 
 #include <array>
 
