@@ -86,7 +86,7 @@ int cmdScreen(const Paths& paths, const Args& argsIn) {
 
   if (allPatterns) {
     const std::vector<int> counts = session.universe().current(toUtf8(db), baseQuery)
-                                        ? screening::countAllPatterns(session.universe().ratios(), universeIndex, unit)
+                                        ? screening::countAllPatterns(session.universe().columns(), universeIndex, unit)
                                         : screening::countAllPatterns(toUtf8(db), universeIndex, baseQuery, unit);
     const auto& catalogue = screening::patternCatalogue();
     if (counts.size() != catalogue.size()) return failure("query rejected: " + baseQuery);

@@ -1,4 +1,5 @@
 #include "screening/condition.h"
+#include "screening/condition_tree.h"
 
 #include <algorithm>
 #include <cctype>
@@ -9,24 +10,6 @@
 using std::uint32_t;
 
 namespace tavrin::screening {
-
-struct ExprNode {
-  enum Kind { Const, Ratio, Add, Sub, Div, Neg } kind;
-  double value = 0;  // Const, and the divisor of Div
-  int index = 0;     // Ratio: 1..9
-  std::shared_ptr<const ExprNode> a, b;
-};
-using ExprP = std::shared_ptr<const ExprNode>;
-
-enum class Op { Lt, Le, Gt, Ge, Eq, Ne };
-
-struct CondNode {
-  enum Kind { Cmp, Between, And, Or } kind;
-  Op op = Op::Eq;
-  ExprP x, y, z;  // Cmp: x op y; Between: x in [y, z]
-  std::vector<std::shared_ptr<const CondNode>> kids;
-};
-using CondP = std::shared_ptr<const CondNode>;
 
 // The condition as flat code: every value expression is a short postfix
 // program run in the same order as the tree (so the rounding is the same),

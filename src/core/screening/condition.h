@@ -38,6 +38,8 @@ class Condition {
   double distance(const Ratios& r) const;
 
   const std::string& text() const { return text_; }
+  // The parsed tree (condition_tree.h), for the other evaluators.
+  const CondNode* tree() const { return root_.get(); }
 
  private:
   std::string text_;

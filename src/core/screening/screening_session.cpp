@@ -5,6 +5,7 @@
 #include "app/paths.h"
 #include "app/period_unit.h"
 #include "data/grid_sort.h"
+#include "screening/columnar.h"
 #include "screening/query_assembly.h"
 
 namespace tavrin::screening {
@@ -110,7 +111,7 @@ bool runPatternQuery(DataView& view, const UniverseCache& universe, const std::s
     const std::string sql = appendCondition(baseQuery, universeIndex, condition.toSql());
     view.setRecordSource(sql);
     if (universe.current(view.databaseName(), baseQuery)) {
-      view.setContent(universe.fields(), universe.filter(condition));
+      view.setContent(universe.fields(), universe.filter(columnarFor(pattern, universeIndex, unitWord)));
       return true;
     }
     return view.refresh();
@@ -120,7 +121,24 @@ bool runPatternQuery(DataView& view, const UniverseCache& universe, const std::s
   }
 }
 
+std::vector<int> countAllPatterns(const RatioColumns& universe, int universeIndex, const std::string& unitWord) {
+  std::vector<int> counts;
+  std::vector<std::uint8_t> hits;
+  for (const auto& p : patternCatalogue()) {
+    columnarFor(p, universeIndex, unitWord).evaluate(universe, hits);
+    int n = 0;
+    for (std::uint8_t h : hits) n += h;
+    counts.push_back(n);
+  }
+  return counts;
+}
+
 std::vector<int> countAllPatterns(const std::vector<Ratios>& universe, int universeIndex, const std::string& unitWord) {
+  return countAllPatterns(RatioColumns::from(universe), universeIndex, unitWord);
+}
+
+std::vector<int> countAllPatternsByRow(const std::vector<Ratios>& universe, int universeIndex,
+                                       const std::string& unitWord) {
   std::vector<int> counts;
   for (const auto& p : patternCatalogue()) {
     const Condition& cond = conditionFor(p, universeIndex, unitWord);

@@ -64,8 +64,12 @@ class ScreeningSession {
 // universe query fails.
 std::vector<int> countAllPatterns(const std::string& dbPath, int universeIndex, const std::string& baseQuery,
                                   const std::string& unitWord);
-// The same over ratios already read.
+// The same over ratios already read (columnar evaluation).
 std::vector<int> countAllPatterns(const std::vector<Ratios>& universe, int universeIndex, const std::string& unitWord);
+std::vector<int> countAllPatterns(const RatioColumns& universe, int universeIndex, const std::string& unitWord);
+// The same one stock at a time with the row evaluator (kept for comparison).
+std::vector<int> countAllPatternsByRow(const std::vector<Ratios>& universe, int universeIndex,
+                                       const std::string& unitWord);
 
 // Sets a pattern's query on a data view and fills it: from the remembered
 // universe when it is current, else by asking the database. False when the

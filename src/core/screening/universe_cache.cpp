@@ -55,6 +55,7 @@ void UniverseCache::clear() {
   valid_ = false;
   rows_.clear();
   ratios_.clear();
+  columns_.clear();
   fields_.clear();
 }
 
@@ -69,6 +70,7 @@ void UniverseCache::remember(const std::string& dbPath, const std::string& baseQ
   if (found < 9) return;
   ratios_ = ratiosOf(fields, rows);
   if (ratios_.size() != rows.size()) return;
+  columns_ = RatioColumns::from(ratios_);
   dbPath_ = dbPath;
   baseQuery_ = baseQuery;
   stamp_ = *stamp;
@@ -87,6 +89,15 @@ std::vector<Row> UniverseCache::filter(const Condition& condition) const {
   std::vector<Row> out;
   for (size_t i = 0; i < rows_.size(); ++i)
     if (condition.evaluate(ratios_[i]) == Truth::True) out.push_back(rows_[i]);
+  return out;
+}
+
+std::vector<Row> UniverseCache::filter(const ColumnarCondition& condition) const {
+  std::vector<std::uint8_t> hits;
+  condition.evaluate(columns_, hits);
+  std::vector<Row> out;
+  for (size_t i = 0; i < rows_.size(); ++i)
+    if (hits[i]) out.push_back(rows_[i]);
   return out;
 }
 

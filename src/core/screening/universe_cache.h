@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "data/database.h"
+#include "screening/columnar.h"
 #include "screening/condition.h"
 
 namespace tavrin::screening {
@@ -39,9 +40,12 @@ class UniverseCache {
   bool current(const std::string& dbPath, const std::string& baseQuery) const;
   // The remembered rows that satisfy the condition, in their order.
   std::vector<Row> filter(const Condition& condition) const;
+  // The same with the condition's columnar form.
+  std::vector<Row> filter(const ColumnarCondition& condition) const;
 
   const std::vector<std::string>& fields() const { return fields_; }
   const std::vector<Ratios>& ratios() const { return ratios_; }
+  const RatioColumns& columns() const { return columns_; }
 
  private:
   bool valid_ = false;
@@ -50,6 +54,7 @@ class UniverseCache {
   std::vector<std::string> fields_;
   std::vector<Row> rows_;
   std::vector<Ratios> ratios_;
+  RatioColumns columns_;
 };
 
 // Ratios of each row from the fields "ratio1".."ratio9" (Null when absent).
