@@ -26,6 +26,7 @@ int cmdWatch(const Paths& paths, const Args& args);
 int cmdLinks(const Paths& paths, const Args& args);
 int cmdTransfer(const Paths& paths, const Args& args);
 int cmdBackup(const Paths& paths, const Args& args);
+int cmdHistory(const Paths& paths, const Args& args);
 
 // Helpers shared by the commands.
 int usageError(const std::string& usageLine);

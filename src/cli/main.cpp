@@ -72,7 +72,10 @@ const char* kHelp =
     "  watch remove trend|checklist CODE    take a stock off a watch list\n"
     "  links CODE MARKET                    print the chart-link addresses\n"
     "  transfer day|week|month|wDivuzi      copy the price history to the companion database\n"
-    "  backup [--db FILE] [--date TEXT]     make a dated backup of the unit's database\n";
+    "  backup [--db FILE] [--date TEXT]     make a dated backup of the unit's database\n"
+    "  history [--db FILE] CODE             print a stock's price history as TSV\n"
+    "  history import [--db FILE] [--set-positions] FILE...\n"
+    "                                       read history files (per stock or per day) into the history\n";
 
 }  // namespace
 
@@ -98,7 +101,8 @@ int main(int argc, char** argv) {
   static const std::map<std::string, int (*)(const tavrin::Paths&, const Args&)> commands = {
       {"init", cmdInit},     {"demo", cmdDemo},         {"dump", cmdDump},     {"screen", cmdScreen},
       {"import", cmdImport}, {"insert", cmdInsert},     {"latest", cmdLatest}, {"watch", cmdWatch},
-      {"links", cmdLinks},   {"transfer", cmdTransfer}, {"backup", cmdBackup}};
+      {"links", cmdLinks},   {"transfer", cmdTransfer}, {"backup", cmdBackup},
+      {"history", cmdHistory}};
   auto it = commands.find(command);
   if (it == commands.end()) {
     std::cerr << "tavrin-cli: unknown command '" << command << "'\n";

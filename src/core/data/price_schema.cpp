@@ -1,6 +1,7 @@
 #include "data/price_schema.h"
 
 #include "app/paths.h"
+#include "history/price_history.h"
 
 namespace tavrin {
 
@@ -110,6 +111,7 @@ void ensurePriceSchema(Database& db, const std::string& unitWord) {
   for (const auto& u : kUniverses)
     if (*u.viewName && !db.tableExists(u.viewName)) haveViews = false;
   if (!haveViews) createUniverseViews(db);
+  ensureHistoryTable(db);
 }
 
 void createPriceDatabase(const std::filesystem::path& path, const std::string& unitWord) {

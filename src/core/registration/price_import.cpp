@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "app/log.h"
+#include "history/import_history.h"
 #include "registration/workbook.h"
 
 namespace tavrin {
@@ -204,6 +205,7 @@ ImportOutcome importTenPeriods(Database& db, const Paths& paths, const std::arra
   std::string sql = "update [list] set ";
   for (int k = 1; k <= 10; ++k) sql += std::string(k > 1 ? ", " : "") + "[kabuka" + std::to_string(k) + "] = ?";
   sql += " where rowid = ?";
+  ImportHistory history(db, periods.data(), 10);
   writeImport(
       db, "import", 10, sql, progress, outcome,
       [&](DateRecord& rec) {
@@ -221,6 +223,7 @@ ImportOutcome importTenPeriods(Database& db, const Paths& paths, const std::arra
           auto hit = indexes[k].find(*s.key);
           if (hit == indexes[k].end() || !hit->second) continue;
           ++outcome.matched[k];
+          history.put(*s.key, k, *hit->second);
           Value price(static_cast<std::int64_t>(*hit->second));
           if (!samePrice(next[k], price)) {
             next[k] = price;
@@ -246,6 +249,7 @@ ImportOutcome importLatest(Database& db, const Paths& paths, const PeriodSource&
     return outcome;
   }
   const PriceIndex& index = indexes.front();
+  ImportHistory history(db, &latest, 1);
   writeImport(
       db, "latest import", 1, "update [list] set [kabuka1] = ? where rowid = ?", progress, outcome,
       [&](DateRecord& rec) {
@@ -260,10 +264,12 @@ ImportOutcome importLatest(Database& db, const Paths& paths, const PeriodSource&
           auto hit = index.find(*s.key);
           if (hit != index.end() && hit->second) price = Value(static_cast<std::int64_t>(*hit->second));
         }
-        if (price.isNull())
+        if (price.isNull()) {
           ++outcome.cleared;
-        else
+        } else {
           ++outcome.matched[0];
+          history.put(*s.key, 0, price.integer());
+        }
         if (samePrice(s.prices[0], price)) return false;
         update.bind(1, price);
         update.bind(2, Value(s.rowid));
@@ -285,6 +291,7 @@ InsertOutcome insertPeriod(Database& db, const std::array<PeriodSource, 10>& row
     PragmaOverride cache(db, "cache_size", -65536);
     Transaction tx(db);
     DateRecord rec = currentRecord(db);
+    keepPositionsInHistory(db, rec);  // the price dropped from position 10 stays in the history
     for (size_t i = 1; i < 10; ++i) {
       rec.dates[i] = rows[i - 1].date;
       rec.sourceNames[i] = rows[i - 1].baseName;

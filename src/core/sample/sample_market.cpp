@@ -14,6 +14,7 @@
 #include "data/database.h"
 #include "data/price_schema.h"
 #include "exchange/companion.h"
+#include "history/price_history.h"
 #include "sample/demo_planting.h"
 #include "watchlists/watch_list_store.h"
 
@@ -171,8 +172,10 @@ std::string writeWorkbook(const std::filesystem::path& path,
   return {};
 }
 
+// Every stock's closes on historyDays go into the history (the positions are among them).
 void fillPriceDb(const std::filesystem::path& path, const std::string& unit, const std::vector<Stock>& stocks,
-                 const std::vector<sys_days>& positions, const std::string& sourceName) {
+                 const std::vector<sys_days>& positions, const std::string& sourceName,
+                 const std::vector<sys_days>& historyDays) {
   createPriceDatabase(path, unit);
   Database db(path);
   Transaction tx(db);
@@ -193,6 +196,15 @@ void fillPriceDb(const std::filesystem::path& path, const std::string& unit, con
         ins.bind(6 + k, it == s.price.end() ? Value() : Value(it->second));
       }
       ins.step();
+    }
+  }
+  HistoryWriter history(db);
+  for (const Stock& s : stocks) {
+    const Value code =
+        isPlainNumberCode(s.code) ? Value(static_cast<std::int64_t>(std::stoll(s.code))) : Value(s.code);
+    for (auto it = historyDays.rbegin(); it != historyDays.rend(); ++it) {
+      auto p = s.price.find(*it);
+      if (p != s.price.end()) history.put(code, static_cast<int>(it->time_since_epoch().count()), p->second);
     }
   }
   DateRecord rec;
@@ -302,19 +314,23 @@ DemoResult makeDemo(const Paths& paths, const DemoOptions& options) {
     planted.push_back(std::move(s));
   }
 
-  // Positions of each unit, latest first.
-  std::vector<sys_days> daily, weekly, monthly;
-  for (auto it = calendar.rbegin(); it != calendar.rend() && daily.size() < 10; ++it)
-    if (*it <= lastRegistered) daily.push_back(*it);
-  for (auto it = calendar.rbegin(); it != calendar.rend() && weekly.size() < 10; ++it)
-    if (*it <= lastRegistered && weekday{*it} == Friday) weekly.push_back(*it);
-  for (auto it = calendar.rbegin(); it != calendar.rend() && monthly.size() < 10; ++it) {
+  // Days of each unit's history, latest first; the first ten are its positions.
+  std::vector<sys_days> dailyAll, weeklyAll, monthlyAll;
+  for (auto it = calendar.rbegin(); it != calendar.rend(); ++it)
+    if (*it <= lastRegistered) dailyAll.push_back(*it);
+  for (auto it = calendar.rbegin(); it != calendar.rend(); ++it)
+    if (*it <= lastRegistered && weekday{*it} == Friday) weeklyAll.push_back(*it);
+  for (auto it = calendar.rbegin(); it != calendar.rend(); ++it) {
     if (*it > lastRegistered) continue;
     auto next = it;
     if (next == calendar.rbegin()) continue;
     --next;  // the following business day
-    if (year_month_day{*next}.month() != year_month_day{*it}.month()) monthly.push_back(*it);
+    if (year_month_day{*next}.month() != year_month_day{*it}.month()) monthlyAll.push_back(*it);
   }
+  auto firstTen = [](const std::vector<sys_days>& all) {
+    return std::vector<sys_days>(all.begin(), all.begin() + static_cast<long>(std::min<size_t>(10, all.size())));
+  };
+  const std::vector<sys_days> daily = firstTen(dailyAll), weekly = firstTen(weeklyAll), monthly = firstTen(monthlyAll);
 
   auto withSamples = [&](const std::vector<sys_days>& positions) {
     std::vector<Stock> all = stocks;
@@ -326,9 +342,9 @@ DemoResult makeDemo(const Paths& paths, const DemoOptions& options) {
     }
     return all;
   };
-  fillPriceDb(paths.dailyDb(), "day", withSamples(daily), daily, kDemoWorkbook);
-  fillPriceDb(paths.weeklyDb(), "week", withSamples(weekly), weekly, "owarine-w");
-  fillPriceDb(paths.monthlyDb(), "month", withSamples(monthly), monthly, "owarine-m");
+  fillPriceDb(paths.dailyDb(), "day", withSamples(daily), daily, kDemoWorkbook, dailyAll);
+  fillPriceDb(paths.weeklyDb(), "week", withSamples(weekly), weekly, "owarine-w", weeklyAll);
+  fillPriceDb(paths.monthlyDb(), "month", withSamples(monthly), monthly, "owarine-m", monthlyAll);
   result.files = {paths.dailyDb(), paths.weeklyDb(), paths.monthlyDb()};
 
   // Watch lists: a few stocks on each.

@@ -1,0 +1,95 @@
+#pragma once
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "data/database.h"
+
+namespace tavrin {
+
+// History files from outside, read by a small CSV reader of their own:
+// - the bulk-download layout, one or many stocks a file:
+//   <TICKER>,<PER>,<DATE>,<TIME>,<OPEN>,<HIGH>,<LOW>,<CLOSE>,<VOL>,<OPENINT>
+//   (ticker "7203.JP", dates YYYYMMDD);
+// - the export layout Date,Open,High,Low,Close,Volume, the code taken from
+//   the file name (7203.csv, 7203.jp.txt, 130a.jp.txt -> 130A);
+// - per-day files: a header with a code column (コード, 銘柄コード, 証券コード,
+//   Code, SC …), a date column (日付, 日時, Date …) and a close column (終値,
+//   株価, Close …), comma or tab separated, UTF-8 or code page 932.
+// A file is read whole and checked before anything is written: a line that
+// is not one of these layouts makes the file damaged, and nothing of it is
+// kept. An empty close (or "-") is no price and is skipped.
+struct HistoryFileRecord {
+  std::string code;  // code key: "7203", "130A"
+  int day = 0;       // days since 1970-01-01
+  std::int64_t close = 0;
+};
+
+struct ParsedHistoryFile {
+  enum class Layout { BulkDownload, Export, PerDay };
+  bool ok = false;
+  std::string error;  // why the file is damaged (English)
+  Layout layout = Layout::Export;
+  std::vector<HistoryFileRecord> records;
+  std::size_t lines = 0;         // data lines read
+  std::size_t withoutClose = 0;  // of them without a price
+};
+
+// The code an export file's name gives: the part before the first dot,
+// letters upper-cased; nothing when that is empty.
+std::optional<std::string> codeFromFileName(const std::string& fileName);
+
+// Reads the bytes of one file; fileName (no folder needed) gives the export
+// layout its code.
+ParsedHistoryFile parseHistoryFile(const std::string& bytes, const std::string& fileName);
+
+// Files larger than this are refused as damaged.
+inline constexpr std::uintmax_t kMaxHistoryFileBytes = 512ull << 20;
+
+struct HistoryFileReport {
+  std::filesystem::path file;
+  bool imported = false;
+  std::string error;                   // damaged or not written: why
+  std::size_t lines = 0;               // data lines
+  std::size_t written = 0;             // closes stored
+  std::set<std::string> unknownCodes;  // codes not in list, skipped
+  std::size_t unknownLines = 0;
+};
+
+struct HistoryImportProgress {
+  std::size_t file = 0;   // files finished
+  std::size_t files = 0;  // files given
+  std::size_t lines = 0;  // data lines read so far
+  std::size_t written = 0;
+  std::string current;  // the file being read (name only)
+};
+// Returns false to stop after the file being written (the files done stay).
+using HistoryProgressFn = std::function<bool(const HistoryImportProgress&)>;
+
+struct HistoryImportOutcome {
+  std::size_t files = 0;
+  std::size_t imported = 0;
+  std::size_t failed = 0;
+  std::size_t lines = 0;
+  std::size_t written = 0;
+  bool stopped = false;
+  std::set<std::string> unknownCodes;
+  // Files with something to say: damaged, not written, or with unknown codes.
+  std::vector<HistoryFileReport> notes;
+};
+
+// Imports history files into an open price database, each file in one
+// transaction of its own (a damaged or failing file leaves the database as it
+// was and the next file goes on). Codes not in list are skipped and reported.
+// Progress is reported after every file and within long files.
+HistoryImportOutcome importHistoryFiles(Database& db, const std::vector<std::filesystem::path>& files,
+                                        const HistoryProgressFn& progress = {});
+
+// One line per note (English, for logs and the command line).
+std::vector<std::string> describeNotes(const HistoryImportOutcome& outcome, std::size_t maxCodes = 10);
+
+}  // namespace tavrin

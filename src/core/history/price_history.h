@@ -1,0 +1,96 @@
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "data/database.h"
+#include "data/price_schema.h"
+
+namespace tavrin {
+
+// Every close that enters a price database is kept in its table [history]:
+// one row per stock and day, keyed by the code as list stores it (7203 a
+// number, "130A" text) and the day number (days since 1970-01-01, a civil
+// date without time zone). The ten positions of list are a window on it.
+inline constexpr const char* kHistoryTable = "history";
+
+// Creates the table when it is missing (new files get it from the schema
+// code, older files on first use).
+void ensureHistoryTable(Database& db);
+bool hasHistoryTable(Database& db);
+
+// Day numbers. A civil date that does not exist gives nothing.
+std::optional<int> dayFromCivil(int year, int month, int day);
+void civilFromDay(int dayNumber, int& year, int& month, int& day);
+// "2026-12-08"
+std::string isoDate(int dayNumber);
+// "26/12/08", the date record's form.
+std::string recordDate(int dayNumber);
+// The date record's "yy/mm/dd" (two-digit years are 20yy); nothing when it is
+// not a real date.
+std::optional<int> dayFromRecordDate(const std::string& text);
+// A date as history files write it: YYYYMMDD, YYYY-MM-DD, YYYY/MM/DD (one- or
+// two-digit month and day), yy/mm/dd or yy-mm-dd (20yy), optionally followed
+// by a time after a blank or "T". Nothing for anything else.
+std::optional<int> parseHistoryDate(const std::string& text);
+
+// The value a code key is stored under when list has no row to copy it from:
+// a plain whole number as a number, anything else as text.
+Value historyCodeValue(const std::string& key);
+
+// The codes of list: code key ("7203", "130A") -> the stored value.
+std::unordered_map<std::string, Value> listCodes(Database& db);
+
+// Writes closes into the history inside the caller's transaction; a close
+// already stored for the same code and day is replaced. The table is created
+// with the first write.
+class HistoryWriter {
+ public:
+  explicit HistoryWriter(Database& db) : db_(db) {}
+  void put(const Value& code, int dayNumber, std::int64_t close);
+  std::size_t written() const { return written_; }
+
+ private:
+  Database& db_;
+  std::optional<Statement> upsert_;
+  std::size_t written_ = 0;
+};
+
+// Keeps the prices list holds now under the dates the record gives them,
+// without replacing what the history already knows for those days (inside
+// the caller's transaction). Positions whose date is not a real date are
+// left out. Returns the closes added.
+std::size_t keepPositionsInHistory(Database& db, const DateRecord& record);
+
+struct HistoryPoint {
+  int day = 0;
+  std::optional<std::int64_t> close;
+};
+
+// One stock's history, oldest first (empty when the table is missing).
+std::vector<HistoryPoint> readHistory(Database& db, const Value& code);
+// By code key: the stored value of list's row when there is one.
+std::vector<HistoryPoint> readHistory(Database& db, const std::string& codeKeyText);
+
+// The latest `count` distinct days of the whole history, latest first.
+std::vector<int> latestHistoryDays(Database& db, int count);
+
+// The number of closes stored (0 without the table).
+std::int64_t historyRowCount(Database& db);
+
+// Sets every stock's ten positions and the date record's ten dates from the
+// ten latest days of the history, in one transaction: a stock without a close
+// on one of those days gets Null there; the row with code 1000 is left as the
+// imports leave it; the unit word stays; the workbook names are cleared.
+struct PositionsOutcome {
+  bool done = false;
+  std::string detail;
+  std::vector<int> days;       // the days set, latest first
+  std::size_t stocks = 0;      // rows of list written
+  std::size_t withLatest = 0;  // of them with a close on the latest day
+};
+PositionsOutcome setPositionsFromHistory(Database& db);
+
+}  // namespace tavrin
