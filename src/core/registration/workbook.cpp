@@ -1,7 +1,6 @@
 #include "registration/workbook.h"
 
-#include <freexl.h>
-
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -31,34 +30,35 @@ std::optional<std::string> wholeNumberKey(double v) {
 
 }  // namespace
 
-Workbook::Workbook(const std::filesystem::path& path) : path_(path) {
+Workbook::Workbook(const std::filesystem::path& path) : Workbook(path, ReaderLimits{}) {}
+
+Workbook::Workbook(const std::filesystem::path& path, const ReaderLimits& limitsIn) : path_(path) {
   std::error_code ec;
   if (!std::filesystem::is_regular_file(path, ec)) throw WorkbookError("no such workbook: " + toUtf8(path));
-  const void* h = nullptr;
-  int rc = freexl_open(toUtf8(path).c_str(), &h);
-  if (rc != FREEXL_OK) {
-    if (h) freexl_close(h);
-    throw WorkbookError("not a readable .xls workbook (FreeXL error " + std::to_string(rc) + "): " + toUtf8(path));
+  const std::uintmax_t size = std::filesystem::file_size(path, ec);
+  if (ec) throw WorkbookError("cannot read " + toUtf8(path) + ": " + ec.message());
+  const std::filesystem::path reader = xlsReaderProgram();
+  if (reader.empty()) throw WorkbookError("the workbook reader tavrin-xls-reader is not installed");
+
+  ReaderLimits limits = limitsIn;
+  limits.outputBytes = std::min(limits.outputBytes, xlsOutputLimit(size));
+  ReaderRun run = runReader(reader, {"--", toUtf8(path)}, limits);
+  if (run.end == ReaderRun::End::NotStarted) throw WorkbookError("cannot start the workbook reader " + toUtf8(reader));
+  XlsContents contents;
+  try {
+    contents = decodeXlsFrames(reinterpret_cast<const unsigned char*>(run.output.data()), run.output.size());
+  } catch (const WorkbookDamaged& e) {
+    // A reader that crashed or was killed says so; otherwise the output is at fault.
+    if (!run.ok()) throw WorkbookDamaged("the workbook reader " + run.describe() + ": " + toUtf8(path));
+    throw WorkbookDamaged(std::string(e.what()) + ": " + toUtf8(path));
   }
-  handle_ = h;
-  unsigned int count = 0;
-  if (freexl_get_info(handle_, FREEXL_BIFF_SHEET_COUNT, &count) != FREEXL_OK) {
-    freexl_close(handle_);
-    handle_ = nullptr;
-    throw WorkbookError("cannot list the sheets of " + toUtf8(path));
-  }
-  for (unsigned int i = 0; i < count; ++i) {
-    const char* name = nullptr;
-    if (freexl_get_worksheet_name(handle_, static_cast<unsigned short>(i), &name) == FREEXL_OK && name)
-      sheetNames_.emplace_back(name);
-    else
-      sheetNames_.emplace_back();
-  }
+  if (!contents.refusal.empty()) throw WorkbookDamaged(contents.refusal + ": " + toUtf8(path));
+  if (!run.ok()) throw WorkbookDamaged("the workbook reader " + run.describe() + ": " + toUtf8(path));
+  sheetNames_ = std::move(contents.sheetNames);
+  sheets_ = std::move(contents.sheets);
 }
 
-Workbook::~Workbook() {
-  if (handle_) freexl_close(handle_);
-}
+Workbook::~Workbook() = default;
 
 int Workbook::findSheet(const std::string& name) const {
   const std::string want = asciiLower(name);
@@ -70,29 +70,28 @@ int Workbook::findSheet(const std::string& name) const {
 void Workbook::selectSheet(const std::string& name) {
   const int index = findSheet(name);
   if (index < 0) throw WorkbookError("no sheet " + name + " in " + toUtf8(path_));
-  unsigned int rows = 0;
-  unsigned short cols = 0;
-  if (freexl_select_active_worksheet(handle_, static_cast<unsigned short>(index)) != FREEXL_OK ||
-      freexl_worksheet_dimensions(handle_, &rows, &cols) != FREEXL_OK)
-    throw WorkbookError("cannot read sheet " + name + " in " + toUtf8(path_));
-  rows_ = rows;
-  columns_ = cols;
+  const XlsSheet& sheet = sheets_[static_cast<size_t>(index)];
+  if (sheet.status != XlsSheetStatus::Ok)
+    throw WorkbookDamaged("cannot read sheet " + name + " (" + sheet.reason + ") in " + toUtf8(path_));
+  current_ = &sheet;
+  rows_ = sheet.rows;
+  columns_ = sheet.columns;
 }
 
 Value Workbook::cell(std::uint32_t row, std::uint16_t col) const {
-  if (row >= rows_ || col >= columns_) return {};
-  FreeXL_CellValue v;
-  if (freexl_get_cell_value(handle_, row, col, &v) != FREEXL_OK) return {};
-  switch (v.type) {
-    case FREEXL_CELL_INT: return Value(static_cast<std::int64_t>(v.value.int_value));
-    case FREEXL_CELL_DOUBLE: return Value(v.value.double_value);
-    case FREEXL_CELL_TEXT:
-    case FREEXL_CELL_SST_TEXT:
-    case FREEXL_CELL_DATE:
-    case FREEXL_CELL_DATETIME:
-    case FREEXL_CELL_TIME: return v.value.text_value ? Value(std::string(v.value.text_value)) : Value();
-    default: return {};
-  }
+  if (!current_ || row >= rows_ || col >= columns_) return {};
+  const std::uint32_t key = xlsCellKey(row, col);
+  const auto& cells = current_->cells;
+  auto it = std::lower_bound(cells.begin(), cells.end(), key,
+                             [](const std::pair<std::uint32_t, Value>& c, std::uint32_t k) { return c.first < k; });
+  if (it == cells.end() || it->first != key) return {};
+  return it->second;
+}
+
+std::size_t xlsOutputLimit(std::uintmax_t fileSize) {
+  constexpr std::uintmax_t floor = 64u << 20, cap = 1024u << 20;
+  const std::uintmax_t scaled = fileSize > cap / 64 ? cap : floor + fileSize * 64;
+  return static_cast<std::size_t>(std::min(scaled, cap));
 }
 
 std::optional<std::int32_t> priceFromCell(const Value& cell) {
@@ -123,7 +122,7 @@ std::optional<std::string> codeKey(const Value& code) {
 
 PriceIndex buildPriceIndex(const Workbook& book) {
   PriceIndex index;
-  const std::uint32_t rows = book.rows();
+  const std::uint32_t rows = book.rows();  // at most 65,536: the reader refuses larger claims
   index.reserve(rows);
   for (std::uint32_t r = 1; r < rows; ++r) {
     std::optional<std::string> key = codeKey(book.cell(r, 0));

@@ -2,27 +2,30 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "data/database.h"
 #include "data/value.h"
+#include "registration/reader_process.h"
+#include "registration/workbook_error.h"
+#include "registration/xls_frames.h"
 
 namespace tavrin {
 
-class WorkbookError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
 // One .xls workbook opened read-only (BIFF5/BIFF8 through FreeXL). Formula
 // cells are delivered without their cached result, i.e. as empty cells.
+//
+// The file is read by a short-lived helper process (tavrin-xls-reader) under
+// limits on time, memory and output; this object keeps the cells it sent.
+// A workbook that makes the reader fail in any way is a WorkbookDamaged.
 class Workbook {
  public:
-  // Throws WorkbookError when the file is missing or is not a readable .xls.
+  // Throws WorkbookError when the file is missing or the reader is not
+  // installed, WorkbookDamaged when the file could not be read.
   explicit Workbook(const std::filesystem::path& path);
+  Workbook(const std::filesystem::path& path, const ReaderLimits& limits);
   ~Workbook();
   Workbook(const Workbook&) = delete;
   Workbook& operator=(const Workbook&) = delete;
@@ -31,7 +34,8 @@ class Workbook {
   const std::vector<std::string>& sheetNames() const { return sheetNames_; }
   // Index of the sheet of that name (ASCII letters compared without case), or -1.
   int findSheet(const std::string& name) const;
-  // Makes a sheet the current one; throws WorkbookError when it is absent or unreadable.
+  // Makes a sheet the current one; throws WorkbookError when it is absent,
+  // WorkbookDamaged when it could not be read.
   void selectSheet(const std::string& name);
 
   // Size of the current sheet.
@@ -40,14 +44,22 @@ class Workbook {
   // A cell of the current sheet (0-based): numbers as int64/double, text and
   // dates as text, empty and unreadable cells as Null.
   Value cell(std::uint32_t row, std::uint16_t col) const;
+  // Formula cells (BIFF FORMULA records) of the current sheet: their values
+  // are not read, so they show as empty.
+  std::size_t formulaCells() const { return current_ ? current_->formulaCells : 0; }
 
  private:
   std::filesystem::path path_;
-  const void* handle_ = nullptr;
   std::vector<std::string> sheetNames_;
+  std::vector<XlsSheet> sheets_;
+  const XlsSheet* current_ = nullptr;
   std::uint32_t rows_ = 0;
   std::uint16_t columns_ = 0;
 };
+
+// The reader's output limit for a workbook file of that size: generous for
+// any real sheet, small enough to keep a broken reader from filling memory.
+std::size_t xlsOutputLimit(std::uintmax_t fileSize);
 
 // A price cell as stored: a number converted to a 32-bit whole number, halves
 // to even. Empty, text and out-of-range cells give nothing.
