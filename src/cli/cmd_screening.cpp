@@ -6,6 +6,7 @@
 #include "cli/commands.h"
 #include "data/database.h"
 #include "data/price_schema.h"
+#include "data/stock_code.h"
 #include "screening/pattern_catalogue.h"
 #include "screening/query_assembly.h"
 #include "screening/screening_session.h"
@@ -64,8 +65,17 @@ int cmdScreen(const Paths& paths, const Args& argsIn) {
   const int universeIndex = selectorCode - 1000;
   if (universeIndex < 1 || universeIndex > 23) return usageError(kScreenUsage);
 
+  if (searchCode && searchCode->find_first_not_of(" \t") != std::string::npos && !parseStockCode(*searchCode))
+    return failure(notAStockCode(*searchCode));
+
   const std::filesystem::path db = dbOpt ? fromUtf8(*dbOpt) : paths.dailyDb();
-  if (!std::filesystem::is_regular_file(db)) return failure("no such database: " + toUtf8(db));
+  // One opening names what is wrong with the file (missing, damaged, locked,
+  // an interrupted write) before anything waits on it again.
+  try {
+    openForReading(db);
+  } catch (const DatabaseError& e) {
+    return failure(e.what());
+  }
   const auto dates = readDateRecord(db);
   const std::string unit = dates ? dates->unit : std::string();
 

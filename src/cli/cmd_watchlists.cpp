@@ -3,6 +3,7 @@
 
 #include "cli/commands.h"
 #include "data/database.h"
+#include "data/stock_code.h"
 #include "screening/chart_links.h"
 #include "watchlists/watch_list_store.h"
 
@@ -48,7 +49,7 @@ int addCommand(const Paths& paths, WatchList list, const std::string& code) {
   const char* table = watchListTable(list);
   WatchStock stock;
   {
-    Database prices(paths.dailyDb(), Database::Mode::ReadOnly);
+    Database prices = openForReading(paths.dailyDb());
     QueryResult r =
         prices.query("select [銘柄], [市場], [単位] from [list] where [コード] = ? order by [ID] limit 1", {code});
     if (r.rows.empty()) return failure("code " + code + " is not in " + toUtf8(paths.dailyDb()));
@@ -85,8 +86,12 @@ int cmdWatch(const Paths& paths, const Args& args) {
   const std::optional<WatchList> list = watchListFromName(args[1]);
   if (!list) return usageError(kWatchUsage);
   if (args[0] == "list" && args.size() == 2) return listCommand(paths, *list);
-  if (args[0] == "add" && args.size() == 3) return addCommand(paths, *list, args[2]);
-  if (args[0] == "remove" && args.size() == 3) return removeCommand(paths, *list, args[2]);
+  if ((args[0] == "add" || args[0] == "remove") && args.size() == 3) {
+    // "1e3" must not reach the code column, which would read it as 1000.
+    const std::optional<std::string> code = parseStockCode(args[2]);
+    if (!code) return failure(notAStockCode(args[2]));
+    return args[0] == "add" ? addCommand(paths, *list, *code) : removeCommand(paths, *list, *code);
+  }
   return usageError(kWatchUsage);
 }
 

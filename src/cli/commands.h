@@ -35,5 +35,7 @@ int failure(const std::string& message);
 // option is there without a value.
 std::optional<std::string> takeOption(Args& args, const std::string& name, bool* bad);
 bool takeFlag(Args& args, const std::string& name);
+// The failure text for a command-line code that is no stock code.
+std::string notAStockCode(const std::string& text);
 
 }  // namespace tavrin::cli

@@ -3,6 +3,7 @@
 #include <map>
 
 #include "app/log.h"
+#include "app/printable_text.h"
 #include "cli/commands.h"
 
 namespace tavrin::cli {
@@ -13,7 +14,9 @@ int usageError(const std::string& usageLine) {
 }
 
 int failure(const std::string& message) {
-  std::cerr << "tavrin-cli: " << message << "\n";
+  // One line on stderr; the same line goes to the log, as the window keeps it.
+  logLine("cli", message);
+  std::cerr << "tavrin-cli: " << tavrin::printableText(message) << "\n";
   return kFailed;
 }
 
@@ -96,6 +99,9 @@ int main(int argc, char** argv) {
   }
   if (args.empty()) return usageError("tavrin-cli [--root DIR] COMMAND [ARGS]");
   tavrin::Paths paths(tavrin::Paths::resolveRoot(root));
+  // Failures are logged in the data root; stderr carries only their one line.
+  tavrin::setLogFile(tavrin::toUtf8(paths.logFile()));
+  tavrin::setLogStderrFallback(false);
   const std::string command = args[0];
   Args rest(args.begin() + 1, args.end());
   static const std::map<std::string, int (*)(const tavrin::Paths&, const Args&)> commands = {
@@ -105,7 +111,7 @@ int main(int argc, char** argv) {
       {"history", cmdHistory}};
   auto it = commands.find(command);
   if (it == commands.end()) {
-    std::cerr << "tavrin-cli: unknown command '" << command << "'\n";
+    std::cerr << "tavrin-cli: unknown command '" << tavrin::printableText(command) << "'\n";
     return usageError("tavrin-cli [--root DIR] COMMAND [ARGS]  (see --help)");
   }
   try {

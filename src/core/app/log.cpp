@@ -1,5 +1,7 @@
 #include "app/log.h"
 
+#include "app/printable_text.h"
+
 #include <cstdio>
 #include <ctime>
 #include <mutex>
@@ -9,6 +11,7 @@ namespace {
 std::mutex g_mutex;
 std::string g_file;
 bool g_quiet = false;
+bool g_stderrFallback = true;
 }  // namespace
 
 void setLogFile(const std::string& path) {
@@ -21,6 +24,11 @@ void setLogQuiet(bool quiet) {
   g_quiet = quiet;
 }
 
+void setLogStderrFallback(bool fallback) {
+  std::lock_guard lock(g_mutex);
+  g_stderrFallback = fallback;
+}
+
 void logLine(std::string_view where, std::string_view what) {
   std::lock_guard lock(g_mutex);
   if (g_quiet) return;
@@ -31,10 +39,14 @@ void logLine(std::string_view where, std::string_view what) {
   FILE* file = nullptr;
   if (!g_file.empty()) {
     file = std::fopen(g_file.c_str(), "a");
-    if (file) out = file;
+    if (file)
+      out = file;
+    else if (!g_stderrFallback)
+      return;
   }
+  const std::string text = printableText(what);
   std::fprintf(out, "%s tavrin %.*s: %.*s\n", stamp, static_cast<int>(where.size()), where.data(),
-               static_cast<int>(what.size()), what.data());
+               static_cast<int>(text.size()), text.data());
   if (file) std::fclose(file);
 }
 

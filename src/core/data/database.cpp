@@ -1,6 +1,7 @@
 #include "data/database.h"
 
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include "app/paths.h"
 
@@ -14,6 +15,53 @@ namespace {
 }
 }  // namespace
 
+namespace {
+
+// The cause of a failed opening, from SQLite's extended result code.
+DatabaseFailure failureOf(int rc) {
+  if (rc == SQLITE_READONLY_ROLLBACK) return DatabaseFailure::InterruptedWrite;
+  switch (rc & 0xFF) {
+    case SQLITE_NOTADB:
+    case SQLITE_CORRUPT: return DatabaseFailure::NotADatabase;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED: return DatabaseFailure::Locked;
+    case SQLITE_READONLY: return DatabaseFailure::ReadOnly;
+    case SQLITE_PERM:
+    case SQLITE_AUTH: return DatabaseFailure::Unreadable;
+    default: return DatabaseFailure::Other;
+  }
+}
+
+std::string failureText(DatabaseFailure kind, const std::string& file, const std::string& detail) {
+  switch (kind) {
+    case DatabaseFailure::Missing: return "no such database file: " + file;
+    case DatabaseFailure::NotADatabase: return "not a database: " + file + " (damaged, or another kind of file)";
+    case DatabaseFailure::Locked: return file + " is in use by another program (locked); try again when it is done";
+    case DatabaseFailure::ReadOnly: return file + " is read-only";
+    case DatabaseFailure::InterruptedWrite:
+      return "an interrupted write to " + file +
+             " must be finished first: open it once where the file and its folder can be written";
+    case DatabaseFailure::Unreadable: return "cannot read " + file + ": permission denied";
+    case DatabaseFailure::Other: break;
+  }
+  return "cannot open " + file + (detail.empty() ? std::string() : ": " + detail);
+}
+
+bool writable(const std::filesystem::path& path) {
+  const std::filesystem::path dir = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
+  return ::access(path.c_str(), W_OK) == 0 && ::access(dir.c_str(), W_OK) == 0;
+}
+
+}  // namespace
+
+bool hasLeftoverJournal(const std::filesystem::path& path) {
+  std::filesystem::path journal = path;
+  journal += "-journal";
+  std::error_code ec;
+  const auto size = std::filesystem::file_size(journal, ec);
+  return !ec && size > 0;
+}
+
 Database::Database(const std::filesystem::path& path, Mode mode) : path_(path) {
   int flags = SQLITE_OPEN_FULLMUTEX;
   switch (mode) {
@@ -21,16 +69,30 @@ Database::Database(const std::filesystem::path& path, Mode mode) : path_(path) {
     case Mode::ReadOnly: flags |= SQLITE_OPEN_READONLY; break;
     case Mode::Create: flags |= SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE; break;
   }
+  const std::string file = toUtf8(path);
   if (mode != Mode::Create) {
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) throw DatabaseError("no such database file: " + toUtf8(path));
+    if (!std::filesystem::is_regular_file(path, ec))
+      throw DatabaseError(failureText(DatabaseFailure::Missing, file, {}), DatabaseFailure::Missing);
+    if (::access(path.c_str(), R_OK) != 0)
+      throw DatabaseError(failureText(DatabaseFailure::Unreadable, file, {}), DatabaseFailure::Unreadable);
   }
-  int rc = sqlite3_open_v2(toUtf8(path).c_str(), &db_, flags, nullptr);
+  // A read-only connection cannot roll back what a killed writer left: a
+  // writable connection does it first, when the file may be written.
+  if (mode == Mode::ReadOnly && hasLeftoverJournal(path) && writable(path)) {
+    try {
+      Database recover(path, Mode::ReadWrite);
+    } catch (const DatabaseError& e) {
+      if (e.kind() == DatabaseFailure::Locked || e.kind() == DatabaseFailure::NotADatabase) throw;
+    }
+  }
+  int rc = sqlite3_open_v2(file.c_str(), &db_, flags, nullptr);
   if (rc != SQLITE_OK) {
-    std::string msg = "cannot open " + toUtf8(path) + ": " + (db_ ? sqlite3_errmsg(db_) : "out of memory");
+    const DatabaseFailure kind = failureOf(db_ ? sqlite3_extended_errcode(db_) : rc);
+    std::string msg = failureText(kind, file, db_ ? sqlite3_errmsg(db_) : "out of memory");
     sqlite3_close(db_);
     db_ = nullptr;
-    throw DatabaseError(msg);
+    throw DatabaseError(msg, kind);
   }
   sqlite3_busy_timeout(db_, 2000);
   sqlite3_extended_result_codes(db_, 1);
@@ -38,19 +100,29 @@ Database::Database(const std::filesystem::path& path, Mode mode) : path_(path) {
   char* err = nullptr;
   rc = sqlite3_exec(db_, "select count(*) from sqlite_master", nullptr, nullptr, &err);
   if (rc != SQLITE_OK) {
-    std::string msg = "not a database: " + toUtf8(path) + (err ? std::string(": ") + err : "");
+    DatabaseFailure kind = failureOf(sqlite3_extended_errcode(db_));
+    // A hot journal that this connection may not roll back shows up as a
+    // refused write while reading.
+    if (kind == DatabaseFailure::ReadOnly && hasLeftoverJournal(path)) kind = DatabaseFailure::InterruptedWrite;
+    std::string msg = failureText(kind, file, err ? err : "");
     sqlite3_free(err);
     sqlite3_close(db_);
     db_ = nullptr;
-    throw DatabaseError(msg);
+    throw DatabaseError(msg, kind);
   }
 }
 
 Database openForReading(const std::filesystem::path& path) {
   try {
     return Database(path, Database::Mode::ReadWrite);
-  } catch (const DatabaseError&) {
-    return Database(path, Database::Mode::ReadOnly);
+  } catch (const DatabaseError& e) {
+    switch (e.kind()) {
+      case DatabaseFailure::Missing:
+      case DatabaseFailure::Locked:
+      case DatabaseFailure::NotADatabase:
+      case DatabaseFailure::Unreadable: throw;
+      default: return Database(path, Database::Mode::ReadOnly);
+    }
   }
 }
 

@@ -13,9 +13,25 @@ struct sqlite3_stmt;
 
 namespace tavrin {
 
+// Why a database file could not be used, for a message that names the cause.
+enum class DatabaseFailure {
+  Other,
+  Missing,           // no such file
+  NotADatabase,      // some other kind of file, or a damaged one
+  Locked,            // another program holds a lock on it
+  ReadOnly,          // it cannot be written
+  InterruptedWrite,  // a change was cut off and cannot be rolled back here
+  Unreadable,        // no permission to read it
+};
+
 class DatabaseError : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit DatabaseError(const std::string& what, DatabaseFailure kind = DatabaseFailure::Other)
+      : std::runtime_error(what), kind_(kind) {}
+  DatabaseFailure kind() const { return kind_; }
+
+ private:
+  DatabaseFailure kind_;
 };
 
 using Row = std::vector<Value>;
@@ -33,7 +49,10 @@ class Database {
   enum class Mode { ReadWrite, ReadOnly, Create };
 
   // Throws DatabaseError when the file is missing (ReadWrite, ReadOnly) or
-  // cannot be opened or is not a database.
+  // cannot be opened or is not a database; its kind names the cause. A
+  // locked file is waited for about 2 s. A read-only opening first rolls back
+  // a change that a killed writer left behind (its hot journal) when the file
+  // can be written; when it cannot, it fails as InterruptedWrite.
   explicit Database(const std::filesystem::path& path, Mode mode = Mode::ReadWrite);
   ~Database();
   Database(const Database&) = delete;
@@ -64,8 +83,12 @@ class Database {
 
 // Opens an existing file for reading. A writable file is opened read-write,
 // so that a change interrupted by a crash is rolled back first; a file that
-// cannot be written is opened read-only.
+// cannot be written is opened read-only. A missing, locked or foreign file
+// fails at once, without a second try.
 Database openForReading(const std::filesystem::path& path);
+
+// Whether a journal left by an unfinished change lies beside the file.
+bool hasLeftoverJournal(const std::filesystem::path& path);
 
 // A prepared statement; bind, step, read columns, reset.
 class Statement {

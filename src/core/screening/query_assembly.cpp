@@ -1,17 +1,11 @@
 #include "screening/query_assembly.h"
 
 #include "data/price_schema.h"
+#include "data/stock_code.h"
 
 namespace tavrin::screening {
 
 namespace {
-std::string trimmed(const std::string& s) {
-  const auto b = s.find_first_not_of(" \t\r\n");
-  if (b == std::string::npos) return {};
-  const auto e = s.find_last_not_of(" \t\r\n");
-  return s.substr(b, e - b + 1);
-}
-
 std::string joiner(int universeIndex) { return universeHasWhere(universeIndex) ? " and " : " where "; }
 }  // namespace
 
@@ -27,8 +21,10 @@ std::string patternQuery(const std::string& baseQuery, int universeIndex, const 
 std::optional<BoundQuery> codeSearchQuery(const std::string& baseQuery, int universeIndex,
                                           const std::optional<std::string>& answer) {
   if (!answer) return std::nullopt;
-  const std::string code = trimmed(*answer);
-  if (code.empty()) return std::nullopt;
+  // Only a code is searched for: "1e3" must not find the code 1000.
+  const std::optional<std::string> parsed = parseStockCode(*answer);
+  if (!parsed) return std::nullopt;
+  const std::string& code = *parsed;
   BoundQuery q;
   q.sql = baseQuery + joiner(universeIndex) + "[コード] = ?";
   if (isPlainNumberCode(code))

@@ -26,8 +26,8 @@ std::string patternQuery(const std::string& baseQuery, int universeIndex, const 
                          const std::string& unitWord);
 
 // "コードで探す": the stock with that code. A plain number compares as a
-// number, any other code as text. nullopt for Cancel or an empty answer (the
-// grid keeps its rows).
+// number, any other code as text. nullopt for Cancel, an empty answer or a
+// text that is no code (parseStockCode): the grid keeps its rows.
 std::optional<BoundQuery> codeSearchQuery(const std::string& baseQuery, int universeIndex,
                                           const std::optional<std::string>& answer);
 

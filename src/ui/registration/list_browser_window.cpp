@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "app/log.h"
+#include "data/stock_code.h"
 #include "ui/app/main_menu_window.h"
 #include "ui/common/app_context.h"
 #include "ui/common/flex_grid.h"
@@ -137,11 +138,20 @@ void ListBrowserWindow::Command4_Click() {
   in.title = "検索";
   in.promptLines = {"検索するコードを入力してください"};
   const std::optional<std::string> answer = ctx_.prompts().input(in);
-  const std::string code = answer ? trimmed(*answer) : std::string();
-  if (code.empty()) return;  // nothing asked for: the grid stays as it is
+  const std::string typed = answer ? trimmed(*answer) : std::string();
+  if (typed.empty()) return;  // nothing asked for: the grid stays as it is
+  const std::optional<std::string> code = parseStockCode(typed);
+  if (!code) {
+    MessageRequest m;
+    m.icon = MessageIcon::Warning;
+    m.title = "検索";
+    m.lines = {invalidStockCodeMessage(typed)};
+    ctx_.prompts().message(m);
+    return;
+  }
   // Bound as text: the code column reads "7203" as the number 7203, and
   // codes with letters ("130A") compare as they are.
-  requery("select * from [list] where [コード] = ?", {Value(code)});
+  requery("select * from [list] where [コード] = ?", {Value(*code)});
 }
 
 void ListBrowserWindow::Command3_Click() {

@@ -9,6 +9,7 @@
 #include "app/log.h"
 #include "app/paths.h"
 #include "data/price_schema.h"
+#include "data/stock_code.h"
 #include "screening/pattern_catalogue.h"
 #include "screening/query_assembly.h"
 #include "screening/screening_session.h"
@@ -345,6 +346,16 @@ void ScreeningWindow::searchByCode() {
   in.promptLines = {"検索するコードを入力してください"};
   const auto answer = ctx_.prompts().input(in);
   const SharedState& st = ctx_.state();
+  if (answer && answer->find_first_not_of(" \t") != std::string::npos && !parseStockCode(*answer)) {
+    // "1e3" or "7203 x" is no code: say so, and keep the rows.
+    MessageRequest m;
+    m.icon = MessageIcon::Warning;
+    m.title = "検索";
+    m.lines = {invalidStockCodeMessage(*answer)};
+    ctx_.prompts().message(m);
+    hi_title();
+    return;
+  }
   // Cancel or an empty answer: the grid keeps its rows.
   if (const auto q = screening::codeSearchQuery(st.baseQuery, st.universeIndex, answer)) {
     requery(q->sql, q->params);

@@ -1,0 +1,11 @@
+#include "app/printable_text.h"
+#include "cli/commands.h"
+
+namespace tavrin::cli {
+
+std::string notAStockCode(const std::string& text) {
+  return "not a stock code: '" + printableText(text) +
+         "' (four or five digits and capital letters, such as 7203 or 130A, or a plain number)";
+}
+
+}  // namespace tavrin::cli
