@@ -316,8 +316,12 @@ void RegistrationWindowsTest::listBrowserSearchesAndSorts() {
   QCOMPARE(b.grid()->textMatrix(1, 3), QString("130A"));
   QCOMPARE(search("Command4", std::nullopt), 1);  // Cancel: the grid stays
   QCOMPARE(search("Command4", ""), 1);
-  QCOMPARE(search("Command4", "1 or 1=1"), 0);
+  // A text that is no code is refused with a message; the grid stays.
+  QCOMPARE(search("Command4", "1 or 1=1"), 1);
   QCOMPARE(s.f->prompts.shown().back().title, std::string("検索"));
+  QVERIFY(s.f->prompts.shown().back().text.find("1 or 1=1") != std::string::npos);
+  QCOMPARE(search("Command4", "1e3"), 1);
+  QCOMPARE(search("Command4", "9999"), 0);
   QCOMPARE(s.f->prompts.shown().back().text, std::string("検索するコードを入力してください"));
 
   QCOMPARE(search("Command3", "O'Neil"), 1);
