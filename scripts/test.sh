@@ -13,4 +13,6 @@ start=$(date +%s)
   LSAN_OPTIONS="suppressions=$here/scripts/lsan.supp:print_suppressions=0" \
   UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(nproc)")
+# A short bounded fuzzing run of every reader of outside files.
+"$here/scripts/fuzz.sh" 60
 echo "all tests passed in $(( $(date +%s) - start )) s"

@@ -193,10 +193,11 @@ TEST_F(RegistrationTest, CorruptWorkbooksAreRefusedAndChangeNothing) {
   for (const char* name : {"truncated", "header", "random", "empty", "xlsx", "folder"}) {
     ImportOutcome o = importLatest(d, paths, periodFromParts("04", "05", "10", name), "day");
     EXPECT_FALSE(o.done()) << name;
-    if (o.failure == ImportOutcome::Failure::Workbook)
-      EXPECT_EQ(o.failedWorkbook, std::string(name) + ".xls");
-    else
-      EXPECT_EQ(o.failure, ImportOutcome::Failure::Sheet) << name;  // a truncated file may open without sheets
+    EXPECT_EQ(o.failedWorkbook, std::string(name) + ".xls");
+    // A folder is no workbook at all; every other file was read and refused.
+    EXPECT_EQ(o.failure,
+              std::string(name) == "folder" ? ImportOutcome::Failure::Workbook : ImportOutcome::Failure::Damaged)
+        << name << ": " << describeFailure(o);
   }
   EXPECT_EQ(dumpPriceDb(db()), before);
 }

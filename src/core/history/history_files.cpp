@@ -7,6 +7,7 @@
 #include "app/log.h"
 #include "app/paths.h"
 #include "history/price_history.h"
+#include "readers/csv_text.h"
 #include "registration/workbook.h"
 #include "utilities/memo.h"
 
@@ -15,66 +16,6 @@ namespace tavrin {
 namespace {
 
 constexpr std::size_t kProgressLines = 50000;
-
-bool validUtf8(const std::string& s) {
-  size_t i = 0;
-  const size_t n = s.size();
-  while (i < n) {
-    const unsigned char c = static_cast<unsigned char>(s[i]);
-    if (c < 0x80) {
-      ++i;
-      continue;
-    }
-    int extra = (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : -1;
-    if (extra < 0 || c == 0xC0 || c == 0xC1 || c > 0xF4 || i + static_cast<size_t>(extra) >= n) return false;
-    for (int k = 1; k <= extra; ++k)
-      if ((static_cast<unsigned char>(s[i + static_cast<size_t>(k)]) & 0xC0) != 0x80) return false;
-    i += static_cast<size_t>(extra) + 1;
-  }
-  return true;
-}
-
-std::string trimmed(std::string_view v) {
-  size_t b = 0, e = v.size();
-  while (b < e && (v[b] == ' ' || v[b] == '\t' || v[b] == '\r')) ++b;
-  while (e > b && (v[e - 1] == ' ' || v[e - 1] == '\t' || v[e - 1] == '\r')) --e;
-  return std::string(v.substr(b, e - b));
-}
-
-// Splits one line at the separator; double quotes enclose a field (a doubled
-// quote inside is one quote). False on an unclosed quote.
-bool splitLine(std::string_view line, char sep, std::vector<std::string>& out) {
-  out.clear();
-  std::string field;
-  bool quoted = false, wasQuoted = false;
-  for (size_t i = 0; i < line.size(); ++i) {
-    const char c = line[i];
-    if (quoted) {
-      if (c == '"') {
-        if (i + 1 < line.size() && line[i + 1] == '"') {
-          field += '"';
-          ++i;
-        } else {
-          quoted = false;
-        }
-      } else {
-        field += c;
-      }
-    } else if (c == '"' && trimmed(field).empty()) {
-      quoted = wasQuoted = true;
-      field.clear();
-    } else if (c == sep) {
-      out.push_back(wasQuoted ? field : trimmed(field));
-      field.clear();
-      wasQuoted = false;
-    } else {
-      field += c;
-    }
-  }
-  if (quoted) return false;
-  out.push_back(wasQuoted ? field : trimmed(field));
-  return true;
-}
 
 // Header names compared without case, blanks and the angle brackets of the
 // bulk-download layout.
@@ -96,7 +37,7 @@ int findColumn(const std::vector<std::string>& keys, std::initializer_list<const
 
 // "7203.JP" -> "7203"; "130a.jp" -> "130A".
 std::optional<std::string> codeOfTicker(const std::string& ticker) {
-  std::string t = trimmed(ticker);
+  std::string t = trimmedField(ticker);
   const size_t dot = t.find('.');
   if (dot != std::string::npos) t.resize(dot);
   for (char& c : t)
@@ -141,48 +82,30 @@ ParsedHistoryFile parseHistoryFile(const std::string& raw, const std::string& fi
     return out;
   };
   if (raw.find('\0') != std::string::npos) return damaged("not a text file");
-  std::string text;
-  const std::string* bytes = &raw;
-  if (!validUtf8(raw)) {
-    std::optional<std::string> converted = cp932ToUtf8(raw);
-    if (!converted) return damaged("neither UTF-8 nor code page 932 text");
-    text = std::move(*converted);
-    bytes = &text;
-  }
-  std::string_view all(*bytes);
-  if (all.substr(0, 3) == "\xEF\xBB\xBF") all.remove_prefix(3);
-
-  size_t pos = 0;
-  std::size_t lineNo = 0;
-  auto nextLine = [&](std::string_view& line) {
-    if (pos >= all.size()) return false;
-    size_t end = all.find('\n', pos);
-    if (end == std::string_view::npos) end = all.size();
-    line = all.substr(pos, end - pos);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    pos = end + 1;
-    ++lineNo;
-    return true;
-  };
+  const std::optional<std::string> text = decodeTextFile(raw);
+  if (!text) return damaged("neither UTF-8 nor code page 932 text");
+  TextLines lines(*text);
+  auto nextLine = [&lines](std::string_view& line) { return lines.next(line); };
 
   std::string_view line;
   bool haveHeader = false;
   while (nextLine(line))
-    if (!trimmed(line).empty()) {
+    if (!trimmedField(line).empty()) {
       haveHeader = true;
       break;
     }
   if (!haveHeader) return damaged("empty file");
-  const char sep = line.find(',') == std::string_view::npos && line.find('\t') != std::string_view::npos ? '\t' : ',';
+  const char sep = detectSeparator(line);
   std::vector<std::string> fields;
-  if (!splitLine(line, sep, fields)) return damaged("line 1: unclosed quote");
+  if (!splitCsvLine(line, sep, fields)) return damaged("line 1: unclosed quote");
   std::vector<std::string> keys;
   for (const std::string& f : fields) keys.push_back(headerKey(f));
 
   const int dateCol = findColumn(keys, {"date", "日付", "日時", "年月日", "取引日"});
   const int closeCol = findColumn(keys, {"close", "終値", "株価", "現在値"});
   int codeCol = findColumn(keys, {"ticker", "コード", "銘柄コード", "証券コード", "code", "sc", "symbol"});
-  if (dateCol < 0 || closeCol < 0) return damaged("line " + std::to_string(lineNo) + ": no date and close columns");
+  if (dateCol < 0 || closeCol < 0)
+    return damaged("line " + std::to_string(lines.number()) + ": no date and close columns");
   std::optional<std::string> fileCode;
   if (codeCol >= 0) {
     out.layout = keys[static_cast<size_t>(codeCol)] == "ticker" ? ParsedHistoryFile::Layout::BulkDownload
@@ -194,11 +117,11 @@ ParsedHistoryFile parseHistoryFile(const std::string& raw, const std::string& fi
   }
   const size_t needed = static_cast<size_t>(std::max({dateCol, closeCol, codeCol})) + 1;
 
-  out.records.reserve(all.size() / 40);
+  out.records.reserve(lines.size() / 40);
   while (nextLine(line)) {
-    if (trimmed(line).empty()) continue;
-    const std::string where = "line " + std::to_string(lineNo);
-    if (!splitLine(line, sep, fields)) return damaged(where + ": unclosed quote");
+    if (trimmedField(line).empty()) continue;
+    const std::string where = "line " + std::to_string(lines.number());
+    if (!splitCsvLine(line, sep, fields)) return damaged(where + ": unclosed quote");
     if (fields.size() < needed) return damaged(where + ": " + std::to_string(fields.size()) + " fields");
     ++out.lines;
     HistoryFileRecord r;

@@ -35,6 +35,13 @@ bool readPeriods(const Paths& paths, const PeriodSource* periods, int count, int
     if (it == books.end()) {
       try {
         it = books.emplace(file, std::make_unique<Workbook>(file)).first;
+      } catch (const WorkbookDamaged& e) {
+        outcome.failure = ImportOutcome::Failure::Damaged;
+        outcome.failedPeriod = position;
+        outcome.failedWorkbook = workbookFileName(p.baseName);
+        outcome.failedSheet = p.sheet;
+        outcome.detail = e.what();
+        return false;
       } catch (const std::exception& e) {
         outcome.failure = ImportOutcome::Failure::Workbook;
         outcome.failedPeriod = position;
@@ -48,7 +55,8 @@ bool readPeriods(const Paths& paths, const PeriodSource* periods, int count, int
       it->second->selectSheet(p.sheet);
       indexes.push_back(buildPriceIndex(*it->second));
     } catch (const std::exception& e) {
-      outcome.failure = ImportOutcome::Failure::Sheet;
+      const bool damaged = dynamic_cast<const WorkbookDamaged*>(&e) != nullptr;
+      outcome.failure = damaged ? ImportOutcome::Failure::Damaged : ImportOutcome::Failure::Sheet;
       outcome.failedPeriod = position;
       outcome.failedWorkbook = workbookFileName(p.baseName);
       outcome.failedSheet = p.sheet;
@@ -152,6 +160,9 @@ std::string describeFailure(const ImportOutcome& o) {
     case ImportOutcome::Failure::Sheet:
       return "position " + std::to_string(o.failedPeriod) + ": cannot read sheet " + o.failedSheet + " of " +
              o.failedWorkbook + " (" + o.detail + "); nothing was changed";
+    case ImportOutcome::Failure::Damaged:
+      return "position " + std::to_string(o.failedPeriod) + ": workbook " + o.failedWorkbook +
+             " could not be read, it may be damaged (" + o.detail + "); nothing was changed";
     case ImportOutcome::Failure::Database: return "database: " + o.detail + "; nothing was changed";
   }
   return {};

@@ -40,9 +40,11 @@ using ProgressFn = std::function<void(const ImportProgress&)>;
 inline constexpr std::size_t kProgressEvery = 250;
 
 struct ImportOutcome {
-  enum class Failure { None, Workbook, Sheet, Database };
+  enum class Failure { None, Workbook, Sheet, Damaged, Database };
   Failure failure = Failure::None;
   bool done() const { return failure == Failure::None; }
+  // Damaged: the workbook's content made its reader fail (refused, crashed,
+  // hung or ran out of its limits): the file is probably broken.
   int failedPeriod = 0;        // position whose workbook or sheet failed
   std::string failedWorkbook;  // its file name, "NAME.xls"
   std::string failedSheet;     // its sheet

@@ -277,6 +277,10 @@ void RegistrationWindow::reportFailure(const ImportOutcome& o) {
     case ImportOutcome::Failure::Sheet:
       text1_->setText(QStringLiteral("シートが開けません：%1（%2）").arg(q(o.failedSheet), q(o.failedWorkbook)));
       break;
+    case ImportOutcome::Failure::Damaged:
+      text1_->setText(
+          QStringLiteral("ワークブックを読めませんでした（壊れている可能性があります）: %1").arg(q(o.failedWorkbook)));
+      break;
     case ImportOutcome::Failure::Database: text1_->setText(QStringLiteral("データベースに書き込めません")); break;
     case ImportOutcome::Failure::None: break;
   }

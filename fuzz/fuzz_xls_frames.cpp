@@ -1,0 +1,15 @@
+// The decoder of the workbook reader's output: it must hold against any bytes,
+// since a reader broken by a damaged file may write anything.
+#include <cstddef>
+#include <cstdint>
+
+#include "registration/workbook_error.h"
+#include "registration/xls_frames.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  try {
+    (void)tavrin::decodeXlsFrames(data, size);
+  } catch (const tavrin::WorkbookError&) {
+  }
+  return 0;
+}

@@ -1,0 +1,102 @@
+#!/usr/bin/python3
+"""Writes the seed files of the fuzzing targets with real writers:
+xlwt (.xls), openpyxl and xlsxwriter (.xlsx), odfpy (.ods), and history files
+in the layouts the history import reads.
+
+  make_seeds.py DIR     ->  DIR/xls, DIR/xlsx, DIR/ods, DIR/history
+"""
+import os
+import sys
+
+import openpyxl
+import xlsxwriter
+import xlwt
+from odf.opendocument import OpenDocumentSpreadsheet
+from odf.table import Table, TableCell, TableRow
+from odf.text import P
+
+ROWS = [["コード", "銘柄", "終値"], [7203, "トヨタ", 2500.5], ["130A", "ＡＢＣ", 1234], [9984, "ソフト", None],
+        [1000, "指数", 30000]]
+
+
+def xls_seeds(folder):
+    for i, sheets in enumerate([["s261209"], ["s261208", "s261209", "notes"]]):
+        book = xlwt.Workbook(encoding="utf-8")
+        for name in sheets:
+            ws = book.add_sheet(name)
+            for r, row in enumerate(ROWS):
+                for c, v in enumerate(row):
+                    if v is not None:
+                        ws.write(r, c, v)
+            ws.write(1, 3, xlwt.Formula("C2*2"))
+        book.save(os.path.join(folder, "seed%d.xls" % i))
+
+
+def xlsx_seeds(folder):
+    wb = openpyxl.Workbook()
+    ws = wb.active
+    ws.title = "s261209"
+    for row in ROWS:
+        ws.append(row)
+    ws["D2"] = "=C2*2"
+    wb.save(os.path.join(folder, "openpyxl.xlsx"))
+    wb = xlsxwriter.Workbook(os.path.join(folder, "xlsxwriter.xlsx"))
+    for name in ["s261208", "s261209"]:
+        ws = wb.add_worksheet(name)
+        for r, row in enumerate(ROWS):
+            for c, v in enumerate(row):
+                if v is not None:
+                    ws.write(r, c, v)
+        ws.write_formula(1, 3, "=C2*2", None, 5001)
+        ws.write_string(2, 4, "1,234")
+    wb.close()
+
+
+def ods_seeds(folder):
+    doc = OpenDocumentSpreadsheet()
+    for name in ["s261208", "s261209"]:
+        table = Table(name=name)
+        for row in ROWS:
+            tr = TableRow()
+            for v in row:
+                if v is None:
+                    tc = TableCell()
+                elif isinstance(v, str):
+                    tc = TableCell(valuetype="string")
+                    tc.addElement(P(text=v))
+                else:
+                    tc = TableCell(valuetype="float", value=v)
+                    tc.addElement(P(text=str(v)))
+                tr.addElement(tc)
+            table.addElement(tr)
+        doc.spreadsheet.addElement(table)
+    doc.save(os.path.join(folder, "seed.ods"))
+
+
+def history_seeds(folder):
+    seeds = {
+        "bulk.txt": "<TICKER>,<PER>,<DATE>,<TIME>,<OPEN>,<HIGH>,<LOW>,<CLOSE>,<VOL>,<OPENINT>\n"
+                    "7203.JP,D,20261208,000000,2500,2550,2490,2530,1000000,0\n"
+                    "130A.JP,D,20261209,000000,1200,1250,1190,1234.5,5000,0\n",
+        "export.csv": "Date,Open,High,Low,Close,Volume\n2026-12-08,2500,2550,2490,2530,1000000\n"
+                      "2026-12-09,2530,2560,2500,-,900000\n",
+        "perday.csv": "\ufeff日付,コード,銘柄名,終値\n2026/12/09,7203,トヨタ,\"2,530\"\n2026/12/09,130A,ＡＢＣ,1234\n",
+    }
+    for name, text in seeds.items():
+        with open(os.path.join(folder, name), "wb") as f:
+            f.write(text.encode("utf-8"))
+    with open(os.path.join(folder, "perday-cp932.csv"), "wb") as f:
+        f.write("コード\t日付\t終値\r\n7203\t20261209\t2530\r\n".encode("cp932"))
+
+
+def main():
+    root = sys.argv[1]
+    for kind, writer in [("xls", xls_seeds), ("xlsx", xlsx_seeds), ("ods", ods_seeds), ("history", history_seeds)]:
+        folder = os.path.join(root, kind)
+        os.makedirs(folder, exist_ok=True)
+        writer(folder)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
