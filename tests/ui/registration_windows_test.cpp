@@ -3,6 +3,7 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QtTest>
+#include <fstream>
 
 #include "app/log.h"
 #include "data/price_schema.h"
@@ -85,6 +86,7 @@ class RegistrationWindowsTest : public QObject {
   void batchImportFromTheWindow();
   void insertThenLatestImport();
   void progressMovesWhileButtonsAreDisabled();
+  void damagedWorkbookIsReportedAndChangesNothing();
   void listBrowserSearchesAndSorts();
   void okButtonsReturnToTheMenu();
 };
@@ -273,6 +275,30 @@ void RegistrationWindowsTest::insertThenLatestImport() {
   QCOMPARE(test::pricesOf(d, Value(std::int64_t(9984)))[0], Value(std::int64_t(3001)));
   QCOMPARE(s.f->ctx->dateGridText(2), std::string("04/05/11"));
   QCOMPARE(s.f->ctx->dateGridText(3), std::string("04/05/10"));
+}
+
+void RegistrationWindowsTest::damagedWorkbookIsReportedAndChangesNothing() {
+  Setup s("day");
+  const std::filesystem::path good = s.f->ctx->paths().workbook("good");
+  QVERIFY(test::writeWorkbook(good, {{"s040511", test::priceRows({{7203, 2000}})}}));
+  {
+    const std::string bytes = test::readBytes(good);
+    std::ofstream(s.f->ctx->paths().workbook("broken"), std::ios::binary) << bytes.substr(0, bytes.size() * 2 / 3);
+  }
+  auto& w = s.reg();
+  UiFixture::click(w, "Command3");
+  box(w, "Text12_1")->setText("11");
+  box(w, "Text3_1")->setText("broken");
+  const std::string before = test::dumpPriceDb(s.db());
+  s.f->prompts.clear();
+  UiFixture::click(w, "Command8");
+  QVERIFY(s.f->prompts.messages().empty());  // no dialog: the box says it
+  QCOMPARE(text(w, "Text1"), QString("ワークブックを読めませんでした（壊れている可能性があります）: broken.xls"));
+  QCOMPARE(test::dumpPriceDb(s.db()), before);
+  // The window goes on: the next import with a sound workbook works.
+  box(w, "Text3_1")->setText("good");
+  UiFixture::click(w, "Command8");
+  QCOMPARE(text(w, "Text1"), QString("登録　完了しました"));
 }
 
 void RegistrationWindowsTest::progressMovesWhileButtonsAreDisabled() {
