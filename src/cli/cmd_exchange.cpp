@@ -68,7 +68,15 @@ int cmdBackup(const Paths& paths, const Args& argsIn) {
   if (bad || !args.empty()) return usageError(usage);
 
   const std::filesystem::path file = db ? fromUtf8(*db) : paths.dailyDb();
-  auto record = readDateRecord(file);
+  std::optional<DateRecord> record;
+  try {
+    // Opened here, not through the quiet reader, so that a missing, locked or
+    // damaged file is named for what it is.
+    Database d = openForReading(file);
+    record = readDateRecord(d);
+  } catch (const std::exception& e) {
+    return failure(e.what());
+  }
   if (!record) return failure("no date record in " + toUtf8(file));
   const std::string& unit = record->unit;
   if (makeBackupFolder(paths, unit) == BackupFolderResult::NoUnit)

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <algorithm>
+#include <fstream>
 
 #include "app/log.h"
 #include "exchange_test_data.h"
@@ -134,7 +136,18 @@ TEST(BackupCli, UnitFromTheDatabaseAndRefusals) {
             1);
   EXPECT_EQ(test::runCommand(cli + "backup --db '" + toUtf8(paths.monthlyDb()) + "' --date ../x 2>/dev/null").status,
             1);
-  EXPECT_EQ(test::runCommand(cli + "backup 2>/dev/null").status, 1);  // no daily database
+  // A failure names its cause, on one line.
+  auto missing = test::runCommand(cli + "backup 2>&1");  // no daily database
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(std::count(missing.out.begin(), missing.out.end(), '\n'), 1) << missing.out;
+  EXPECT_EQ(missing.out.find("no date record"), std::string::npos) << missing.out;
+  EXPECT_NE(missing.out.find(toUtf8(paths.dailyDb())), std::string::npos) << missing.out;
+  {
+    std::ofstream(dir / "text.mdb") << "just some text, no database at all, long enough to be looked at\n";
+    auto foreign = test::runCommand(cli + "backup --db '" + toUtf8(dir / "text.mdb") + "' 2>&1");
+    EXPECT_EQ(foreign.status, 1);
+    EXPECT_EQ(foreign.out.find("no date record"), std::string::npos) << foreign.out;
+  }
   auto today = test::runCommand(cli + "backup --db '" + toUtf8(paths.monthlyDb()) + "'");
   EXPECT_EQ(today.status, 0);
   EXPECT_EQ(today.out.size(), toUtf8(dir / "Mdb-T/Tkabuka030115.mdb").size() + 1);  // yymmdd like 030115
