@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 #include <system_error>
+#include <utility>
 
 #include "app/log.h"
 #include "app/paths.h"
@@ -78,20 +79,42 @@ std::string fromCrLf(const std::string& text) {
   return out;
 }
 
-std::string loadMemoFile(const std::filesystem::path& path, bool* ok) {
-  if (ok) *ok = false;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return {};
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) return {};
+MemoContent decodeMemoBytes(std::string bytes) {
+  MemoContent c;
+  c.exists = true;
   if (bytes.size() >= 2 && bytes.compare(bytes.size() - 2, 2, "\r\n") == 0) bytes.resize(bytes.size() - 2);
   auto text = cp932ToUtf8(bytes);
   if (!text) {
-    logLine("memo", "not code page 932 text: " + toUtf8(path));
-    return {};
+    c.whole = false;
+    return c;
   }
-  if (ok) *ok = true;
-  return fromCrLf(*text);
+  c.encoding = MemoEncoding::Cp932;
+  c.text = fromCrLf(*text);
+  return c;
+}
+
+MemoContent readMemoFile(const std::filesystem::path& path) {
+  std::error_code ec;
+  if (!std::filesystem::exists(path, ec)) return {};
+  std::ifstream in(path, std::ios::binary);
+  std::string bytes;
+  if (in) bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  if (!in || in.bad()) {
+    logLine("memo", "cannot read " + toUtf8(path));
+    MemoContent c;
+    c.exists = true;
+    c.whole = false;
+    return c;
+  }
+  MemoContent c = decodeMemoBytes(std::move(bytes));
+  if (!c.whole) logLine("memo", "not code page 932 text: " + toUtf8(path));
+  return c;
+}
+
+std::string loadMemoFile(const std::filesystem::path& path, bool* ok) {
+  MemoContent c = readMemoFile(path);
+  if (ok) *ok = c.exists && c.whole;
+  return c.text;
 }
 
 bool saveMemoFile(const std::filesystem::path& path, const std::string& text, std::string* error) {
@@ -135,6 +158,18 @@ bool saveMemoFile(const std::filesystem::path& path, const std::string& text, st
     return false;
   }
   return true;
+}
+
+MemoFile::MemoFile(std::filesystem::path path) : path_(std::move(path)), loaded_(readMemoFile(path_)) {}
+
+std::filesystem::path MemoFile::backupPath() const {
+  std::filesystem::path p = path_;
+  p += ".bak";
+  return p;
+}
+
+MemoFile::SaveOutcome MemoFile::save(const std::string& text, std::string* error) {
+  return saveMemoFile(path_, text, error) ? SaveOutcome::Saved : SaveOutcome::Failed;
 }
 
 }  // namespace tavrin

@@ -31,18 +31,19 @@ MemoWindow::MemoWindow(AppContext& ctx) : FormWindow(ctx, "Form7") {
   connect(end, &QAction::triggered, this, [this] { mnuEND_Click(); });
 
   text1_->clear();
-  bool ok = false;
-  std::string text = loadMemoFile(ctx_.paths().memoFile(), &ok);
-  if (!ok) logLine("memo", "no memo loaded from " + toUtf8(ctx_.paths().memoFile()));
-  text1_->setPlainText(QString::fromStdString(text));
+  file_ = std::make_unique<MemoFile>(ctx_.paths().memoFile());
+  if (!file_->loaded().exists) logLine("memo", "no memo file at " + toUtf8(file_->path()));
+  text1_->setPlainText(QString::fromStdString(file_->loaded().text));
 }
+
+MemoWindow::~MemoWindow() = default;
 
 QString MemoWindow::text() const { return text1_->toPlainText(); }
 void MemoWindow::setText(const QString& text) { text1_->setPlainText(text); }
 
 bool MemoWindow::mnuSAVE_Click() {
   std::string error;
-  if (!saveMemoFile(ctx_.paths().memoFile(), text1_->toPlainText().toStdString(), &error)) {
+  if (file_->save(text1_->toPlainText().toStdString(), &error) == MemoFile::SaveOutcome::Failed) {
     logLine("memo", error);
     MessageRequest m;
     m.title = "メモ帖";

@@ -1,8 +1,14 @@
 #pragma once
+#include <memory>
+
 #include "ui/common/form_window.h"
 
 class QPlainTextEdit;
 class QAction;
+
+namespace tavrin {
+class MemoFile;
+}
 
 namespace tavrin::ui {
 
@@ -11,6 +17,7 @@ class MemoWindow : public FormWindow {
   Q_OBJECT
  public:
   explicit MemoWindow(AppContext& ctx);
+  ~MemoWindow() override;
 
   QString text() const;
   void setText(const QString& text);
@@ -20,6 +27,7 @@ class MemoWindow : public FormWindow {
 
  private:
   QPlainTextEdit* text1_;
+  std::unique_ptr<MemoFile> file_;
 };
 
 }  // namespace tavrin::ui
