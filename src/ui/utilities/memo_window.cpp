@@ -2,6 +2,7 @@
 
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QShowEvent>
 #include <QVBoxLayout>
 
 #include "app/log.h"
@@ -37,6 +38,22 @@ MemoWindow::MemoWindow(AppContext& ctx) : FormWindow(ctx, "Form7") {
 }
 
 MemoWindow::~MemoWindow() = default;
+
+void MemoWindow::showEvent(QShowEvent* event) {
+  FormWindow::showEvent(event);
+  // A file that could not be read whole is kept as it is until the text is
+  // changed; the user hears so the first time the pad is shown.
+  if (!file_->damaged() || damageTold_) return;
+  damageTold_ = true;
+  MessageRequest m;
+  m.title = "メモ帖";
+  m.lines = {
+      "メモのファイルを全部は読めませんでした: " + toUtf8(file_->path()), "読めなかった部分は〓にしてあります。",
+      "書き換えない限り、このファイルは上書きしません。",
+      "書き換えて保存するときは、元のファイルを " + toUtf8(file_->backupPath().filename()) + " として残します。"};
+  m.icon = MessageIcon::Warning;
+  ctx_.prompts().message(m);
+}
 
 QString MemoWindow::text() const { return text1_->toPlainText(); }
 void MemoWindow::setText(const QString& text) { text1_->setPlainText(text); }

@@ -25,9 +25,13 @@ class MemoWindow : public FormWindow {
   bool mnuSAVE_Click();
   bool mnuEND_Click() { return mnuSAVE_Click(); }
 
+ protected:
+  void showEvent(QShowEvent* event) override;
+
  private:
   QPlainTextEdit* text1_;
   std::unique_ptr<MemoFile> file_;
+  bool damageTold_ = false;
 };
 
 }  // namespace tavrin::ui
