@@ -23,6 +23,7 @@ class MemoAndEndTest : public QObject {
   void failedSaveKeepsTheWindowOpen();
   void endWritesTheMemoCopy();
   void endWithoutMemoFileWritesAnEmptyCopy();
+  void endWarnsWhenTheCopyCannotBeWritten();
   void utf8MemoFileLoads();
   void damagedMemoFileSurvivesLeavingThePad();
   void fileSelectionOpensTheMenuOnTheChoice();
@@ -79,6 +80,20 @@ void MemoAndEndTest::endWithoutMemoFileWritesAnEmptyCopy() {
   test::UiFixture f(dir.path());
   f.ctx->mainMenu().Command3_Click();
   QCOMPARE(test::readFileBytes(dir / "メモ帖.txt"), std::string("\r\n"));
+}
+
+void MemoAndEndTest::endWarnsWhenTheCopyCannotBeWritten() {
+  test::TempDir dir;
+  test::UiFixture f(dir.path());
+  f.ctx->memo().setText("한국");  // no code page 932 form
+  test::UiFixture::click(f.ctx->mainMenu(), "Command3");
+  QCOMPARE(f.prompts.messages().size(), size_t(1));
+  const MessageRequest& m = f.prompts.messages()[0];
+  QCOMPARE(QString::fromStdString(m.shownTitle()), QString("メモ帖"));
+  QVERIFY(m.icon == MessageIcon::Warning);
+  QVERIFY(QString::fromStdString(m.text()).contains("メモ帖.txt"));
+  QVERIFY(!std::filesystem::exists(dir / "メモ帖.txt"));
+  QVERIFY(f.quitCalled);
 }
 
 void MemoAndEndTest::utf8MemoFileLoads() {
