@@ -32,6 +32,13 @@ void AppWindowsTest::chooserAnswers_data() {
   QTest::newRow("empty") << false << "" << 0;
   QTest::newRow("3") << false << "3" << 0;
   QTest::newRow("cancel") << true << "" << 0;
+  // Full-width digits and spaces, as the Japanese input method types them.
+  QTest::newRow("full-width 1") << false << "１" << 1;
+  QTest::newRow("full-width 2 in ideographic spaces") << false << "　２　" << 2;
+  QTest::newRow("full-width 01") << false << "０１" << 1;
+  QTest::newRow("mixed widths 2") << false << " ２" << 2;
+  QTest::newRow("full-width 3") << false << "３" << 0;
+  QTest::newRow("full-width 1 2") << false << "１　２" << 0;
 }
 
 void AppWindowsTest::chooserAnswers() {

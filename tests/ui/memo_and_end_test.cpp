@@ -23,6 +23,9 @@ class MemoAndEndTest : public QObject {
   void failedSaveKeepsTheWindowOpen();
   void endWritesTheMemoCopy();
   void endWithoutMemoFileWritesAnEmptyCopy();
+  void endWarnsWhenTheCopyCannotBeWritten();
+  void utf8MemoFileLoads();
+  void damagedMemoFileSurvivesLeavingThePad();
   void fileSelectionOpensTheMenuOnTheChoice();
   void titleBarCloseIsRefused();
 };
@@ -77,6 +80,64 @@ void MemoAndEndTest::endWithoutMemoFileWritesAnEmptyCopy() {
   test::UiFixture f(dir.path());
   f.ctx->mainMenu().Command3_Click();
   QCOMPARE(test::readFileBytes(dir / "メモ帖.txt"), std::string("\r\n"));
+}
+
+void MemoAndEndTest::endWarnsWhenTheCopyCannotBeWritten() {
+  test::TempDir dir;
+  test::UiFixture f(dir.path());
+  f.ctx->memo().setText("한국");  // no code page 932 form
+  test::UiFixture::click(f.ctx->mainMenu(), "Command3");
+  QCOMPARE(f.prompts.messages().size(), size_t(1));
+  const MessageRequest& m = f.prompts.messages()[0];
+  QCOMPARE(QString::fromStdString(m.shownTitle()), QString("メモ帖"));
+  QVERIFY(m.icon == MessageIcon::Warning);
+  QVERIFY(QString::fromStdString(m.text()).contains("メモ帖.txt"));
+  QVERIFY(!std::filesystem::exists(dir / "メモ帖.txt"));
+  QVERIFY(f.quitCalled);
+}
+
+void MemoAndEndTest::utf8MemoFileLoads() {
+  test::TempDir dir;
+  { std::ofstream(dir / "memo.txt", std::ios::binary) << "買い候補：７２０３\n損切り －５％\n"; }
+  test::UiFixture f(dir.path());
+  auto& menu = f.ctx->mainMenu();
+  test::UiFixture::click(menu, "Command20");
+  auto& memo = f.ctx->memo();
+  QVERIFY(memo.isVisible());
+  QCOMPARE(memo.text(), QString("買い候補：７２０３\n損切り －５％"));
+  QVERIFY(f.prompts.shown().empty());
+  memo.findChild<QAction*>("mnuSAVE")->trigger();
+  QCOMPARE(test::readFileBytes(dir / "memo.txt"), *utf8ToCp932("買い候補：７２０３\r\n損切り －５％\r\n"));
+}
+
+void MemoAndEndTest::damagedMemoFileSurvivesLeavingThePad() {
+  test::TempDir dir;
+  const std::string original = "注文メモ\xFF一行目\n";
+  { std::ofstream(dir / "memo.txt", std::ios::binary) << original; }
+  test::UiFixture f(dir.path());
+  auto& menu = f.ctx->mainMenu();
+  test::UiFixture::click(menu, "Command20");
+  auto& memo = f.ctx->memo();
+  QCOMPARE(memo.text(), QString("注文メモ〓一行目"));
+  // Told once, on showing the pad.
+  QCOMPARE(f.prompts.messages().size(), size_t(1));
+  QCOMPARE(QString::fromStdString(f.prompts.messages()[0].shownTitle()), QString("メモ帖"));
+  QVERIFY(QString::fromStdString(f.prompts.messages()[0].text()).contains("memo.txt.bak"));
+
+  // Leaving without a change leaves the file alone.
+  memo.findChild<QAction*>("mnuEND")->trigger();
+  QVERIFY(!memo.isVisible());
+  QCOMPARE(test::readFileBytes(dir / "memo.txt"), original);
+  QVERIFY(!std::filesystem::exists(dir / "memo.txt.bak"));
+
+  test::UiFixture::click(menu, "Command20");
+  QCOMPARE(f.prompts.messages().size(), size_t(1));
+  memo.setText(memo.text() + "\n追記");
+  memo.findChild<QAction*>("mnuSAVE")->trigger();
+  QVERIFY(!memo.isVisible());
+  QCOMPARE(test::readFileBytes(dir / "memo.txt.bak"), original);
+  QCOMPARE(test::readFileBytes(dir / "memo.txt"), *utf8ToCp932("注文メモ〓一行目\r\n追記\r\n"));
+  QCOMPARE(f.prompts.messages().size(), size_t(1));
 }
 
 void MemoAndEndTest::fileSelectionOpensTheMenuOnTheChoice() {

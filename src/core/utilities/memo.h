@@ -14,6 +14,19 @@ std::optional<std::string> cp932ToUtf8(const std::string& bytes);
 std::string toCrLf(const std::string& text);
 std::string fromCrLf(const std::string& text);
 
+// What a memo file held and how it could be read.
+enum class MemoEncoding { None, Cp932, Utf8 };
+struct MemoContent {
+  std::string text;  // UTF-8 with "\n" line ends, the final line break taken off
+  MemoEncoding encoding = MemoEncoding::None;
+  bool exists = false;  // there was a file
+  bool whole = true;    // every byte was read and decoded
+};
+
+// Decodes the bytes of a memo file.
+MemoContent decodeMemoBytes(std::string bytes);
+MemoContent readMemoFile(const std::filesystem::path& path);
+
 // Reads a memo file: the whole file from code page 932, with the one line
 // break that every save appends taken off again. A missing or unreadable file
 // gives an empty text (and false in *ok).
@@ -22,5 +35,24 @@ std::string loadMemoFile(const std::filesystem::path& path, bool* ok = nullptr);
 // Writes the text followed by one CR LF in code page 932, replacing the file.
 // On failure nothing is written and *error says why (in Japanese, for the user).
 bool saveMemoFile(const std::filesystem::path& path, const std::string& text, std::string* error = nullptr);
+
+// The memo file as the memo pad sees it: read once, then saved over.
+class MemoFile {
+ public:
+  explicit MemoFile(std::filesystem::path path);
+
+  const MemoContent& loaded() const { return loaded_; }
+  const std::filesystem::path& path() const { return path_; }
+  std::filesystem::path backupPath() const;
+  // The file is there but its text could not be read whole.
+  bool damaged() const { return loaded_.exists && !loaded_.whole; }
+
+  enum class SaveOutcome { Saved, SavedKeepingOld, LeftAlone, Failed };
+  SaveOutcome save(const std::string& text, std::string* error = nullptr);
+
+ private:
+  std::filesystem::path path_;
+  MemoContent loaded_;
+};
 
 }  // namespace tavrin

@@ -10,7 +10,36 @@
 
 namespace tavrin::ui {
 
-std::optional<double> chooserAnswerNumber(const std::string& answer) { return parseNumber(answer); }
+namespace {
+// The Japanese input method types full-width digits and spaces by default:
+// they stand for the plain ones.
+std::string narrowDigitsAndSpaces(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    // U+FF10..U+FF19 are EF BC 90..99 in UTF-8; U+3000 is E3 80 80.
+    if (text.compare(i, 2, "\xEF\xBC") == 0 && i + 2 < text.size()) {
+      auto c = static_cast<unsigned char>(text[i + 2]);
+      if (c >= 0x90 && c <= 0x99) {
+        out += static_cast<char>('0' + (c - 0x90));
+        i += 2;
+        continue;
+      }
+    }
+    if (text.compare(i, 3, "\xE3\x80\x80") == 0) {
+      out += ' ';
+      i += 2;
+      continue;
+    }
+    out += text[i];
+  }
+  return out;
+}
+}  // namespace
+
+std::optional<double> chooserAnswerNumber(const std::string& answer) {
+  return parseNumber(narrowDigitsAndSpaces(answer));
+}
 
 ChooserWindow::ChooserWindow(AppContext& ctx) : FormWindow(ctx, "Form8") {
   setWindowTitle(QString::fromUtf8(kApplicationTitle));

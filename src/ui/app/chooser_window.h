@@ -16,7 +16,8 @@ class ChooserWindow : public FormWindow {
   QPushButton* command1_;
 };
 
-// Reads a chooser answer as a number: "1", " 2", "01" read; "abc", "" do not.
+// Reads a chooser answer as a number: "1", " 2", "01", "１", "　２" read;
+// "abc", "" do not.
 std::optional<double> chooserAnswerNumber(const std::string& answer);
 
 }  // namespace tavrin::ui

@@ -273,8 +273,14 @@ void MainMenuWindow::Command3_Click() {
   // Referencing the memo pad loads the memo file if it was never opened.
   MemoWindow& memo = ctx_.memo();
   std::string error;
-  if (!saveMemoFile(ctx_.paths().memoCopyFile(), memo.text().toStdString(), &error))
+  if (!saveMemoFile(ctx_.paths().memoCopyFile(), memo.text().toStdString(), &error)) {
     logLine("END", "memo copy not written: " + error);
+    MessageRequest m;
+    m.title = "メモ帖";
+    m.lines = {error, "メモの写し（" + toUtf8(ctx_.paths().memoCopyFile().filename()) + "）は書かれていません。"};
+    m.icon = MessageIcon::Warning;
+    ctx_.prompts().message(m);
+  }
   AppContext& ctx = ctx_;  // this window is gone once the event loop runs again
   ctx.unloadAll();
   ctx.quit();

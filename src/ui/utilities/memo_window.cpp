@@ -2,6 +2,7 @@
 
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QShowEvent>
 #include <QVBoxLayout>
 
 #include "app/log.h"
@@ -31,10 +32,27 @@ MemoWindow::MemoWindow(AppContext& ctx) : FormWindow(ctx, "Form7") {
   connect(end, &QAction::triggered, this, [this] { mnuEND_Click(); });
 
   text1_->clear();
-  bool ok = false;
-  std::string text = loadMemoFile(ctx_.paths().memoFile(), &ok);
-  if (!ok) logLine("memo", "no memo loaded from " + toUtf8(ctx_.paths().memoFile()));
-  text1_->setPlainText(QString::fromStdString(text));
+  file_ = std::make_unique<MemoFile>(ctx_.paths().memoFile());
+  if (!file_->loaded().exists) logLine("memo", "no memo file at " + toUtf8(file_->path()));
+  text1_->setPlainText(QString::fromStdString(file_->loaded().text));
+}
+
+MemoWindow::~MemoWindow() = default;
+
+void MemoWindow::showEvent(QShowEvent* event) {
+  FormWindow::showEvent(event);
+  // A file that could not be read whole is kept as it is until the text is
+  // changed; the user hears so the first time the pad is shown.
+  if (!file_->damaged() || damageTold_) return;
+  damageTold_ = true;
+  MessageRequest m;
+  m.title = "メモ帖";
+  m.lines = {
+      "メモのファイルを全部は読めませんでした: " + toUtf8(file_->path()), "読めなかった部分は〓にしてあります。",
+      "書き換えない限り、このファイルは上書きしません。",
+      "書き換えて保存するときは、元のファイルを " + toUtf8(file_->backupPath().filename()) + " として残します。"};
+  m.icon = MessageIcon::Warning;
+  ctx_.prompts().message(m);
 }
 
 QString MemoWindow::text() const { return text1_->toPlainText(); }
@@ -42,7 +60,7 @@ void MemoWindow::setText(const QString& text) { text1_->setPlainText(text); }
 
 bool MemoWindow::mnuSAVE_Click() {
   std::string error;
-  if (!saveMemoFile(ctx_.paths().memoFile(), text1_->toPlainText().toStdString(), &error)) {
+  if (file_->save(text1_->toPlainText().toStdString(), &error) == MemoFile::SaveOutcome::Failed) {
     logLine("memo", error);
     MessageRequest m;
     m.title = "メモ帖";

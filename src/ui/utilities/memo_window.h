@@ -1,8 +1,14 @@
 #pragma once
+#include <memory>
+
 #include "ui/common/form_window.h"
 
 class QPlainTextEdit;
 class QAction;
+
+namespace tavrin {
+class MemoFile;
+}
 
 namespace tavrin::ui {
 
@@ -11,6 +17,7 @@ class MemoWindow : public FormWindow {
   Q_OBJECT
  public:
   explicit MemoWindow(AppContext& ctx);
+  ~MemoWindow() override;
 
   QString text() const;
   void setText(const QString& text);
@@ -18,8 +25,13 @@ class MemoWindow : public FormWindow {
   bool mnuSAVE_Click();
   bool mnuEND_Click() { return mnuSAVE_Click(); }
 
+ protected:
+  void showEvent(QShowEvent* event) override;
+
  private:
   QPlainTextEdit* text1_;
+  std::unique_ptr<MemoFile> file_;
+  bool damageTold_ = false;
 };
 
 }  // namespace tavrin::ui
