@@ -29,7 +29,9 @@ int cmdDemo(const Paths& paths, const Args& argsIn) {
     if (stocks) {
       size_t used = 0;
       options.stocks = std::stoi(*stocks, &used);
-      if (used != stocks->size() || options.stocks < 0 || options.stocks > 200000) return usageError(usage);
+      if (used != stocks->size()) return usageError(usage);
+      if (options.stocks < 0 || options.stocks > kMaxDemoStocks)
+        return usageError(std::string(usage) + "  (--stocks: 0 to " + std::to_string(kMaxDemoStocks) + ")");
     }
     if (seed) {
       size_t used = 0;
@@ -43,6 +45,9 @@ int cmdDemo(const Paths& paths, const Args& argsIn) {
   for (const auto& p : r.files) std::cout << "wrote " << toUtf8(p) << "\n";
   if (!r.workbookNote.empty())
     std::cerr << "tavrin-cli: the sample workbook was not written: " << r.workbookNote << "\n";
+  else if (r.workbookStocks < r.stocks)
+    std::cout << "the workbook's sheets hold " << r.workbookStocks << " of the " << r.stocks
+              << " stocks (a .xls sheet has at most " << kMaxSheetStocks + 1 << " rows)\n";
   std::cout << "next day's prices: " << toUtf8(paths.workbook(kDemoWorkbook)) << ", sheet " << kDemoNextDaySheet << " ("
             << kDemoNextDayDate << ")\n";
   return kOk;

@@ -30,19 +30,17 @@ int cmdTransfer(const Paths& paths, const Args& argsIn) {
   if (!mode) return usageError(usage);
 
   const std::filesystem::path target = companionFile(paths, *mode);
-  if (*mode != CompanionMode::Day) {
-    std::string error;
-    if (prepareCompanionFile(paths, *mode, &error)) {
-      std::cout << "prepared: " << toUtf8(target) << "\n";
-    } else if (*mode == CompanionMode::WDivuzi) {
-      return failure("cannot copy " + toUtf8(paths.divuziDb()) + ": " + error);
-    } else {
-      std::cout << "not prepared: " << toUtf8(target) << " (" << error << ")\n";
-    }
+  std::string error;
+  auto prepared = prepareCompanion(paths, *mode, &error);
+  if (!prepared) {
+    const std::filesystem::path source = *mode == CompanionMode::WDivuzi ? paths.divuziDb() : paths.companionDaily();
+    return failure("cannot copy " + toUtf8(source) + " (" + error + "); " + toUtf8(target) + " left as it was");
   }
+  if (*mode != CompanionMode::Day) std::cout << "prepared: " << toUtf8(target) << "\n";
 
   const std::filesystem::path sender = db ? fromUtf8(*db) : standardDb(paths, *mode);
-  TransferResult r = transferToCompanion(sender, target);
+  TransferResult r = transferToPrepared(sender, *prepared);
+  discardPreparedCompanion(*prepared);
   if (!r.ok()) {
     return failure("transfer to " + toUtf8(target) + " not made: " + transferFailureText(r.status) + " (" + r.error +
                    ")");

@@ -3,11 +3,13 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <fstream>
 
 #include "app/log.h"
 #include "exchange/companion.h"
 #include "exchange_test_data.h"
 #include "test_support.h"
+#include "utilities/backup.h"
 
 using namespace tavrin;
 using test::SenderStock;
@@ -218,41 +220,56 @@ TEST(CompanionFiles, WeeklyAndMonthlyAreFreshCopiesOfTheDailyFile) {
   test::makeCompanion(paths.companionDaily(), {{7203, "TY", test::priceRun(1)}, {4444, "other", test::priceRun(2)}});
   const auto daily = test::fileBytes(paths.companionDaily());
 
-  ASSERT_TRUE(prepareCompanionFile(paths, CompanionMode::Week));
-  ASSERT_TRUE(transferToCompanion(paths.weeklyDb(), paths.companionWeekly()).ok());
+  auto week = prepareCompanion(paths, CompanionMode::Week);
+  ASSERT_TRUE(week);
+  ASSERT_TRUE(transferToPrepared(paths.weeklyDb(), *week).ok());
   EXPECT_EQ(test::companionPrices(paths.companionWeekly(), 1), test::values(test::priceRun(100)));
   EXPECT_EQ(test::companionPrices(paths.companionWeekly(), 2), test::values(test::priceRun(2)));
+  EXPECT_FALSE(week->isDraft());
 
   // A second weekly run starts again from the daily file.
-  ASSERT_TRUE(prepareCompanionFile(paths, CompanionMode::Week));
-  EXPECT_EQ(test::companionPrices(paths.companionWeekly(), 1), test::values(test::priceRun(1)));
+  week = prepareCompanion(paths, CompanionMode::Week);
+  ASSERT_TRUE(week && week->isDraft());
+  EXPECT_EQ(test::companionPrices(week->writeTo, 1), test::values(test::priceRun(1)));
   EXPECT_EQ(test::fileBytes(paths.companionDaily()), daily);
+  // Until the transfer is done the weekly file is the one of the first run.
+  EXPECT_EQ(test::companionPrices(paths.companionWeekly(), 1), test::values(test::priceRun(100)));
+  discardPreparedCompanion(*week);
+  EXPECT_FALSE(std::filesystem::exists(week->writeTo));
 
   // A journal left beside an old weekly file must not be played into the copy.
   std::filesystem::copy_file(paths.companionDaily(), dir / "Wquelvo.mdb-journal",
                              std::filesystem::copy_options::overwrite_existing);
-  ASSERT_TRUE(prepareCompanionFile(paths, CompanionMode::Month));
-  ASSERT_TRUE(prepareCompanionFile(paths, CompanionMode::Week));
+  auto month = prepareCompanion(paths, CompanionMode::Month);
+  week = prepareCompanion(paths, CompanionMode::Week);
+  ASSERT_TRUE(month && week);
+  ASSERT_TRUE(finishPreparedCompanion(*month));
+  ASSERT_TRUE(finishPreparedCompanion(*week));
   EXPECT_FALSE(std::filesystem::exists(dir / "Wquelvo.mdb-journal"));
   EXPECT_EQ(test::tableRows(paths.companionWeekly(), "list"), test::tableRows(paths.companionDaily(), "list"));
   EXPECT_EQ(test::tableRows(paths.companionMonthly(), "list"), test::tableRows(paths.companionDaily(), "list"));
 
-  // Without a daily file no weekly file is left.
+  // Without a daily file the weekly file stays as it was.
+  const auto weekly = test::fileBytes(paths.companionWeekly());
   std::filesystem::remove(paths.companionDaily());
-  EXPECT_FALSE(prepareCompanionFile(paths, CompanionMode::Week));
-  EXPECT_FALSE(std::filesystem::exists(paths.companionWeekly()));
+  std::string error;
+  EXPECT_FALSE(prepareCompanion(paths, CompanionMode::Week, &error));
+  EXPECT_FALSE(error.empty());
+  EXPECT_EQ(test::fileBytes(paths.companionWeekly()), weekly);
 
   // The second weekly file: a failed copy keeps the old one and says why.
   std::filesystem::create_directories(paths.hpDataDir());
   test::makeCompanion(paths.wDivuziDb(), {{1, "old", test::priceRun(1)}});
-  std::string error;
-  EXPECT_FALSE(prepareCompanionFile(paths, CompanionMode::WDivuzi, &error));
+  error.clear();
+  EXPECT_FALSE(prepareCompanion(paths, CompanionMode::WDivuzi, &error));
   EXPECT_FALSE(error.empty());
   EXPECT_EQ(test::tableRows(paths.wDivuziDb(), "list").size(), 1u);
   test::makeCompanion(paths.divuziDb(), {{1, "new", test::priceRun(5)}, {2, "new", test::priceRun(6)}});
-  EXPECT_TRUE(prepareCompanionFile(paths, CompanionMode::WDivuzi));
+  EXPECT_TRUE(prepareCompanion(paths, CompanionMode::WDivuzi));
   EXPECT_EQ(test::tableRows(paths.wDivuziDb(), "list").size(), 2u);
-  EXPECT_TRUE(prepareCompanionFile(paths, CompanionMode::Day));
+  auto day = prepareCompanion(paths, CompanionMode::Day);
+  ASSERT_TRUE(day);
+  EXPECT_FALSE(day->isDraft());
   setLogQuiet(false);
 }
 
@@ -284,4 +301,81 @@ TEST(TransferCli, WeeklyTransferReportsWhatItDid) {
   EXPECT_EQ(test::runCommand(cli + "transfer old 2>/dev/null").status, 2);
   EXPECT_EQ(test::runCommand(cli + "transfer wDivuzi 2>/dev/null").status, 1);  // no Divuzi file
   EXPECT_EQ(test::runCommand(cli + "transfer month --db '" + toUtf8(dir / "none.mdb") + "' 2>/dev/null").status, 1);
+}
+
+namespace {
+std::vector<std::string> partFiles(const std::filesystem::path& dir) {
+  std::vector<std::string> out;
+  for (const auto& e : std::filesystem::directory_iterator(dir))
+    if (e.path().filename().string().find(".part-") != std::string::npos) out.push_back(e.path().filename().string());
+  return out;
+}
+}  // namespace
+
+TEST(CompanionFiles, AWeeklyTransferKilledMidwayLeavesTheOldWeeklyFile) {
+  setLogQuiet(true);
+  test::TempDir dir;
+  Paths paths(dir.path());
+  std::vector<SenderStock> stocks;
+  for (int i = 0; i < 200; ++i) stocks.push_back({1301 + i, "銘柄" + std::to_string(i), test::priceRun(100 + i)});
+  test::makeSender(paths.weeklyDb(), "week", stocks, test::sampleDates("week"));
+  for (auto& s : stocks) s.prices = test::priceRun(7);
+  test::makeCompanion(paths.companionDaily(), stocks);
+  const std::string cli = test::cliPath() + " --root '" + toUtf8(dir.path()) + "' ";
+  ASSERT_EQ(test::runCommand(cli + "transfer week >/dev/null").status, 0);
+  const std::string weekly = test::fileBytes(paths.companionWeekly());
+
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    auto prepared = prepareCompanion(paths, CompanionMode::Week);
+    if (prepared)
+      transferToPrepared(paths.weeklyDb(), *prepared, [](const TransferProgress& p) {
+        if (p.visited == 150) ::raise(SIGKILL);
+      });
+    ::_exit(0);  // not reached when the kill works
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+  EXPECT_EQ(test::fileBytes(paths.companionWeekly()), weekly);
+  const auto left = partFiles(dir.path());
+  ASSERT_FALSE(left.empty());
+  for (const auto& name : left) EXPECT_NE(name.find(".part-" + std::to_string(child) + "-"), std::string::npos) << name;
+
+  // The next run removes what the killed one left and writes the weekly file anew.
+  ASSERT_EQ(test::runCommand(cli + "transfer week >/dev/null").status, 0);
+  EXPECT_TRUE(partFiles(dir.path()).empty());
+  EXPECT_EQ(test::companionPrices(paths.companionWeekly(), 1), test::values(test::priceRun(100)));
+
+  // An unreadable daily file: the command fails and the weekly file stays.
+  const std::string transferred = test::fileBytes(paths.companionWeekly());
+  { std::ofstream(paths.companionDaily(), std::ios::binary | std::ios::trunc) << std::string(4096, 'x'); }
+  auto r = test::runCommand(cli + "transfer week 2>&1");
+  EXPECT_EQ(r.status, 1) << r.out;
+  EXPECT_NE(r.out.find("left as it was"), std::string::npos) << r.out;
+  EXPECT_EQ(test::fileBytes(paths.companionWeekly()), transferred);
+  EXPECT_TRUE(partFiles(dir.path()).empty());
+  setLogQuiet(false);
+}
+
+TEST(CompanionFiles, OnlyStalePartFilesOfOurNamingAreRemoved) {
+  setLogQuiet(true);
+  test::TempDir dir;
+  const pid_t gone = ::fork();
+  ASSERT_GE(gone, 0);
+  if (gone == 0) ::_exit(0);
+  ASSERT_EQ(::waitpid(gone, nullptr, 0), gone);
+  const std::string dead = std::to_string(gone), alive = std::to_string(::getpid());
+  const std::vector<std::string> stale = {"kabuka261208.mdb.part-" + dead + "-0",
+                                          "kabuka261208.mdb.part-" + dead + "-0-journal",
+                                          "Wquelvo.mdb.part-" + dead + "-3"};
+  const std::vector<std::string> kept = {"Wquelvo.mdb.part-" + alive + "-1", "notes.part-x-1", "kabuka.mdb",
+                                         "Wquelvo.mdb.part-" + dead, "part-" + dead + "-1"};
+  for (const auto& n : stale) std::ofstream(dir / n) << "x";
+  for (const auto& n : kept) std::ofstream(dir / n) << "x";
+  EXPECT_EQ(removeStalePartFiles(dir.path()), stale.size());
+  for (const auto& n : stale) EXPECT_FALSE(std::filesystem::exists(dir / n)) << n;
+  for (const auto& n : kept) EXPECT_TRUE(std::filesystem::exists(dir / n)) << n;
+  setLogQuiet(false);
 }

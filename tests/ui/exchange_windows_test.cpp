@@ -176,29 +176,47 @@ void ExchangeWindowsTest::weeklyTransfersStartFromTheDailyFile() {
   QVERIFY(s.f.ctx->mainMenu().button("Command28")->isVisible());
   ui::TransferWindow* w = s.press("Command28");
   QCOMPARE(s.text(*w, "Text5"), QString("week"));
+  QCOMPARE(s.text(*w, "Text4"), QString::fromStdString(toUtf8(s.paths.companionWeekly())));
+  QCOMPARE(s.grid(*w, "MSFlexGrid2")->rows(), 5);  // the fresh copy of the daily file
   w->Label4_Click();
+  QCOMPARE(s.label(*w, "Label4")->text(), kDone);
   QCOMPARE(test::companionPrices(s.paths.companionWeekly(), 1), test::values(test::priceRun(100)));
   QCOMPARE(test::companionPrices(s.paths.companionWeekly(), 4), test::values(test::priceRun(4)));
   QCOMPARE(test::tableRows(s.paths.companionWeekly(), "日付")[0][11], Value("week"));
   UiFixture::click(*w, "Command3");
+  const std::string first = test::fileBytes(s.paths.companionWeekly());
 
   // The second weekly run gets a new copy: nothing of the first survives.
+  // Until its transfer is done the weekly file stays as the first run left it,
+  // and a copy never transferred into goes with the window.
   {
     Database db(s.paths.companionDaily());
     db.exec("update [list] set [銘柄] = 'renamed'");
   }
   w = s.press("Command28");
   QCOMPARE(s.grid(*w, "MSFlexGrid2")->textMatrix(1, 3), QString("renamed"));
-  QCOMPARE(test::companionPrices(s.paths.companionWeekly(), 1), test::values(test::priceRun(1)));
+  QCOMPARE(test::fileBytes(s.paths.companionWeekly()), first);
+  UiFixture::click(*w, "Command3");
+  QCOMPARE(test::fileBytes(s.paths.companionWeekly()), first);
+  w = s.press("Command28");
+  w->Label4_Click();
+  QCOMPARE(test::tableRows(s.paths.companionWeekly(), "list")[0][2], Value("renamed"));
+  QCOMPARE(test::companionPrices(s.paths.companionWeekly(), 1), test::values(test::priceRun(100)));
   QCOMPARE(test::companionPrices(s.paths.companionDaily(), 1), test::values(test::priceRun(1)));
   UiFixture::click(*w, "Command3");
+  for (const auto& e : std::filesystem::directory_iterator(s.dir.path()))
+    QVERIFY2(e.path().filename().string().find(".part-") == std::string::npos, e.path().c_str());
 
-  // Without the daily file the weekly one is gone and no list opens.
+  // Without the daily file the weekly one stays as it was and no list opens.
+  const std::string second = test::fileBytes(s.paths.companionWeekly());
   std::filesystem::remove(s.paths.companionDaily());
   w = s.press("Command28");
   QVERIFY(w);
-  QVERIFY(!std::filesystem::exists(s.paths.companionWeekly()));
+  QCOMPARE(test::fileBytes(s.paths.companionWeekly()), second);
   QVERIFY(!w->companionListOpen());
+  w->Label4_Click();
+  QVERIFY(QString::fromStdString(s.f.prompts.shown().back().text).startsWith("Orvelのリストが開かれていません。"));
+  QCOMPARE(test::fileBytes(s.paths.companionWeekly()), second);
 }
 
 void ExchangeWindowsTest::unusableCompanionIsReportedAndKept() {

@@ -59,34 +59,69 @@ fs::path companionFile(const Paths& paths, CompanionMode mode) {
   return {};
 }
 
-bool prepareCompanionFile(const Paths& paths, CompanionMode mode, std::string* error) {
+std::optional<PreparedCompanion> prepareCompanion(const Paths& paths, CompanionMode mode, std::string* error) {
+  PreparedCompanion p;
+  p.mode = mode;
+  p.target = companionFile(paths, mode);
+  p.writeTo = p.target;
   fs::path source;
   switch (mode) {
-    case CompanionMode::Day: return true;
+    case CompanionMode::Day: return p;
     case CompanionMode::Week:
-    case CompanionMode::Month: source = paths.companionDaily(); break;
+    case CompanionMode::Month:
+      source = paths.companionDaily();
+      p.writeTo = temporaryBeside(p.target);
+      break;
     case CompanionMode::WDivuzi: source = paths.divuziDb(); break;
   }
-  const fs::path target = companionFile(paths, mode);
-  if (mode != CompanionMode::WDivuzi) {
-    // The old weekly or monthly file goes first, so a failed copy leaves no
-    // stale file behind to be written into.
-    std::error_code ec;
-    fs::remove(target, ec);
-    for (const char* suffix : {"-journal", "-wal", "-shm"}) {
-      fs::path j = target;
-      j += suffix;
-      fs::remove(j, ec);
-    }
-  }
   try {
-    copyDatabaseSnapshot(source, target, true);
-    return true;
+    removeStalePartFiles(p.target.parent_path());
+    copyDatabaseSnapshot(source, p.writeTo, !p.isDraft());
+    return p;
   } catch (const std::exception& e) {
     logLine("companion copy", e.what());
     if (error) *error = e.what();
+    return std::nullopt;
+  }
+}
+
+namespace {
+void removeWithJournals(const fs::path& db) {
+  std::error_code ec;
+  fs::remove(db, ec);
+  for (const char* suffix : {"-journal", "-wal", "-shm"}) {
+    fs::path j = db;
+    j += suffix;
+    fs::remove(j, ec);
+  }
+}
+}  // namespace
+
+bool finishPreparedCompanion(PreparedCompanion& prepared, std::string* error) {
+  if (!prepared.isDraft()) return true;
+  // A journal beside the old file belongs to it and must never be played
+  // into the new one.
+  for (const char* suffix : {"-journal", "-wal", "-shm"}) {
+    fs::path j = prepared.target;
+    j += suffix;
+    std::error_code ec;
+    fs::remove(j, ec);
+  }
+  std::error_code ec;
+  fs::rename(prepared.writeTo, prepared.target, ec);
+  if (ec) {
+    const std::string what =
+        "cannot put " + toUtf8(prepared.writeTo) + " in place of " + toUtf8(prepared.target) + ": " + ec.message();
+    logLine("companion copy", what);
+    if (error) *error = what;
     return false;
   }
+  prepared.writeTo = prepared.target;
+  return true;
+}
+
+void discardPreparedCompanion(const PreparedCompanion& prepared) {
+  if (prepared.isDraft()) removeWithJournals(prepared.writeTo);
 }
 
 namespace {
@@ -336,6 +371,18 @@ TransferResult transferToCompanion(const fs::path& senderDb, const fs::path& com
     return fail(f.status, f.what);
   } catch (const DatabaseError& e) {
     return fail(TransferStatus::CompanionUnavailable, e.what());
+  }
+  return r;
+}
+
+TransferResult transferToPrepared(const fs::path& senderDb, PreparedCompanion& prepared,
+                                  const TransferProgressFn& progress) {
+  TransferResult r = transferToCompanion(senderDb, prepared.writeTo, progress);
+  if (!r.ok()) return r;
+  std::string error;
+  if (!finishPreparedCompanion(prepared, &error)) {
+    r.status = TransferStatus::CompanionUnavailable;
+    r.error = error;
   }
   return r;
 }

@@ -21,11 +21,29 @@ std::optional<CompanionMode> companionModeFromKeyword(const std::string& keyword
 const char* companionModeKeyword(CompanionMode mode);
 std::filesystem::path companionFile(const Paths& paths, CompanionMode mode);
 
-// What the menu does before a transfer: the weekly and monthly files become
-// fresh copies of the daily one (a missing daily file leaves none), the
-// second weekly file a fresh copy of its own source. Nothing for Day.
-// Returns false (with the reason) when the copy could not be made.
-bool prepareCompanionFile(const Paths& paths, CompanionMode mode, std::string* error = nullptr);
+// What the menu does before a transfer. The weekly and monthly files are
+// rebuilt from the daily one: a fresh copy is made beside the real file
+// (NAME.part-PID-N), the transfer writes into that copy, and only then does
+// it take the real file's place in one rename; until then the real file
+// stays as it was, and a failed or interrupted run leaves it so. The second
+// weekly file becomes a fresh copy of its own source at once; the daily
+// file needs nothing.
+struct PreparedCompanion {
+  CompanionMode mode = CompanionMode::Day;
+  std::filesystem::path target;   // the companion file the transfer is for
+  std::filesystem::path writeTo;  // where the transfer writes: target, or the fresh copy beside it
+  bool isDraft() const { return writeTo != target; }
+};
+
+// Prepares the file of a mode; nullopt (with the reason) when the copy could
+// not be made, which leaves every existing file as it was. Files that an
+// interrupted run left beside the target are removed first.
+std::optional<PreparedCompanion> prepareCompanion(const Paths& paths, CompanionMode mode, std::string* error = nullptr);
+// Puts a transferred copy in place of the real file (nothing to do for a
+// file written in place); afterwards the transfer writes to the target.
+bool finishPreparedCompanion(PreparedCompanion& prepared, std::string* error = nullptr);
+// Removes a copy that was not put in place.
+void discardPreparedCompanion(const PreparedCompanion& prepared);
 
 struct TransferProgress {
   std::size_t visited = 0;  // companion rows done
@@ -67,6 +85,12 @@ struct TransferResult {
 // is only read. progress is called after every companion row.
 TransferResult transferToCompanion(const std::filesystem::path& senderDb, const std::filesystem::path& companionDb,
                                    const TransferProgressFn& progress = {});
+
+// Transfers into a prepared file and puts a copy in place once the transfer
+// is done. When the transfer fails the target stays as it was (the copy is
+// kept for another try).
+TransferResult transferToPrepared(const std::filesystem::path& senderDb, PreparedCompanion& prepared,
+                                  const TransferProgressFn& progress = {});
 
 // One line for the user about a failed transfer (Japanese, for the window).
 std::string transferFailureText(TransferStatus status);

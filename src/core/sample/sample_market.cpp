@@ -1,6 +1,7 @@
 #include "sample/sample_market.h"
 
 #include <unistd.h>
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -9,6 +10,9 @@
 #include <optional>
 #include <set>
 #include <sstream>
+#include <stdexcept>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "app/log.h"
 #include "data/database.h"
@@ -65,16 +69,6 @@ std::string yymmdd(const year_month_day& d, bool slashes) {
   return buf;
 }
 
-struct Stock {
-  std::string code;
-  std::string name;
-  std::string market;
-  int unit = 100;
-  std::string section;
-  std::map<sys_days, std::int64_t> price;  // closing price by business day
-  sys_days listedFrom{};                   // no prices before this day
-};
-
 const std::vector<std::pair<std::string, int>> kMarkets = {{"東証１部", 40},     {"東証２部", 12}, {"マザーズ", 8},
                                                            {"ジャスダック", 15}, {"大証１部", 6},  {"大証２部", 5},
                                                            {"名証１部", 4},      {"名証２部", 3},  {"ヘラクレス", 7}};
@@ -103,11 +97,103 @@ std::vector<sys_days> businessDays(sys_days from, sys_days to) {
   return out;
 }
 
+// Stock codes as the exchanges issue them: four characters, the first and
+// third a digit, the second and fourth a digit or one of the letters in use
+// ("7203", "130A", "2A5B"). Most stocks get a plain number from 1301; past
+// the four-character space come five characters: a four-character code
+// followed by a digit ("72035"). Codes below 1301 are left for the index
+// and the pattern samples. Every draw takes a code not drawn before, in
+// time independent of how full the space is.
+class CodePool {
+ public:
+  explicit CodePool(Rng& rng) : rng_(rng) {
+    for (int n = 1301; n <= 9999; ++n) numeric_.push_back(std::to_string(n));
+    static const std::string kSecond = std::string("0123456789") + kLetters;
+    for (char d1 = '1'; d1 <= '9'; ++d1)
+      for (char c2 : kSecond)
+        for (char d3 = '0'; d3 <= '9'; ++d3)
+          for (char c4 : kSecond)
+            if (!(isDigit(c2) && isDigit(c4))) lettered_.push_back({d1, c2, d3, c4});
+    fourCharacters_ = numeric_.size() + lettered_.size();
+  }
+
+  static constexpr const char* kLetters = "ACDFGHJKLMNPRSTUWXY";
+  std::size_t fourCharacterCodes() const { return fourCharacters_; }
+
+  std::string draw() {
+    // About one new stock in a hundred has a lettered code while both kinds are left.
+    if (numericTaken_ < numeric_.size() && (letteredTaken_ == lettered_.size() || rng_.below(100) != 0))
+      return take(numeric_, numericTaken_);
+    if (letteredTaken_ < lettered_.size()) return take(lettered_, letteredTaken_);
+    for (;;) {
+      const std::size_t k = static_cast<std::size_t>(rng_.next() % fourCharacters_);
+      const std::string& base = k < numeric_.size() ? numeric_[k] : lettered_[k - numeric_.size()];
+      std::string code = base + static_cast<char>('0' + rng_.below(10));
+      if (fiveCharacters_.insert(code).second) return code;
+    }
+  }
+
+ private:
+  static bool isDigit(char c) { return c >= '0' && c <= '9'; }
+  // One step of a shuffle: a random code from the part not yet taken.
+  std::string take(std::vector<std::string>& pool, std::size_t& taken) {
+    const std::size_t j = taken + static_cast<std::size_t>(rng_.next() % (pool.size() - taken));
+    std::swap(pool[taken], pool[j]);
+    return pool[taken++];
+  }
+
+  Rng& rng_;
+  std::vector<std::string> numeric_, lettered_;
+  std::size_t numericTaken_ = 0, letteredTaken_ = 0, fourCharacters_ = 0;
+  std::unordered_set<std::string> fiveCharacters_;
+};
+
+// Closes of one stock on the days the sample keeps (index into keptDays; 0
+// for none).
+struct Stock {
+  std::string code;
+  std::string name;
+  std::string market;
+  int unit = 100;
+  std::string section;
+  std::vector<std::int64_t> close;
+};
+
+// A planted pattern sample: its ten prices are the same in every unit's
+// database, whatever the days of the positions, and it has one price for
+// the day after the last registered one.
+struct PlantedStock {
+  Stock stock;
+  std::vector<std::int64_t> ten;  // kabuka1..kabuka10 (0 for none)
+  std::int64_t nextDay = 0;
+};
+
+Value codeValue(const std::string& code) {
+  return isPlainNumberCode(code) ? Value(static_cast<std::int64_t>(std::stoll(code))) : Value(code);
+}
+
+struct SheetRow {
+  const std::string* code;
+  const std::string* name;
+  std::int64_t close;
+};
+struct Sheet {
+  std::string name;
+  std::vector<SheetRow> rows;
+};
+
+std::string jsonQuote(const std::string& t) {
+  std::string o = "\"";
+  for (char c : t) {
+    if (c == '"' || c == '\\') o += '\\';
+    o += c;
+  }
+  return o + "\"";
+}
+
 // Writes one workbook through the xlwt writer; returns an empty text on
 // success, else why not.
-std::string writeWorkbook(const std::filesystem::path& path,
-                          const std::vector<std::pair<std::string, std::vector<const Stock*>>>& sheets,
-                          const std::vector<sys_days>& sheetDays) {
+std::string writeWorkbook(const std::filesystem::path& path, const std::vector<Sheet>& sheets) {
   static const char* kScript =
       "import json, sys\n"
       "import xlwt\n"
@@ -129,32 +215,19 @@ std::string writeWorkbook(const std::filesystem::path& path,
   {
     std::ofstream s(script, std::ios::binary);
     s << kScript;
-    std::ofstream j(json, std::ios::binary);
-    auto quote = [](const std::string& t) {
-      std::string o = "\"";
-      for (char c : t) {
-        if (c == '"' || c == '\\') o += '\\';
-        o += c;
-      }
-      return o + "\"";
-    };
-    j << "{\"path\": " << quote(toUtf8(path)) << ", \"sheets\": [";
+    std::string j = "{\"path\": " + jsonQuote(toUtf8(path)) + ", \"sheets\": [";
     for (size_t s = 0; s < sheets.size(); ++s) {
-      j << (s ? ", " : "") << "{\"name\": " << quote(sheets[s].first)
-        << ", \"rows\": [[\"コード\", \"銘柄\", \"終値\"]";
-      for (const Stock* st : sheets[s].second) {
-        auto it = st->price.find(sheetDays[s]);
-        if (it == st->price.end()) continue;
-        j << ", [";
-        if (isPlainNumberCode(st->code))
-          j << st->code;
-        else
-          j << quote(st->code);
-        j << ", " << quote(st->name) << ", " << it->second << "]";
+      j += (s ? ", " : "");
+      j += "{\"name\": " + jsonQuote(sheets[s].name) + ", \"rows\": [[\"コード\", \"銘柄\", \"終値\"]";
+      for (const SheetRow& r : sheets[s].rows) {
+        j += ", [";
+        j += isPlainNumberCode(*r.code) ? *r.code : jsonQuote(*r.code);
+        j += ", " + jsonQuote(*r.name) + ", " + std::to_string(r.close) + "]";
       }
-      j << "]}";
+      j += "]}";
     }
-    j << "]}";
+    j += "]}";
+    std::ofstream(json, std::ios::binary) << j;
   }
   std::string cmd = std::string(python) + " '" + toUtf8(script) + "' < '" + toUtf8(json) + "' 2>&1";
   FILE* p = ::popen(cmd.c_str(), "r");
@@ -172,54 +245,99 @@ std::string writeWorkbook(const std::filesystem::path& path,
   return {};
 }
 
-// Every stock's closes on historyDays go into the history (the positions are among them).
+// The days kept: each close of a stock is found by the day's index here.
+struct KeptDays {
+  std::vector<sys_days> days;  // ascending
+  int indexOf(sys_days d) const {
+    auto it = std::lower_bound(days.begin(), days.end(), d);
+    return it != days.end() && *it == d ? static_cast<int>(it - days.begin()) : -1;
+  }
+};
+
+// One unit's database: list and hojyo with every stock (the planted ones
+// last), the history of historyDays (the positions among them) and the date
+// record.
 void fillPriceDb(const std::filesystem::path& path, const std::string& unit, const std::vector<Stock>& stocks,
-                 const std::vector<sys_days>& positions, const std::string& sourceName,
-                 const std::vector<sys_days>& historyDays) {
+                 const std::vector<PlantedStock>& planted, const KeptDays& kept, const std::vector<sys_days>& positions,
+                 const std::string& sourceName, const std::vector<sys_days>& historyDays) {
   createPriceDatabase(path, unit);
   Database db(path);
   Transaction tx(db);
+  std::vector<int> positionIndex;
+  for (sys_days d : positions) positionIndex.push_back(kept.indexOf(d));
   for (const char* table : {"list", "hojyo"}) {
     Statement ins = db.prepare(std::string("insert into [") + table +
                                "] ([銘柄],[コード],[市場],[単位],[市場区分],[kabuka1],[kabuka2],[kabuka3],"
                                "[kabuka4],[kabuka5],[kabuka6],[kabuka7],[kabuka8],[kabuka9],[kabuka10]) "
                                "values (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
-    for (const Stock& s : stocks) {
+    auto insert = [&](const Stock& s, auto&& priceAt) {
       ins.reset();
       ins.bind(1, s.name);
-      ins.bind(2, isPlainNumberCode(s.code) ? Value(static_cast<std::int64_t>(std::stoll(s.code))) : Value(s.code));
+      ins.bind(2, codeValue(s.code));
       ins.bind(3, s.market);
       ins.bind(4, s.unit);
       ins.bind(5, s.section);
       for (int k = 0; k < 10; ++k) {
-        auto it = s.price.find(positions[static_cast<size_t>(k)]);
-        ins.bind(6 + k, it == s.price.end() ? Value() : Value(it->second));
+        const std::int64_t p = priceAt(k);
+        ins.bind(6 + k, p > 0 ? Value(p) : Value());
       }
       ins.step();
-    }
+    };
+    for (const Stock& s : stocks)
+      insert(s, [&](int k) {
+        const int i = static_cast<size_t>(k) < positionIndex.size() ? positionIndex[static_cast<size_t>(k)] : -1;
+        return i < 0 ? std::int64_t{0} : s.close[static_cast<size_t>(i)];
+      });
+    for (const PlantedStock& p : planted)
+      insert(p.stock, [&](int k) {
+        return static_cast<size_t>(k) < p.ten.size() && static_cast<size_t>(k) < positions.size()
+                   ? p.ten[static_cast<size_t>(k)]
+                   : std::int64_t{0};
+      });
   }
   HistoryWriter history(db);
   for (const Stock& s : stocks) {
-    const Value code =
-        isPlainNumberCode(s.code) ? Value(static_cast<std::int64_t>(std::stoll(s.code))) : Value(s.code);
+    const Value code = codeValue(s.code);
     for (auto it = historyDays.rbegin(); it != historyDays.rend(); ++it) {
-      auto p = s.price.find(*it);
-      if (p != s.price.end()) history.put(code, static_cast<int>(it->time_since_epoch().count()), p->second);
+      const int i = kept.indexOf(*it);
+      if (i >= 0 && s.close[static_cast<size_t>(i)] > 0)
+        history.put(code, static_cast<int>(it->time_since_epoch().count()), s.close[static_cast<size_t>(i)]);
     }
   }
+  for (const PlantedStock& p : planted) {
+    const Value code = codeValue(p.stock.code);
+    for (size_t k = positions.size(); k-- > 0;)
+      if (k < p.ten.size() && p.ten[k] > 0)
+        history.put(code, static_cast<int>(positions[k].time_since_epoch().count()), p.ten[k]);
+  }
   DateRecord rec;
-  for (int k = 0; k < 10; ++k) {
-    rec.dates[static_cast<size_t>(k)] = yymmdd(year_month_day{positions[static_cast<size_t>(k)]}, true);
-    rec.sourceNames[static_cast<size_t>(k)] = sourceName;
+  for (size_t k = 0; k < 10 && k < positions.size(); ++k) {
+    rec.dates[k] = yymmdd(year_month_day{positions[k]}, true);
+    rec.sourceNames[k] = sourceName;
   }
   rec.unit = unit;
   writeDateRecord(db, rec);
   tx.commit();
 }
 
+// Each unit's database keeps at most about this many closes in its history:
+// a large sample market keeps fewer days (never fewer than the ten positions).
+constexpr std::size_t kHistoryCloses = 1'000'000;
+
 }  // namespace
 
+std::vector<std::string> sampleStockCodes(std::size_t count, std::uint64_t seed) {
+  Rng rng(seed ^ 0xC0DE5EEDull);
+  CodePool pool(rng);
+  std::vector<std::string> out;
+  out.reserve(count);
+  for (std::size_t i = 0; i < count; ++i) out.push_back(pool.draw());
+  return out;
+}
+
 DemoResult makeDemo(const Paths& paths, const DemoOptions& options) {
+  if (options.stocks < 0 || options.stocks > kMaxDemoStocks)
+    throw std::invalid_argument("the sample market holds 0 to " + std::to_string(kMaxDemoStocks) + " stocks");
   DemoResult result;
   std::filesystem::create_directories(paths.root());
   std::filesystem::create_directories(paths.hpDataDir());
@@ -241,9 +359,43 @@ DemoResult makeDemo(const Paths& paths, const DemoOptions& options) {
   const sys_days nextDay = sys_days{2026y / December / 9};
   const std::vector<sys_days> calendar = businessDays(sys_days{2026y / January / 5}, nextDay);
 
-  // Stocks: the index placeholder, the random market, then the pattern samples.
+  // Days of each unit's history, latest first; the first ten are its positions.
+  std::vector<sys_days> dailyAll, weeklyAll, monthlyAll;
+  for (auto it = calendar.rbegin(); it != calendar.rend(); ++it)
+    if (*it <= lastRegistered) dailyAll.push_back(*it);
+  for (auto it = calendar.rbegin(); it != calendar.rend(); ++it)
+    if (*it <= lastRegistered && weekday{*it} == Friday) weeklyAll.push_back(*it);
+  for (auto it = calendar.rbegin(); it != calendar.rend(); ++it) {
+    if (*it > lastRegistered) continue;
+    auto next = it;
+    if (next == calendar.rbegin()) continue;
+    --next;  // the following business day
+    if (year_month_day{*next}.month() != year_month_day{*it}.month()) monthlyAll.push_back(*it);
+  }
+  const std::size_t randomStocks = static_cast<std::size_t>(options.stocks);
+  const std::size_t historyLength = std::max<std::size_t>(10, kHistoryCloses / (randomStocks + 1));
+  auto firstN = [](const std::vector<sys_days>& all, std::size_t n) {
+    return std::vector<sys_days>(all.begin(), all.begin() + static_cast<long>(std::min(n, all.size())));
+  };
+  const std::vector<sys_days> daily = firstN(dailyAll, 10), weekly = firstN(weeklyAll, 10),
+                              monthly = firstN(monthlyAll, 10);
+  const std::vector<sys_days> dailyHistory = firstN(dailyAll, historyLength),
+                              weeklyHistory = firstN(weeklyAll, historyLength),
+                              monthlyHistory = firstN(monthlyAll, historyLength);
+  KeptDays kept;
+  {
+    std::set<sys_days> all{nextDay};
+    for (const auto* days : {&dailyHistory, &weeklyHistory, &monthlyHistory}) all.insert(days->begin(), days->end());
+    kept.days.assign(all.begin(), all.end());
+  }
+  std::vector<int> keptIndex;  // by calendar day
+  for (sys_days d : calendar) keptIndex.push_back(kept.indexOf(d));
+
+  // Stocks: the index placeholder, then the random market.
   std::vector<Stock> stocks;
-  std::set<std::string> codes{"1000"}, names;
+  stocks.reserve(randomStocks + 1);
+  std::unordered_set<std::string> names;
+  std::unordered_map<std::string, int> nameRepeats;
   Stock index;
   index.code = "1000";
   index.name = "日経平均（指数）";
@@ -251,27 +403,25 @@ DemoResult makeDemo(const Paths& paths, const DemoOptions& options) {
   index.unit = 1;
   index.section = "指数";
   stocks.push_back(index);
-  const int randomStocks = std::max(0, options.stocks);
-  for (int i = 0; i < randomStocks; ++i) {
+  const std::vector<std::string> codes = sampleStockCodes(randomStocks, options.seed);
+  for (std::size_t i = 0; i < randomStocks; ++i) {
     Stock s;
-    do {
-      if (rng.below(100) == 0) {
-        char buf[16];
-        std::snprintf(buf, sizeof buf, "%d%c", 130 + rng.below(870), "ACDFGHJKLMNPRSTUWXY"[rng.below(19)]);
-        s.code = buf;
-      } else {
-        s.code = std::to_string(1301 + rng.below(8697));
-      }
-    } while (!codes.insert(s.code).second);
-    for (int tries = 0;; ++tries) {
-      std::string n = std::string(kPrefixes[rng.below(std::size(kPrefixes))]) +
-                      kMiddles[rng.below(std::size(kMiddles))] + kTrades[rng.below(std::size(kTrades))];
-      if (tries > 20) n += std::to_string(tries);
-      if (names.insert(n).second) {
-        s.name = n;
-        break;
-      }
+    s.code = codes[i];
+    std::string n;
+    for (int tries = 0; tries < 8; ++tries) {
+      n = std::string(kPrefixes[rng.below(std::size(kPrefixes))]) + kMiddles[rng.below(std::size(kMiddles))] +
+          kTrades[rng.below(std::size(kTrades))];
+      if (!names.count(n)) break;
     }
+    // Once the names run short, a number tells namesakes apart.
+    if (names.count(n)) {
+      std::string numbered;
+      do numbered = n + std::to_string(++nameRepeats[n] + 1);
+      while (names.count(numbered));
+      n = numbered;
+    }
+    names.insert(n);
+    s.name = std::move(n);
     s.market = rng.pick(kMarkets);
     s.unit = rng.pick(kUnits);
     s.section = kSections[rng.below(std::size(kSections))];
@@ -286,65 +436,51 @@ DemoResult makeDemo(const Paths& paths, const DemoOptions& options) {
     const double drift = 0.0004 * rng.normal();
     const double vol = 0.008 + 0.02 * rng.uniform();
     // A few stocks were listed recently and have no older prices.
-    s.listedFrom = calendar.front();
+    size_t listedFrom = 0;
     if (!isPlainNumberCode(s.code) || rng.below(150) == 0)
-      s.listedFrom = calendar[calendar.size() - 1 - static_cast<size_t>(3 + rng.below(5))];
-    for (sys_days d : calendar) {
+      listedFrom = calendar.size() - 1 - static_cast<size_t>(3 + rng.below(5));
+    s.close.assign(kept.days.size(), 0);
+    for (size_t d = 0; d < calendar.size(); ++d) {
       p *= std::exp(drift + vol * rng.normal());
       if (p < 1) p = 1;
-      if (d >= s.listedFrom) s.price[d] = std::llround(p);
+      if (d >= listedFrom && keptIndex[d] >= 0) s.close[static_cast<size_t>(keptIndex[d])] = std::llround(p);
     }
   }
 
-  // Patterns samples: the same ten prices in every unit's database.
+  // Pattern samples, the same ten prices in every unit's database: one set
+  // that every pattern lists now, and one that every pattern lists once the
+  // next day has been inserted and its prices read (a set whose positions 1
+  // to 9 are the other's 2 to 10 and whose next-day price is the other's
+  // latest).
   const auto samples = patternSamplePrices();
-  std::vector<Stock> planted;
+  std::vector<PlantedStock> planted;
   int sampleCode = 1101;
-  for (size_t i = 0; i < samples.size(); ++i) {
-    Stock s;
-    while (codes.count(std::to_string(sampleCode))) ++sampleCode;
-    s.code = std::to_string(sampleCode++);
-    codes.insert(s.code);
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%02zu", i + 1);
-    s.name = std::string("見本トレンド") + buf;
-    s.market = "東証１部";
-    s.unit = 100;
-    s.section = "見本";
-    planted.push_back(std::move(s));
-  }
-
-  // Days of each unit's history, latest first; the first ten are its positions.
-  std::vector<sys_days> dailyAll, weeklyAll, monthlyAll;
-  for (auto it = calendar.rbegin(); it != calendar.rend(); ++it)
-    if (*it <= lastRegistered) dailyAll.push_back(*it);
-  for (auto it = calendar.rbegin(); it != calendar.rend(); ++it)
-    if (*it <= lastRegistered && weekday{*it} == Friday) weeklyAll.push_back(*it);
-  for (auto it = calendar.rbegin(); it != calendar.rend(); ++it) {
-    if (*it > lastRegistered) continue;
-    auto next = it;
-    if (next == calendar.rbegin()) continue;
-    --next;  // the following business day
-    if (year_month_day{*next}.month() != year_month_day{*it}.month()) monthlyAll.push_back(*it);
-  }
-  auto firstTen = [](const std::vector<sys_days>& all) {
-    return std::vector<sys_days>(all.begin(), all.begin() + static_cast<long>(std::min<size_t>(10, all.size())));
-  };
-  const std::vector<sys_days> daily = firstTen(dailyAll), weekly = firstTen(weeklyAll), monthly = firstTen(monthlyAll);
-
-  auto withSamples = [&](const std::vector<sys_days>& positions) {
-    std::vector<Stock> all = stocks;
-    for (size_t i = 0; i < planted.size(); ++i) {
-      Stock s = planted[i];
-      for (size_t k = 0; k < 10 && k < samples[i].size(); ++k)
-        if (samples[i][k] > 0) s.price[positions[k]] = samples[i][k];
-      all.push_back(std::move(s));
+  for (int set = 0; set < 2; ++set) {
+    for (size_t i = 0; i < samples.size(); ++i) {
+      PlantedStock p;
+      p.stock.code = std::to_string(sampleCode++);
+      char buf[32];
+      std::snprintf(buf, sizeof buf, "%02zu", i + 1);
+      p.stock.name = std::string(set == 0 ? "見本トレンド" : "見本翌日トレンド") + buf;
+      p.stock.market = "東証１部";
+      p.stock.unit = 100;
+      p.stock.section = "見本";
+      const std::vector<std::int64_t>& v = samples[i];
+      if (set == 0) {
+        p.ten = v;
+        p.nextDay = v.front();  // unchanged on the next day
+      } else {
+        p.ten.assign(v.begin() + 1, v.end());
+        p.ten.push_back(v.back());
+        p.nextDay = v.front();
+      }
+      planted.push_back(std::move(p));
     }
-    return all;
-  };
-  fillPriceDb(paths.dailyDb(), "day", withSamples(daily), daily, kDemoWorkbook, dailyAll);
-  fillPriceDb(paths.weeklyDb(), "week", withSamples(weekly), weekly, "owarine-w", weeklyAll);
-  fillPriceDb(paths.monthlyDb(), "month", withSamples(monthly), monthly, "owarine-m", monthlyAll);
+  }
+
+  fillPriceDb(paths.dailyDb(), "day", stocks, planted, kept, daily, kDemoWorkbook, dailyHistory);
+  fillPriceDb(paths.weeklyDb(), "week", stocks, planted, kept, weekly, "owarine-w", weeklyHistory);
+  fillPriceDb(paths.monthlyDb(), "month", stocks, planted, kept, monthly, "owarine-m", monthlyHistory);
   result.files = {paths.dailyDb(), paths.weeklyDb(), paths.monthlyDb()};
 
   // Watch lists: a few stocks on each.
@@ -355,10 +491,11 @@ DemoResult makeDemo(const Paths& paths, const DemoOptions& options) {
     const char* listDates[] = {"26/12/08", "26/12/07", "26/12/04", "26/12/03", "26/12/02", "26/12/01"};
     for (int i = 0; i < 6; ++i) {
       for (const char* table : {"trend", "checklist"}) {
-        const Stock& s = stocks[1 + static_cast<size_t>(rng.below(static_cast<int>(stocks.size()) - 1))];
+        const Stock& s = stocks.size() > 1
+                             ? stocks[1 + static_cast<size_t>(rng.below(static_cast<int>(stocks.size()) - 1))]
+                             : planted[static_cast<size_t>(rng.below(static_cast<int>(planted.size())))].stock;
         db.execute(std::string("insert into [") + table + "] ([コード],[銘柄],[市場],[単位],[date]) values (?,?,?,?,?)",
-                   {isPlainNumberCode(s.code) ? Value(static_cast<std::int64_t>(std::stoll(s.code))) : Value(s.code),
-                    s.name, s.market, s.unit, std::string(listDates[i])});
+                   {codeValue(s.code), s.name, s.market, s.unit, std::string(listDates[i])});
       }
     }
     tx.commit();
@@ -367,6 +504,9 @@ DemoResult makeDemo(const Paths& paths, const DemoOptions& options) {
 
   // Companion databases: part of our stocks with old prices, and a few the
   // companion holds that we do not.
+  std::unordered_set<std::string> taken;
+  for (const Stock& s : stocks) taken.insert(s.code);
+  for (const PlantedStock& p : planted) taken.insert(p.stock.code);
   auto makeCompanion = [&](const std::filesystem::path& path, int share) {
     createCompanionDatabase(path);
     Database db(path);
@@ -384,7 +524,7 @@ DemoResult makeDemo(const Paths& paths, const DemoOptions& options) {
     }
     for (int extra = 0; extra < 3; ++extra) {
       int code = 9990 + extra;
-      while (codes.count(std::to_string(code))) ++code;
+      while (taken.count(std::to_string(code))) ++code;
       ins.reset();
       ins.bind(1, code);
       ins.bind(2, std::string("他社管理銘柄") + std::to_string(extra + 1));
@@ -398,19 +538,33 @@ DemoResult makeDemo(const Paths& paths, const DemoOptions& options) {
   result.files.push_back(paths.companionDaily());
   result.files.push_back(paths.divuziDb());
 
-  // The daily workbook: the ten registered days and the next day.
-  std::vector<std::pair<std::string, std::vector<const Stock*>>> sheets;
-  std::vector<sys_days> sheetDays;
-  std::vector<const Stock*> all;
-  for (const Stock& s : stocks)
-    if (s.code != "1000") all.push_back(&s);
-  for (auto it = daily.rbegin(); it != daily.rend(); ++it) {
-    sheets.push_back({"s" + yymmdd(year_month_day{*it}, false), all});
-    sheetDays.push_back(*it);
-  }
-  sheets.push_back({kDemoNextDaySheet, all});
-  sheetDays.push_back(nextDay);
-  result.workbookNote = writeWorkbook(paths.workbook(kDemoWorkbook), sheets, sheetDays);
+  // The daily workbook: the ten registered days and the next day, every
+  // planted stock on each, and as many of the others as a sheet holds.
+  std::vector<Sheet> sheets;
+  auto addSheet = [&](sys_days day, const std::string& name) {
+    Sheet sheet;
+    sheet.name = name;
+    const int position = static_cast<int>(std::find(daily.begin(), daily.end(), day) - daily.begin());
+    const int k = kept.indexOf(day);
+    const std::size_t room = kMaxSheetStocks - planted.size();
+    for (const Stock& s : stocks) {
+      if (sheet.rows.size() >= room) break;
+      if (s.code == "1000" || k < 0 || s.close[static_cast<size_t>(k)] <= 0) continue;
+      sheet.rows.push_back({&s.code, &s.name, s.close[static_cast<size_t>(k)]});
+    }
+    for (const PlantedStock& p : planted) {
+      const std::int64_t close = day == nextDay                                 ? p.nextDay
+                                 : static_cast<size_t>(position) < p.ten.size() ? p.ten[static_cast<size_t>(position)]
+                                                                                : 0;
+      if (close > 0) sheet.rows.push_back({&p.stock.code, &p.stock.name, close});
+    }
+    result.workbookStocks = std::max(result.workbookStocks, sheet.rows.size());
+    sheets.push_back(std::move(sheet));
+  };
+  for (auto it = daily.rbegin(); it != daily.rend(); ++it) addSheet(*it, "s" + yymmdd(year_month_day{*it}, false));
+  addSheet(nextDay, kDemoNextDaySheet);
+  result.stocks = stocks.size() - 1 + planted.size();
+  result.workbookNote = writeWorkbook(paths.workbook(kDemoWorkbook), sheets);
   if (result.workbookNote.empty())
     result.files.push_back(paths.workbook(kDemoWorkbook));
   else

@@ -1,5 +1,6 @@
 #include "utilities/backup.h"
 
+#include <signal.h>
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -9,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <thread>
+#include <vector>
 
 #include "app/log.h"
 #include "data/database.h"
@@ -17,14 +19,37 @@ namespace tavrin {
 
 namespace fs = std::filesystem;
 
-namespace {
-
 fs::path temporaryBeside(const fs::path& target) {
   static std::atomic<unsigned> counter{0};
   fs::path tmp = target;
   tmp += ".part-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
   return tmp;
 }
+
+namespace {
+
+// The process id of a name NAME.part-PID-N, optionally followed by one of
+// SQLite's journal suffixes; 0 for any other name.
+pid_t partFileOwner(const std::string& name) {
+  std::string rest = name;
+  for (const char* suffix : {"-journal", "-wal", "-shm"}) {
+    const std::string s = suffix;
+    if (rest.size() > s.size() && rest.compare(rest.size() - s.size(), s.size(), s) == 0) {
+      rest.resize(rest.size() - s.size());
+      break;
+    }
+  }
+  const size_t at = rest.rfind(".part-");
+  if (at == std::string::npos || at == 0) return 0;
+  const std::string tail = rest.substr(at + 6);  // PID-N
+  const size_t dash = tail.find('-');
+  if (dash == 0 || dash == std::string::npos || dash + 1 == tail.size() || dash > 9) return 0;
+  for (size_t i = 0; i < tail.size(); ++i)
+    if (i != dash && (tail[i] < '0' || tail[i] > '9')) return 0;
+  return static_cast<pid_t>(std::stol(tail.substr(0, dash)));
+}
+
+bool processRuns(pid_t pid) { return ::kill(pid, 0) == 0 || errno == EPERM; }
 
 void removeQuietly(const fs::path& p) {
   std::error_code ec;
@@ -72,6 +97,26 @@ void backupInto(Database& source, const fs::path& tmp) {
 
 }  // namespace
 
+std::size_t removeStalePartFiles(const fs::path& folder) {
+  std::vector<fs::path> stale;
+  std::error_code ec;
+  for (fs::directory_iterator it(folder.empty() ? fs::path(".") : folder, ec), end; !ec && it != end;
+       it.increment(ec)) {
+    const pid_t owner = partFileOwner(toUtf8(it->path().filename()));
+    std::error_code st;
+    if (owner > 0 && !processRuns(owner) && it->is_regular_file(st)) stale.push_back(it->path());
+  }
+  std::size_t removed = 0;
+  for (const fs::path& p : stale) {
+    std::error_code rm;
+    if (fs::remove(p, rm)) {
+      ++removed;
+      logLine("cleanup", "removed what an interrupted copy left: " + toUtf8(p));
+    }
+  }
+  return removed;
+}
+
 void copyDatabaseSnapshot(const fs::path& source, const fs::path& target, bool replace) {
   std::error_code ec;
   if (!replace && fs::exists(fs::symlink_status(target, ec))) throw DatabaseError("file exists: " + toUtf8(target));
@@ -83,6 +128,7 @@ void copyDatabaseSnapshot(const fs::path& source, const fs::path& target, bool r
   } catch (const DatabaseError&) {
     from = std::make_unique<Database>(source, Database::Mode::ReadOnly);
   }
+  removeStalePartFiles(target.parent_path());
   const fs::path tmp = temporaryBeside(target);
   try {
     backupInto(*from, tmp);

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <ctime>
 #include <filesystem>
 #include <optional>
@@ -16,6 +17,15 @@ namespace tavrin {
 // together with any journal left beside it. Throws DatabaseError on failure;
 // nothing is left behind then.
 void copyDatabaseSnapshot(const std::filesystem::path& source, const std::filesystem::path& target, bool replace);
+
+// A new name beside target for a file in the making: target + ".part-PID-N"
+// (this process's id and a counter).
+std::filesystem::path temporaryBeside(const std::filesystem::path& target);
+
+// Removes the files in a folder that a killed copy or transfer of ours left:
+// names of the form NAME.part-PID-N (and the journals beside them) whose
+// process no longer runs. Returns how many files were removed.
+std::size_t removeStalePartFiles(const std::filesystem::path& folder);
 
 // Today as "yymmdd", the default date text of a backup.
 std::string backupDateText(const std::tm& now);

@@ -44,16 +44,19 @@ void runTransferMenuAction(AppContext& ctx, const char* buttonName) {
   if (name == "Command26") {
     openTransferWindow(ctx, "day");
   } else if (name == "Command28" || name == "Command30") {
-    // A fresh copy of the daily companion file; when it cannot be made the
-    // window opens without a companion list and says so on a start click.
+    // A fresh copy of the daily companion file beside the real one, which
+    // the transfer fills and then puts in place; when it cannot be made the
+    // real file stays as it was and the window opens without a companion
+    // list, saying so on a start click.
     const CompanionMode mode = name == "Command28" ? CompanionMode::Week : CompanionMode::Month;
-    prepareCompanionFile(ctx.paths(), mode);
+    auto prepared = prepareCompanion(ctx.paths(), mode);
+    ctx.transfer().setPreparedCompanion(mode, std::move(prepared));
     openTransferWindow(ctx, companionModeKeyword(mode));
   } else if (name == "Command6") {
     openTransferWindow(ctx, "old");
   } else if (name == "Command61") {
     std::string error;
-    if (!prepareCompanionFile(ctx.paths(), CompanionMode::WDivuzi, &error)) {
+    if (!prepareCompanion(ctx.paths(), CompanionMode::WDivuzi, &error)) {
       // Writing into a stale copy would mix old and new data: the window
       // stays closed until the copy succeeds.
       MessageRequest m;

@@ -96,6 +96,16 @@ void TransferWindow::loadGrid(FlexGrid* grid, DataView& view) {
   grid->setRedraw(true);
 }
 
+TransferWindow::~TransferWindow() {
+  if (prepared_) discardPreparedCompanion(*prepared_);
+}
+
+void TransferWindow::setPreparedCompanion(CompanionMode mode, std::optional<PreparedCompanion> prepared) {
+  if (prepared_) discardPreparedCompanion(*prepared_);
+  preparedMode_ = mode;
+  prepared_ = std::move(prepared);
+}
+
 void TransferWindow::activate() {
   // A running transfer lets the window system in between rows; coming back
   // to the window then must not reopen the lists under it.
@@ -110,11 +120,13 @@ void TransferWindow::activate() {
   loadGrid(grid1_, data1_);
 
   if (auto mode = companionModeFromKeyword(text5_->text().toStdString())) {
-    const std::filesystem::path file = companionFile(ctx_.paths(), *mode);
+    const std::filesystem::path target = companionFile(ctx_.paths(), *mode);
+    std::filesystem::path file = target;
+    if (preparedMode_ == *mode) file = prepared_ ? prepared_->writeTo : std::filesystem::path();
     data2_.setDatabaseName(toUtf8(file));
     std::error_code ec;
-    if (std::filesystem::is_regular_file(file, ec)) {
-      text4_->setText(QString::fromStdString(toUtf8(file)));
+    if (!file.empty() && std::filesystem::is_regular_file(file, ec)) {
+      text4_->setText(QString::fromStdString(toUtf8(target)));
       // A writable opening rolls back a transfer that was interrupted, which
       // the read-only list view could not do itself.
       try {
@@ -173,15 +185,20 @@ void TransferWindow::runTransfer(bool completionSign) {
     QCoreApplication::processEvents();
     sincePaint.restart();
   };
-  const TransferResult r =
-      transferToCompanion(fromUtf8(data1_.databaseName()), fromUtf8(data2_.databaseName()), progress);
+  // A prepared copy is written and put in place; any other file in place.
+  PreparedCompanion into;
+  into.target = into.writeTo = fromUtf8(data2_.databaseName());
+  const bool draft = prepared_ && prepared_->writeTo == into.writeTo;
+  const TransferResult r = transferToPrepared(fromUtf8(data1_.databaseName()), draft ? *prepared_ : into, progress);
+  if (draft && !prepared_->isDraft()) data2_.setDatabaseName(toUtf8(prepared_->target));
   running_ = false;
   command3_->setEnabled(true);
 
   if (!r.ok()) {
     MessageRequest m;
     m.icon = MessageIcon::Warning;
-    m.lines = {transferFailureText(r.status), "転送は行いませんでした。", data2_.databaseName()};
+    m.lines = {transferFailureText(r.status), "転送は行いませんでした。",
+               toUtf8(draft ? prepared_->target : into.target)};
     ctx_.prompts().message(m);
     return;
   }
@@ -206,6 +223,9 @@ void TransferWindow::runTransfer(bool completionSign) {
 
 void TransferWindow::Command3_Click() {
   if (running_) return;
+  // A copy that no transfer has put in place is of no further use.
+  if (prepared_) discardPreparedCompanion(*prepared_);
+  prepared_.reset();
   MainMenuWindow& menu = ctx_.mainMenu();
   ctx_.unload(this);
   menu.show();

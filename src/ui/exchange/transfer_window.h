@@ -1,5 +1,6 @@
 #pragma once
 #include <QLabel>
+#include <optional>
 
 #include "data/data_view.h"
 #include "exchange/companion.h"
@@ -30,6 +31,13 @@ class TransferWindow : public FormWindow {
   Q_OBJECT
  public:
   explicit TransferWindow(AppContext& ctx);
+  ~TransferWindow() override;
+
+  // What the menu prepared for a mode (nothing when the copy failed): while
+  // the mode box names that mode the window writes there, and a copy is put
+  // in place of the real file once a transfer into it is done. A copy never
+  // put in place is removed with the window.
+  void setPreparedCompanion(CompanionMode mode, std::optional<PreparedCompanion> prepared);
 
   // The mode box Text5 (written by the menu after showing the window).
   void setModeKeyword(const QString& keyword);
@@ -56,6 +64,8 @@ class TransferWindow : public FormWindow {
   void runTransfer(bool completionSign);
   static void loadGrid(FlexGrid* grid, DataView& view);
 
+  std::optional<CompanionMode> preparedMode_;
+  std::optional<PreparedCompanion> prepared_;
   DataView data1_;  // sender
   DataView data2_;  // companion
   bool companionOpen_ = false;

@@ -1,0 +1,89 @@
+#include <gtest/gtest.h>
+
+#include <set>
+#include <unordered_set>
+
+#include "data/price_schema.h"
+#include "data/stock_code.h"
+#include "registration/price_import.h"
+#include "sample/sample_market.h"
+#include "screening/pattern_catalogue.h"
+#include "screening/screening_session.h"
+#include "test_support.h"
+
+using namespace tavrin;
+using namespace tavrin::screening;
+
+TEST(Demo, CodesFillTheFourCharacterSpaceBeforeTakingFiveCharacters) {
+  // 1301..9999 and the four-character codes with a letter in the second or
+  // fourth place: 8,699 + 9 * 10 * (29 * 29 - 100).
+  constexpr std::size_t kFourCharacters = 8699 + 66690;
+  const auto codes = sampleStockCodes(kMaxDemoStocks, 3);
+  ASSERT_EQ(codes.size(), static_cast<std::size_t>(kMaxDemoStocks));
+  std::unordered_set<std::string> seen;
+  std::size_t lettered = 0;
+  for (std::size_t i = 0; i < codes.size(); ++i) {
+    const std::string& c = codes[i];
+    ASSERT_TRUE(seen.insert(c).second) << c;
+    ASSERT_EQ(parseStockCode(c), c);
+    ASSERT_EQ(c.size(), i < kFourCharacters ? 4u : 5u) << i << " " << c;
+    ASSERT_TRUE(c[0] >= '1' && c[0] <= '9' && c[2] >= '0' && c[2] <= '9') << c;
+    if (isPlainNumberCode(c) && c.size() == 4) {
+      ASSERT_GE(std::stoi(c), 1301) << c;
+    }
+    if (!isPlainNumberCode(c) && i < 3800) ++lettered;
+  }
+  // A market of the usual size is mostly plain numbers, with a few lettered codes.
+  EXPECT_GT(lettered, 10u);
+  EXPECT_LT(lettered, 100u);
+  EXPECT_EQ(sampleStockCodes(500, 3), std::vector<std::string>(codes.begin(), codes.begin() + 500));
+  EXPECT_NE(sampleStockCodes(500, 4), std::vector<std::string>(codes.begin(), codes.begin() + 500));
+}
+
+TEST(Demo, CommandLineRefusesMoreStocksThanTheSampleHolds) {
+  test::TempDir dir;
+  const std::string cli = test::cliPath() + " --root '" + dir.path().string() + "' demo --stocks ";
+  const auto r = test::runCommand(cli + std::to_string(kMaxDemoStocks + 1) + " 2>&1");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.out.find("--stocks: 0 to 200000"), std::string::npos) << r.out;
+  EXPECT_EQ(test::runCommand(cli + "-1 2>/dev/null").status, 2);
+  EXPECT_FALSE(std::filesystem::exists(dir / "kabuka.mdb"));
+  DemoOptions o;
+  o.stocks = kMaxDemoStocks + 1;
+  EXPECT_THROW(makeDemo(Paths(dir.path()), o), std::invalid_argument);
+}
+
+// The documented day: insert one period, then read the next day's sheet into
+// position 1. Afterwards every stock has its latest price and every pattern
+// still lists a stock of the whole market, in the daily and in the weekly
+// database.
+TEST(Demo, EveryPatternListsAStockAfterTheNextDayIsRead) {
+  test::TempDir dir;
+  const Paths paths(dir.path());
+  DemoOptions o;
+  o.stocks = 40;
+  const DemoResult made = makeDemo(paths, o);
+  ASSERT_TRUE(made.workbookNote.empty()) << made.workbookNote;
+  EXPECT_EQ(made.workbookStocks, made.stocks);
+
+  for (const auto& [file, unit] : {std::pair{paths.dailyDb(), "day"}, std::pair{paths.weeklyDb(), "week"}}) {
+    {
+      Database db(file);
+      const auto rows = periodsFromRecord(*readDateRecord(db));
+      ASSERT_TRUE(insertPeriod(db, rows, unit).done) << unit;
+      const ImportOutcome latest = importLatest(db, paths, periodFromParts("26", "12", "09", kDemoWorkbook), unit);
+      ASSERT_TRUE(latest.done()) << describeFailure(latest);
+      EXPECT_EQ(latest.cleared, 0u) << unit;
+      EXPECT_EQ(db.scalar("select count(*) from [list] where [kabuka1] is null and [コード] <> 1000"), Value(0))
+          << unit;
+      EXPECT_EQ(readDateRecord(db)->dates[0], kDemoNextDayDate);
+    }
+    std::vector<std::string> empty;
+    for (const ScreeningPattern& p : patternCatalogue()) {
+      ScreeningSession s(toUtf8(file), 1, universeQuery(1), unit);
+      ASSERT_TRUE(s.clickPattern(p)) << p.control;
+      if (s.listedCount() == 0) empty.push_back(std::string(p.control) + " " + p.caption);
+    }
+    EXPECT_TRUE(empty.empty()) << unit << ": " << ::testing::PrintToString(empty);
+  }
+}
