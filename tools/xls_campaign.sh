@@ -27,34 +27,34 @@ root="$work/root"
 "$cli" --root "$root" demo --stocks 300 --replace >/dev/null || exit 1
 ln -s "$work/m" "$root/m"
 
-runs=0 program_faults=0 refused=0 done_ok=0
-reader_signals=0 reader_hangs=0
-: >"$work/program-faults.txt"
-: >"$work/reader-crashes.txt"
-for f in "$work"/m/m*.xls; do
+: >"$work/results.txt"
+# One file: the reader alone, then both commands; one line per run.
+try_file() {
+  f="$1"
   name="m/$(basename "$f" .xls)"
   timeout -s KILL 30 "$reader" "$f" >/dev/null 2>&1
   rc=$?
-  if [ $rc -eq 137 ]; then
-    reader_hangs=$((reader_hangs + 1))
-    echo "$(basename "$f") hang" >>"$work/reader-crashes.txt"
-  elif [ $rc -gt 128 ]; then
-    reader_signals=$((reader_signals + 1))
-    echo "$(basename "$f") signal $((rc - 128))" >>"$work/reader-crashes.txt"
-  fi
+  if [ $rc -eq 137 ]; then echo "$(basename "$f") reader hang"
+  elif [ $rc -gt 128 ]; then echo "$(basename "$f") reader signal $((rc - 128))"; fi
   args=()
   for k in 1 2 3 4 5 6 7 8 9 10; do args+=("$k:26/12/$(printf %02d $((11 - k))):$name"); done
   for cmd in "latest 26/12/09:$name" "import ${args[*]}"; do
     # shellcheck disable=SC2086
     timeout -s KILL 30 "$cli" --root "$root" $cmd >/dev/null 2>&1
-    rc=$?
-    runs=$((runs + 1))
-    case $rc in
-      0) done_ok=$((done_ok + 1)) ;;
-      1) refused=$((refused + 1)) ;;
-      *) program_faults=$((program_faults + 1)); echo "$(basename "$f") ${cmd%% *} exit $rc" >>"$work/program-faults.txt" ;;
-    esac
+    echo "$(basename "$f") ${cmd%% *} exit $?"
   done
-done
+}
+export -f try_file
+export cli reader root
+find "$work/m" -name 'm*.xls' | sort | xargs -P "${JOBS:-3}" -I{} bash -c 'try_file "$1"' _ {} >>"$work/results.txt"
+
+runs=$(grep -c ' exit ' "$work/results.txt")
+done_ok=$(grep -c ' exit 0$' "$work/results.txt")
+refused=$(grep -c ' exit 1$' "$work/results.txt")
+grep ' exit ' "$work/results.txt" | grep -v ' exit [01]$' >"$work/program-faults.txt"
+program_faults=$(grep -c . "$work/program-faults.txt")
+grep ' reader ' "$work/results.txt" >"$work/reader-crashes.txt"
+reader_signals=$(grep -c 'reader signal' "$work/reader-crashes.txt")
+reader_hangs=$(grep -c 'reader hang' "$work/reader-crashes.txt")
 echo "files: $count, program runs: $runs, imported: $done_ok, refused: $refused, program crashes or hangs: $program_faults"
 echo "reader process: $reader_signals ended by a signal, $reader_hangs killed after 30 s (see $work/reader-crashes.txt)"
