@@ -31,37 +31,31 @@ bool readPeriods(const Paths& paths, const PeriodSource* periods, int count, int
       progress(pr);
     }
     const std::filesystem::path file = paths.workbook(p.baseName);
+    auto fail = [&](ImportOutcome::Failure failure, const std::exception& e) {
+      outcome.failure = failure;
+      outcome.failedPeriod = position;
+      outcome.failedWorkbook = workbookFileName(p.baseName);
+      outcome.failedSheet = p.sheet;
+      outcome.detail = e.what();
+      return false;
+    };
+    // A reader that failed on the file's content says the file is probably damaged.
+    auto damagedOr = [](const std::exception& e, ImportOutcome::Failure otherwise) {
+      return dynamic_cast<const WorkbookDamaged*>(&e) ? ImportOutcome::Failure::Damaged : otherwise;
+    };
     auto it = books.find(file);
     if (it == books.end()) {
       try {
         it = books.emplace(file, std::make_unique<Workbook>(file)).first;
-      } catch (const WorkbookDamaged& e) {
-        outcome.failure = ImportOutcome::Failure::Damaged;
-        outcome.failedPeriod = position;
-        outcome.failedWorkbook = workbookFileName(p.baseName);
-        outcome.failedSheet = p.sheet;
-        outcome.detail = e.what();
-        return false;
       } catch (const std::exception& e) {
-        outcome.failure = ImportOutcome::Failure::Workbook;
-        outcome.failedPeriod = position;
-        outcome.failedWorkbook = workbookFileName(p.baseName);
-        outcome.failedSheet = p.sheet;
-        outcome.detail = e.what();
-        return false;
+        return fail(damagedOr(e, ImportOutcome::Failure::Workbook), e);
       }
     }
     try {
       it->second->selectSheet(p.sheet);
       indexes.push_back(buildPriceIndex(*it->second));
     } catch (const std::exception& e) {
-      const bool damaged = dynamic_cast<const WorkbookDamaged*>(&e) != nullptr;
-      outcome.failure = damaged ? ImportOutcome::Failure::Damaged : ImportOutcome::Failure::Sheet;
-      outcome.failedPeriod = position;
-      outcome.failedWorkbook = workbookFileName(p.baseName);
-      outcome.failedSheet = p.sheet;
-      outcome.detail = e.what();
-      return false;
+      return fail(damagedOr(e, ImportOutcome::Failure::Sheet), e);
     }
   }
   return true;
