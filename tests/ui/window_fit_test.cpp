@@ -305,8 +305,8 @@ void WindowFitTest::boxesAndColumnsShowWhatTheyHold() {
   prepareWatchListDatabase(path);
   for (int i = 0; i < 40; ++i)
     addWatchStock(path, WatchList::Trend,
-                  {std::to_string(1300 + i), i % 2 ? "トヨタ自動車" : "ソフトバンクグループ", "東証１部",
-                   i % 3 ? "1000" : "100", "26/12/09"});
+                  {std::to_string(1300 + i), i % 2 ? "トヨタ自動車" : "ソフトバンクグループ",
+                   i % 2 ? "東証１部" : "ジャスダック", i % 3 ? "1000" : "100", "26/12/09"});
   auto& trend = d.f->ctx->trendList();
   trend.show();
   QCoreApplication::sendPostedEvents();

@@ -2,9 +2,12 @@
 
 #include "data/grid_sort.h"
 
+#include <QAbstractItemDelegate>
+#include <QEvent>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QTableView>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -145,6 +148,7 @@ FlexGrid::FlexGrid(QWidget* parent) : QWidget(parent) {
   view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   view_->setWordWrap(false);
   layout->addWidget(view_);
+  view_->installEventFilter(this);
 
   connect(view_->selectionModel(), &QItemSelectionModel::currentChanged, this,
           [this](const QModelIndex& cur, const QModelIndex&) { enterCell(cur); });
@@ -161,6 +165,15 @@ FlexGrid::FlexGrid(QWidget* parent) : QWidget(parent) {
     emit headerClicked(c);
     emit cellEntered();
   });
+}
+
+bool FlexGrid::eventFilter(QObject* watched, QEvent* event) {
+  // The view's font may change when it is first polished (item views can
+  // have a font of their own): widths measured on texts follow it.
+  if (watched == view_ &&
+      (event->type() == QEvent::Polish || event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange))
+    applyWidths();
+  return QWidget::eventFilter(watched, event);
 }
 
 void FlexGrid::setContent(const std::vector<std::string>& fields, std::vector<Row> rows) {
@@ -219,13 +232,18 @@ void FlexGrid::setColFitsContents(int c, bool fits) {
 }
 
 int FlexGrid::contentPixels(int c) const {
-  // A cell shows its text between margins of the focus frame width plus one,
-  // left of the grid line.
-  const int margin = view_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view_) + 1;
-  const QFontMetrics fm = view_->fontMetrics();
+  // As the view's own delegate lays the texts out (font, fallback fonts for
+  // Japanese, margins), plus the grid line.
+  QStyleOptionViewItem option;
+  option.initFrom(view_);
+  option.font = view_->font();
+  option.fontMetrics = view_->fontMetrics();
+  option.displayAlignment = Qt::AlignLeft | Qt::AlignVCenter;
+  QAbstractItemDelegate* delegate = view_->itemDelegate();
   int widest = 0;
-  for (int r = 1; r < rows(); ++r) widest = std::max(widest, fm.horizontalAdvance(model_->text(r, c)));
-  return widest + 2 * margin + 1;
+  for (int r = 0; r < model_->rowCount(); ++r)
+    widest = std::max(widest, delegate->sizeHint(option, model_->index(r, c)).width());
+  return widest + 1;
 }
 
 void FlexGrid::setColWidth(int c, int twips) {

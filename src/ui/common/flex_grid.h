@@ -97,6 +97,9 @@ class FlexGrid : public QWidget {
   QTableView* view() const { return view_; }
   FlexGridModel* model() const { return model_; }
 
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  signals:
   void cellEntered();  // the current cell changed
   void doubleClicked();

@@ -22,6 +22,14 @@ QMargins frameMarginsOf(const QWidget* w) {
 
 bool isFramed(const QWidget* w) { return w->isVisible() && w->frameGeometry() != w->geometry(); }
 
+// Puts the frame's top-left corner at `frameTopLeft`. The window is given
+// its inner rectangle: a window not framed yet has no frame offset Qt could
+// add to a frame position, and a window manager would put the inner corner
+// where the frame's was asked for, the title bar above the screen's edge.
+void moveFrameTo(QWidget* w, const QPoint& frameTopLeft, const QMargins& m) {
+  w->setGeometry(QRect(frameTopLeft + QPoint(m.left(), m.top()), w->size()));
+}
+
 }  // namespace
 
 QRect fitInside(const QRect& frame, const QRect& available) {
@@ -76,15 +84,15 @@ void placeOnShow(QWidget* window) {
   if (fitted != window->size()) window->resize(fitted);
   QRect frame(window->pos(), window->size().grownBy(m));
   if (!window->testAttribute(Qt::WA_Moved)) frame.moveCenter(area.center());
-  window->move(fitInside(frame, area).topLeft());
+  moveFrameTo(window, fitInside(frame, area).topLeft(), m);
 }
 
 void keepInside(QWidget* window) {
   const QRect area = availableArea(window);
-  const QRect frame(window->pos(), window->size().grownBy(expectedFrameMargins(window)));
+  const QMargins m = expectedFrameMargins(window);
+  const QRect frame(window->pos(), window->size().grownBy(m));
   if (area.isEmpty() || area.contains(frame)) return;
-  const QPoint inside = fitInside(frame, area).topLeft();
-  if (inside != window->pos()) window->move(inside);
+  moveFrameTo(window, fitInside(frame, area).topLeft(), m);
 }
 
 void placeBeside(QWidget* window, const QWidget* anchor) {
@@ -93,7 +101,7 @@ void placeBeside(QWidget* window, const QWidget* anchor) {
   const QRect anchorFrame = anchor->frameGeometry() == anchor->geometry()
                                 ? QRect(anchor->pos(), anchor->size().grownBy(expectedFrameMargins(anchor)))
                                 : anchor->frameGeometry();
-  window->move(besideOrOver(window->size().grownBy(m), anchorFrame, area).topLeft());
+  moveFrameTo(window, besideOrOver(window->size().grownBy(m), anchorFrame, area).topLeft(), m);
 }
 
 }  // namespace tavrin::ui
