@@ -13,6 +13,7 @@
 #include "ui/app/main_menu_window.h"
 #include "ui/common/flex_grid.h"
 #include "ui/screening/screening_window.h"
+#include "ui/watchlists/watch_list_windows.h"
 #include "ui_test_support.h"
 
 using namespace tavrin;
@@ -95,6 +96,8 @@ class ScreeningWindowTest : public QObject {
   void okClosesAndTitleBarDoesNot();
   void unknownUnitKeepsFieldNames();
   void watchListUniverseJoinsWithAnd();
+  void clickedCellIsSelectedAfterPatterns();
+  void universeColourLeavesGridAndBoxesWhite();
 };
 
 void ScreeningWindowTest::opensOnTheUniverseFromTheMenu() {
@@ -346,6 +349,76 @@ void ScreeningWindowTest::watchListUniverseJoinsWithAnd() {
   e.f.prompts.queueInput(std::string("1002"));
   test::UiFixture::click(w, "Command33");
   QCOMPARE(w.grid()->rows(), 1);
+}
+
+namespace {
+QPoint cellCentre(ui::FlexGrid* grid, int viewRow, int col) {
+  return grid->view()->visualRect(grid->model()->index(viewRow, col)).center();
+}
+}  // namespace
+
+void ScreeningWindowTest::clickedCellIsSelectedAfterPatterns() {
+  Env e;
+  auto& w = e.open();
+  ui::FlexGrid* grid = w.grid();
+  QWidget* viewport = grid->view()->viewport();
+  int tried = 0;
+  const screening::ScreeningPattern* coloured = nullptr;
+  for (const auto& p : screening::patternCatalogue()) {
+    if (p.titleColours.empty() || p.sortSteps.empty()) continue;
+    w.patternButton(p.control)->click();
+    if (grid->rows() < 2) continue;
+    ++tried;
+    if (!coloured) coloured = &p;
+    // The cell the sorting left current in the top row, then another cell.
+    const int sortCol = p.sortSteps.back().column;
+    for (const auto& [viewRow, col] : {std::pair{0, sortCol}, std::pair{grid->rows() - 2, 2}}) {
+      QTest::mouseClick(viewport, Qt::LeftButton, {}, cellCentre(grid, viewRow, col));
+      QVERIFY2(w.selectedCode() == grid->textMatrix(viewRow + 1, 3), p.control);
+      QCOMPARE(w.selectedMarket(), grid->textMatrix(viewRow + 1, 4));
+      QCOMPARE(grid->row(), viewRow + 1);
+    }
+    // Another pattern leaves the top cell highlighted again; a click on it goes
+    // to the chart links with that stock.
+    w.patternButton(p.control)->click();
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, cellCentre(grid, 0, sortCol));
+    QCOMPARE(w.selectedCode(), grid->textMatrix(1, 3));
+    QTest::mouseClick(test::UiFixture::find<QLabel>(w, "HprLnkEx1"), Qt::LeftButton);
+    QVERIFY(QString::fromStdString(e.f.openedUrls.back()).contains(grid->textMatrix(1, 3)));
+  }
+  QVERIFY(tried >= 3);
+
+  // A double-click on the highlighted top cell puts that stock on the trend list.
+  w.patternButton("Command14")->click();
+  w.patternButton(coloured->control)->click();
+  const QString code = grid->textMatrix(1, 3);
+  const int sortCol = coloured->sortSteps.back().column;
+  // What the window system delivers for a double-click.
+  const QPoint at = cellCentre(grid, 0, sortCol);
+  QTest::mouseClick(viewport, Qt::LeftButton, {}, at);
+  QTest::mouseDClick(viewport, Qt::LeftButton, {}, at);
+  QTest::mouseRelease(viewport, Qt::LeftButton, {}, at);
+  QCOMPARE(QString::fromStdString(
+               e.f.ctx->trendList().listedCodes().empty() ? std::string() : e.f.ctx->trendList().listedCodes().front()),
+           code);
+  QVERIFY(e.f.ctx->trendList().isVisible());
+}
+
+void ScreeningWindowTest::universeColourLeavesGridAndBoxesWhite() {
+  Env e;
+  auto& w = e.open("Command56");  // 千株: a bright green universe
+  const QColor base = QApplication::palette().color(QPalette::Base);
+  QCOMPARE(base, QColor(Qt::white));
+  QCOMPARE(w.palette().color(QPalette::Window), QColor(0x00, 0xFF, 0x00));
+  QCOMPARE(w.grid()->view()->viewport()->palette().color(QPalette::Base), base);
+  QCOMPARE(w.grid()->view()->palette().color(QPalette::Base), base);
+  for (const char* name : {"Text3", "Text7"})
+    QCOMPARE(test::UiFixture::find<QLineEdit>(w, name)->palette().color(QPalette::Base), base);
+  // What the viewport paints under a cell.
+  const QImage shot = w.grid()->view()->viewport()->grab().toImage();
+  const QRect cell = w.grid()->view()->visualRect(w.grid()->model()->index(0, 9));
+  const QPoint corner = cell.bottomRight() - QPoint(3, 3);
+  QCOMPARE(QColor(shot.pixel(corner)), base);
 }
 
 QTEST_MAIN(ScreeningWindowTest)

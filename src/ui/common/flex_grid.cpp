@@ -2,8 +2,12 @@
 
 #include "data/grid_sort.h"
 
+#include <QAbstractItemDelegate>
+#include <QEvent>
 #include <QFontMetrics>
 #include <QHeaderView>
+#include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QTableView>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -144,22 +148,32 @@ FlexGrid::FlexGrid(QWidget* parent) : QWidget(parent) {
   view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   view_->setWordWrap(false);
   layout->addWidget(view_);
+  view_->installEventFilter(this);
 
   connect(view_->selectionModel(), &QItemSelectionModel::currentChanged, this,
-          [this](const QModelIndex& cur, const QModelIndex&) {
-            if (!cur.isValid()) return;
-            const int r = cur.row() + 1, c = cur.column();
-            if (r == row_ && c == col_) return;
-            row_ = r;
-            col_ = c;
-            emit cellEntered();
-          });
-  connect(view_, &QTableView::doubleClicked, this, [this](const QModelIndex&) { emit doubleClicked(); });
+          [this](const QModelIndex& cur, const QModelIndex&) { enterCell(cur); });
+  // A press on the cell the view already holds as current changes no current
+  // index, yet it must still make that cell the grid's current cell (the grid
+  // may have moved its current cell to the title row meanwhile).
+  connect(view_, &QTableView::pressed, this, [this](const QModelIndex& index) { enterCell(index); });
+  connect(view_, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
+    enterCell(index);
+    emit doubleClicked();
+  });
   connect(view_->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int c) {
     col_ = c;
     emit headerClicked(c);
     emit cellEntered();
   });
+}
+
+bool FlexGrid::eventFilter(QObject* watched, QEvent* event) {
+  // The view's font may change when it is first polished (item views can
+  // have a font of their own): widths measured on texts follow it.
+  if (watched == view_ &&
+      (event->type() == QEvent::Polish || event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange))
+    applyWidths();
+  return QWidget::eventFilter(watched, event);
 }
 
 void FlexGrid::setContent(const std::vector<std::string>& fields, std::vector<Row> rows) {
@@ -185,14 +199,52 @@ void FlexGrid::setCol(int c) {
   syncSelection();
 }
 
+void FlexGrid::enterCell(const QModelIndex& index) {
+  if (!index.isValid()) return;
+  const int r = index.row() + 1, c = index.column();
+  if (r == row_ && c == col_) return;
+  row_ = r;
+  col_ = c;
+  emit cellEntered();
+}
+
 void FlexGrid::syncSelection() {
+  QSignalBlocker block(view_->selectionModel());
   if (row_ >= 1 && col_ >= 0 && col_ < cols()) {
-    QSignalBlocker block(view_->selectionModel());
     view_->selectionModel()->setCurrentIndex(model_->index(row_ - 1, col_), QItemSelectionModel::ClearAndSelect);
+  } else if (row_ == 0) {
+    // The title row has no cell in the view: the view holds no current cell,
+    // so that the next click on any cell is an entry.
+    view_->selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::Clear);
   }
 }
 
-void FlexGrid::setTextMatrix(int r, int c, const QString& text) { model_->setText(r, c, text); }
+void FlexGrid::setTextMatrix(int r, int c, const QString& text) {
+  model_->setText(r, c, text);
+  if (c >= 0 && static_cast<size_t>(c) < fitsContents_.size() && fitsContents_[static_cast<size_t>(c)]) applyWidths();
+}
+
+void FlexGrid::setColFitsContents(int c, bool fits) {
+  if (c < 0) return;
+  if (static_cast<size_t>(c) >= fitsContents_.size()) fitsContents_.resize(static_cast<size_t>(c) + 1, false);
+  fitsContents_[static_cast<size_t>(c)] = fits;
+  applyWidths();
+}
+
+int FlexGrid::contentPixels(int c) const {
+  // As the view's own delegate lays the texts out (font, fallback fonts for
+  // Japanese, margins), plus the grid line.
+  QStyleOptionViewItem option;
+  option.initFrom(view_);
+  option.font = view_->font();
+  option.fontMetrics = view_->fontMetrics();
+  option.displayAlignment = Qt::AlignLeft | Qt::AlignVCenter;
+  QAbstractItemDelegate* delegate = view_->itemDelegate();
+  int widest = 0;
+  for (int r = 0; r < model_->rowCount(); ++r)
+    widest = std::max(widest, delegate->sizeHint(option, model_->index(r, c)).width());
+  return widest + 1;
+}
 
 void FlexGrid::setColWidth(int c, int twips) {
   if (c < 0) return;
@@ -215,13 +267,15 @@ int FlexGrid::columnPixels(int c, int twips) {
   // A data column is never narrower than its title.
   const QFontMetrics fm = view_->horizontalHeader()->fontMetrics();
   const int title = fm.horizontalAdvance(model_->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString()) + 10;
-  return std::max({px, dataColumnMinimum_, title});
+  const bool fits = static_cast<size_t>(c) < fitsContents_.size() && fitsContents_[static_cast<size_t>(c)];
+  return std::max({px, dataColumnMinimum_, title, fits ? contentPixels(c) : 0});
 }
 
 void FlexGrid::applyWidths() {
   for (int c = 0; c < cols(); ++c) {
     int w = static_cast<size_t>(c) < widths_.size() ? widths_[static_cast<size_t>(c)] : 0;
-    if (w > 0) view_->setColumnWidth(c, columnPixels(c, w));
+    const bool fits = static_cast<size_t>(c) < fitsContents_.size() && fitsContents_[static_cast<size_t>(c)];
+    if (w > 0 || fits) view_->setColumnWidth(c, columnPixels(c, w > 0 ? w : colWidth(c)));
   }
 }
 

@@ -81,6 +81,9 @@ class FlexGrid : public QWidget {
 
   void setColWidth(int c, int twips);
   int colWidth(int c) const;  // twips
+  // A column that widens (never narrows) to show every text it holds whole,
+  // after each reload and cell write.
+  void setColFitsContents(int c, bool fits = true);
 
   // Sorts the data rows by the current column.
   void sort(int setting);
@@ -94,6 +97,9 @@ class FlexGrid : public QWidget {
   QTableView* view() const { return view_; }
   FlexGridModel* model() const { return model_; }
 
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  signals:
   void cellEntered();  // the current cell changed
   void doubleClicked();
@@ -101,8 +107,10 @@ class FlexGrid : public QWidget {
 
  private:
   void syncSelection();
+  void enterCell(const QModelIndex& index);
   void applyWidths();
   int columnPixels(int c, int twips);
+  int contentPixels(int c) const;
 
   QTableView* view_;
   FlexGridModel* model_;
@@ -111,6 +119,7 @@ class FlexGrid : public QWidget {
   bool redraw_ = true;
   int dataColumnMinimum_ = 0;
   std::vector<int> widths_;  // twips per column; 0 = not set
+  std::vector<bool> fitsContents_;
 };
 
 // Twips to pixels for this screen (15 twips a pixel at 96 dpi).

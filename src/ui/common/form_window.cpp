@@ -4,6 +4,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShowEvent>
+
+#include "ui/common/window_placement.h"
 
 namespace tavrin::ui {
 
@@ -17,6 +20,16 @@ void FormWindow::closeEvent(QCloseEvent* event) {
   // never send a close event; any close request comes from the title bar.
   event->ignore();
   if (titleBarCloseAllowed_) titleBarClose();
+}
+
+void FormWindow::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (!event->spontaneous() && isWindow()) placeOnShow(this);
+}
+
+void FormWindow::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  if (isVisible() && isWindow()) keepInside(this);
 }
 
 QPushButton* FormWindow::makeButton(const QString& name, const QString& caption) {
@@ -44,7 +57,9 @@ void FormWindow::setBackground(QWidget* w, const QColor& color) {
   }
   QPalette p = w->palette();
   p.setColor(QPalette::Window, color);
-  p.setColor(QPalette::Base, color);
+  // Text boxes and grids inherit the palette: a window's colour stays out of
+  // them, they keep their own white.
+  if (!w->isWindow()) p.setColor(QPalette::Base, color);
   w->setAutoFillBackground(true);
   w->setPalette(p);
 }

@@ -23,6 +23,11 @@ class FormWindow : public QWidget {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  // Before every show the window is fitted into the screen's available area
+  // (centred the first time unless it was given a position).
+  void showEvent(QShowEvent* event) override;
+  // A shown window that grows (a control appearing) stays inside the area.
+  void resizeEvent(QResizeEvent* event) override;
   // Called instead of closing when the title-bar close box is used and
   // closing is allowed (the file selection window treats it as "OK").
   virtual void titleBarClose() {}

@@ -14,6 +14,7 @@
 #include "ui/app/main_menu_window.h"
 #include "ui/common/app_context.h"
 #include "ui/common/flex_grid.h"
+#include "ui/common/text_fit.h"
 
 namespace tavrin::ui {
 
@@ -59,7 +60,8 @@ ListBrowserWindow::ListBrowserWindow(AppContext& ctx) : FormWindow(ctx, "Form28"
   for (const auto& [name, caption] : inert) top->addWidget(addButton(name, QString::fromUtf8(caption)));
   top->addStretch();
   count_ = makeText("Text7");
-  count_->setMaximumWidth(80);
+  // As wide as the count it shows, whatever the font.
+  keepTextBoxWideEnough(count_, QStringLiteral("8888"));
   top->addWidget(count_);
   top->addWidget(makeLabel("Label1", QStringLiteral("枚")));
   root->addLayout(top);

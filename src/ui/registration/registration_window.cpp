@@ -14,6 +14,7 @@
 #include "ui/app/main_menu_window.h"
 #include "ui/common/app_context.h"
 #include "ui/common/flex_grid.h"
+#include "ui/common/text_fit.h"
 #include "ui/registration/list_browser_window.h"
 
 namespace tavrin::ui {
@@ -131,7 +132,9 @@ RegistrationWindow::RegistrationWindow(AppContext& ctx) : FormWindow(ctx, "Form1
   text2_->setReadOnly(true);
   status->addWidget(label2_);
   status->addWidget(text2_);
-  status->addWidget(text1_);
+  status->addWidget(text1_, 1);
+  // Progress and failures read whole: the box is as wide as its message.
+  keepTextBoxWideEnough(text1_);
   root->addLayout(status);
   grid2_ = new FlexGrid(this);
   grid2_->setObjectName("MSFlexGrid2");

@@ -1,12 +1,11 @@
 #include "ui/screening/screening_hooks.h"
 
-#include <QPoint>
-
 #include "app/log.h"
 #include "screening/chart_links.h"
 #include "screening/extraction.h"
 #include "ui/common/app_context.h"
 #include "ui/common/flex_grid.h"
+#include "ui/common/window_placement.h"
 #include "ui/screening/screening_window.h"
 #include "ui/watchlists/watch_list_windows.h"
 #include "watchlists/watch_list_store.h"
@@ -17,7 +16,7 @@ namespace {
 
 // Shows a list window; a hidden one first goes to the right of the screening window.
 void showBeside(WatchListWindow& list, const ScreeningWindow& screening) {
-  if (!list.isVisible() && screening.isVisible()) list.move(screening.frameGeometry().topRight() + QPoint(8, 0));
+  if (!list.isVisible() && screening.isVisible()) placeBeside(&list, &screening);
   list.show();
   list.raise();
   list.activateWindow();

@@ -31,6 +31,8 @@ constexpr int kButtonHeight = 24;
 constexpr int kRowTop[7] = {-36, 24, 51, 78, 105, 152, 179};  // [0]: above the visible area
 constexpr int kGridTop = 210;
 constexpr int kBottomHeight = 84;
+// On a low screen the grid gets shorter, down to a few rows.
+constexpr int kMinGridHeight = 120;
 
 const QColor kHighlight(0xFF, 0xFF, 0x80);
 
@@ -73,9 +75,24 @@ void ClickableLabel::keyPressEvent(QKeyEvent* event) {
 }
 
 ScreeningWindow::ScreeningWindow(AppContext& ctx) : FormWindow(ctx, "Form6") {
-  setFixedSize(kWindowWidth, kWindowHeight);
+  setFixedWidth(kWindowWidth);
+  setMinimumHeight(kGridTop + kMinGridHeight + kBottomHeight);
+  resize(kWindowWidth, kWindowHeight);
   buildControls();
   buildPatternPanel();
+}
+
+void ScreeningWindow::resizeEvent(QResizeEvent* event) {
+  FormWindow::resizeEvent(event);
+  layoutToHeight();
+}
+
+void ScreeningWindow::layoutToHeight() {
+  if (!grid_) return;
+  // The grid takes the height the window has; the bottom strip follows it.
+  const int h = height();
+  grid_->setGeometry(4, kGridTop, kWindowWidth - 8, h - kGridTop - kBottomHeight);
+  for (const auto& [w, offset] : bottomControls_) w->move(w->x(), h - kBottomHeight + offset);
 }
 
 ClickableLabel* ScreeningWindow::makeLink(const QString& name, const QString& caption, int x, int y) {
@@ -127,12 +144,12 @@ void ScreeningWindow::buildControls() {
   // The grid across the full width.
   grid_ = new FlexGrid(this);
   grid_->setObjectName(QStringLiteral("MSFlexGrid1"));
-  grid_->setGeometry(4, kGridTop, kWindowWidth - 8, kWindowHeight - kGridTop - kBottomHeight);
+  grid_->setGeometry(4, kGridTop, kWindowWidth - 8, height() - kGridTop - kBottomHeight);
   connect(grid_, &FlexGrid::cellEntered, this, &ScreeningWindow::cellEntered);
   connect(grid_, &FlexGrid::doubleClicked, this, [this] { screeningGridDoubleClicked(*this); });
 
   // Bottom: lower links, hints, searches and the watch-list buttons.
-  const int bottom = kWindowHeight - kBottomHeight + 6;
+  const int bottom = height() - kBottomHeight + 6;
   for (const LinkDef& l : kLowerLinks) makeLink(l.name, QString::fromUtf8(l.caption), l.x, bottom + l.y);
   QLabel* hint = makeLabel("Label11", QStringLiteral("銘柄をダブルクリック ⇒ トレンド注目銘柄へ"));
   hint->setGeometry(330, bottom, 300, 20);
@@ -167,6 +184,10 @@ void ScreeningWindow::buildControls() {
     extract->setGeometry(b.x, bottom + 28, 110, 26);
     connect(extract, &QPushButton::clicked, this, [this, extractName] { screeningExtractClicked(*this, extractName); });
   }
+  // Everything below the grid keeps its distance from the window's bottom.
+  for (QWidget* w : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+    if (w != grid_ && w->y() >= kWindowHeight - kBottomHeight)
+      bottomControls_.emplace_back(w, w->y() - (kWindowHeight - kBottomHeight));
 }
 
 void ScreeningWindow::buildPatternPanel() {

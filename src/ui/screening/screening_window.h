@@ -2,6 +2,7 @@
 #include <QHash>
 #include <QLabel>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "data/data_view.h"
@@ -60,10 +61,12 @@ class ScreeningWindow : public FormWindow {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   void buildControls();
   void buildPatternPanel();
+  void layoutToHeight();
   ClickableLabel* makeLink(const QString& name, const QString& caption, int x, int y);
   void patternClicked(const screening::ScreeningPattern& pattern, QPushButton* button);
   void resetPatternColours();
@@ -85,6 +88,7 @@ class ScreeningWindow : public FormWindow {
   QLineEdit* text3_ = nullptr;  // unit word
   QLineEdit* text7_ = nullptr;  // count
   bool settingCount_ = false;
+  std::vector<std::pair<QWidget*, int>> bottomControls_;  // with their distance from the bottom strip's top
   QHash<QString, QPushButton*> patternButtons_;
   screening::UniverseCache universe_;  // the universe as loaded, for fast pattern clicks
 };

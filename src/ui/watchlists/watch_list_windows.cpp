@@ -11,6 +11,7 @@
 #include "app/log.h"
 #include "ui/common/app_context.h"
 #include "ui/common/flex_grid.h"
+#include "ui/common/text_fit.h"
 
 namespace tavrin::ui {
 
@@ -51,7 +52,6 @@ WatchListWindow::WatchListWindow(AppContext& ctx, const char* formName, WatchLis
   auto* top = new QHBoxLayout;
   QPushButton* ok = makeButton("Command2", QStringLiteral("OK"));
   text9_ = makeText("Text9");
-  text9_->setMaximumWidth(60);
   text9_->setAlignment(Qt::AlignRight);
   QPushButton* sort = makeButton("Command3", QStringLiteral("並び換え"));
   top->addWidget(ok);
@@ -88,6 +88,9 @@ WatchListWindow::WatchListWindow(AppContext& ctx, const char* formName, WatchLis
   reload();
   static const int widths[] = {200, 450, 600, 850, 700, 500, 1100};
   for (int c = 0; c < 7; ++c) grid_->setColWidth(c, widths[c]);
+  // IDs, codes, names, markets, units and dates show whole.
+  for (int c = 1; c < 7; ++c) grid_->setColFitsContents(c);
+  keepTextBoxWideEnough(text9_, QStringLiteral("8888"));
   setCount();
 }
 
