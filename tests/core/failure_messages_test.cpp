@@ -1,0 +1,90 @@
+// Failures name their cause, once, and never echo a user's control characters.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <fstream>
+
+#include "app/log.h"
+#include "app/paths.h"
+#include "app/printable_text.h"
+#include "data/database.h"
+#include "data/stock_code.h"
+#include "test_support.h"
+
+using namespace tavrin;
+
+TEST(StockCodes, OnlyCodesAndPlainNumbersAreCodes) {
+  EXPECT_EQ(parseStockCode("7203"), "7203");
+  EXPECT_EQ(parseStockCode(" 130A "), "130A");
+  EXPECT_EQ(parseStockCode("２５９３５"), "25935");
+  EXPECT_EQ(parseStockCode("1000"), "1000");
+  EXPECT_EQ(parseStockCode("1"), "1");  // a plain number as old files hold
+  for (const char* no : {"1e3", "0x10", "7203 or 1=1", "-5", "7203.0", "130a", "", "  ", "7203;", "ABCDEFG"})
+    EXPECT_EQ(parseStockCode(no), std::nullopt) << no;
+  EXPECT_NE(invalidStockCodeMessage("1e3").find("1e3"), std::string::npos);
+}
+
+TEST(PrintableText, ControlCharactersAreShownEscaped) {
+  EXPECT_EQ(printableText("a\x1b[31mb"), "a\\x1b[31mb");
+  EXPECT_EQ(printableText("line\nnext\t"), "line\\nnext\\t");
+  EXPECT_EQ(printableText("\xc2\x85"), "\\u0085");
+  EXPECT_EQ(printableText("トヨタ 7203\\x"), "トヨタ 7203\\x");
+}
+
+TEST(DatabaseOpening, TheCauseIsNamed) {
+  setLogQuiet(true);
+  test::TempDir dir;
+  auto kindOf = [](const std::filesystem::path& p, Database::Mode mode) {
+    try {
+      Database d(p, mode);
+      d.scalar("select count(*) from sqlite_master");
+      return std::optional<DatabaseFailure>();
+    } catch (const DatabaseError& e) {
+      return std::optional<DatabaseFailure>(e.kind());
+    }
+  };
+  EXPECT_EQ(kindOf(dir / "none.mdb", Database::Mode::ReadOnly), DatabaseFailure::Missing);
+  std::ofstream(dir / "text.mdb") << std::string(4096, 'x');
+  EXPECT_EQ(kindOf(dir / "text.mdb", Database::Mode::ReadOnly), DatabaseFailure::NotADatabase);
+
+  {
+    Database create(dir / "db.mdb", Database::Mode::Create);
+    create.exec("create table t (x)");
+  }
+  sqlite3* holder = nullptr;
+  ASSERT_EQ(sqlite3_open((dir / "db.mdb").c_str(), &holder), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(holder, "begin exclusive", nullptr, nullptr, nullptr), SQLITE_OK);
+  try {
+    Database d(dir / "db.mdb", Database::Mode::ReadOnly);
+    d.scalar("select count(*) from t");
+    ADD_FAILURE() << "a locked file was read";
+  } catch (const DatabaseError& e) {
+    EXPECT_EQ(e.kind(), DatabaseFailure::Locked);
+    EXPECT_NE(std::string(e.what()).find("in use"), std::string::npos) << e.what();
+  }
+  sqlite3_exec(holder, "rollback", nullptr, nullptr, nullptr);
+  sqlite3_close(holder);
+  EXPECT_EQ(kindOf(dir / "db.mdb", Database::Mode::ReadOnly), std::nullopt);
+  setLogQuiet(false);
+}
+
+TEST(CliFailures, OneEscapedLineOnStderrAndTheSameInTheLog) {
+  test::TempDir dir;
+  const std::string cli = test::cliPath() + " --root '" + toUtf8(dir.path()) + "' ";
+  ASSERT_EQ(test::runCommand(cli + "init >/dev/null").status, 0);
+
+  auto r = test::runCommand(cli + "latest \"$(printf '26/12/09:a\\033b')\" 2>&1 >/dev/null");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1) << r.out;
+  EXPECT_EQ(r.out.find('\x1b'), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("a\\x1bb"), std::string::npos) << r.out;
+  const std::string log = test::readFileBytes(dir / "tavrin.log");
+  EXPECT_NE(log.find("a\\x1bb"), std::string::npos) << log;
+  EXPECT_EQ(log.find('\x1b'), std::string::npos);
+
+  r = test::runCommand(cli + "watch add trend 1e3 2>&1");
+  EXPECT_EQ(r.status, 1) << r.out;
+  EXPECT_NE(r.out.find("1e3"), std::string::npos) << r.out;
+  EXPECT_EQ(test::runCommand(cli + "watch list trend").out.find("1000"), std::string::npos);
+}
