@@ -41,7 +41,8 @@ try_file() {
   for cmd in "latest 26/12/09:$name" "import ${args[*]}"; do
     # shellcheck disable=SC2086
     timeout -s KILL 30 "$cli" --root "$root" $cmd >/dev/null 2>&1
-    echo "$(basename "$f") ${cmd%% *} exit $?"
+    rc=$?
+    echo "$(basename "$f") ${cmd%% *} exit $rc"
   done
 }
 export -f try_file
