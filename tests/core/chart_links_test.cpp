@@ -63,6 +63,28 @@ TEST(ChartLinks, PerStockAddressesUseTheMarketSuffixOfTheirEndpoint) {
   EXPECT_EQ(address("HprLnkEx1", "", "", e), "http://a/q?s=&d=c&k=c3&a=v&p=m25,m75,s&t=3m&l=off&z=m&q=c&h=on");
 }
 
+TEST(ChartLinks, TodaysMarketWordsHaveSuffixesAndTheOldOnesKeepTheirs) {
+  for (const char* m : {"東証プライム", "東証スタンダード", "東証グロース", "東証PRO"}) {
+    EXPECT_EQ(marketSuffixA(m), ".t") << m;
+    EXPECT_EQ(marketSuffixB(m), ".t" + kB) << m;
+  }
+  for (const char* m : {"名証プレミア", "名証メイン", "名証ネクスト"}) {
+    EXPECT_EQ(marketSuffixA(m), ".n") << m;
+    EXPECT_EQ(marketSuffixB(m), ".n" + kB) << m;
+  }
+  for (const char* m : {"福証", "福証Q-Board"}) EXPECT_EQ(marketSuffixA(m), ".f") << m;
+  for (const char* m : {"札証", "札証アンビシャス"}) EXPECT_EQ(marketSuffixA(m), ".s") << m;
+  EXPECT_EQ(marketSuffixB("福証"), "");
+  EXPECT_EQ(marketSuffixB("札証アンビシャス"), "");
+  EXPECT_EQ(address("HprLnkEx1", "130A", "東証グロース"),
+            "https://finance.yahoo.co.jp/q?s=130A.t&d=c&k=c3&a=v&p=m25,m75,s&t=3m&l=off&z=m&q=c&h=on");
+  // The words before 2022 as they were.
+  EXPECT_EQ(marketSuffixA("東証１部"), ".t");
+  EXPECT_EQ(marketSuffixA("ジャスダック"), ".q");
+  EXPECT_EQ(marketSuffixB("ジャスダック"), ".j" + kB);
+  EXPECT_EQ(marketSuffixB("名証１部"), "");
+}
+
 TEST(ChartLinks, FixedLinksIgnoreTheSelection) {
   LinkEndpoints e;
   for (char c = 'A'; c <= 'H'; ++c) e.setPrefix(c, std::string("http://") + static_cast<char>(c - 'A' + 'a'));

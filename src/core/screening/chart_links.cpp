@@ -53,8 +53,27 @@ struct SuffixRow {
 
 const std::vector<SuffixRow>& suffixTableA() {
   static const std::vector<SuffixRow> t = {
-      {"東証１部", ".t"}, {"東証２部", ".t"}, {"マザーズ", ".t"},     {"大証１部", ".o"},   {"大証２部", ".o"},
-      {"名証１部", ".n"}, {"名証２部", ".n"}, {"ジャスダック", ".q"}, {"ヘラクレス", ".j"},
+      {"東証１部", ".t"},
+      {"東証２部", ".t"},
+      {"マザーズ", ".t"},
+      {"大証１部", ".o"},
+      {"大証２部", ".o"},
+      {"名証１部", ".n"},
+      {"名証２部", ".n"},
+      {"ジャスダック", ".q"},
+      {"ヘラクレス", ".j"},
+      // Today's segments (since April 2022) and the regional exchanges.
+      {"東証プライム", ".t"},
+      {"東証スタンダード", ".t"},
+      {"東証グロース", ".t"},
+      {"東証PRO", ".t"},
+      {"名証プレミア", ".n"},
+      {"名証メイン", ".n"},
+      {"名証ネクスト", ".n"},
+      {"福証", ".f"},
+      {"福証Q-Board", ".f"},
+      {"札証", ".s"},
+      {"札証アンビシャス", ".s"},
   };
   return t;
 }
@@ -72,6 +91,14 @@ const std::vector<SuffixRow>& suffixTableB() {
       {"大証２部", std::string(".o") + kQueryB},
       {"ヘラクレス", std::string(".q") + kQueryB},
       {"ナスダック", "&d=c&k=c3&a=v&p=m25,m75,s&t=6m&l=off&z=m&q=c&h=on"},
+      // Today's segments of Tokyo and Nagoya.
+      {"東証プライム", std::string(".t") + kQueryB},
+      {"東証スタンダード", std::string(".t") + kQueryB},
+      {"東証グロース", std::string(".t") + kQueryB},
+      {"東証PRO", std::string(".t") + kQueryB},
+      {"名証プレミア", std::string(".n") + kQueryB},
+      {"名証メイン", std::string(".n") + kQueryB},
+      {"名証ネクスト", std::string(".n") + kQueryB},
   };
   return t;
 }
