@@ -210,6 +210,22 @@ TEST(StockListUpdateTest, FillsAllThreeDatabasesAndKeepsPricesAndTheIndex) {
   EXPECT_EQ(db.scalar("select count(*) from [list1plus-100U]").integer(), 5);
 }
 
+TEST(StockListUpdateTest, FilesWithTheViewsOfBeforeGetTodaysSections) {
+  Root root;
+  for (const auto& t : standardStockListTargets(root.paths)) {
+    Database db(t.path);
+    db.exec("drop view [list1plus-1bu]");
+    db.exec("create view [list1plus-1bu] as select * from [list] where [市場] in ('東証１部')");
+  }
+  ASSERT_TRUE(updateStockLists(standardStockListTargets(root.paths), readRows(root.dir, firstList()), {}).done);
+  for (const auto& t : standardStockListTargets(root.paths)) {
+    Database db(t.path, Database::Mode::ReadOnly);
+    // 1301 and 7203 on 東証プライム; the view reads its own file's list.
+    EXPECT_EQ(db.scalar("select count(*) from [list1plus-1bu]").integer(), 2) << toUtf8(t.path);
+    EXPECT_EQ(db.scalar("select count(*) from [list1plus]").integer(), 7) << toUtf8(t.path);
+  }
+}
+
 TEST(StockListUpdateTest, SecondUpdateRenamesMovesAndReportsMissingCodes) {
   Root root;
   ASSERT_TRUE(updateStockLists(standardStockListTargets(root.paths), readRows(root.dir, firstList()), {}).done);
