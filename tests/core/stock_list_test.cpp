@@ -372,8 +372,7 @@ TEST(StockListCliTest, StocksUpdateFromAnEmptyRoot) {
   const auto file = dir / "data_j.xls";
   ASSERT_TRUE(test::writeWorkbook(file, {{"Sheet1", firstList()}}));
   const std::string cli = test::cliPath() + " --root '" + toUtf8(dir.path() / "root") + "' stocks update ";
-  std::filesystem::create_directories(dir.path() / "root");
-  Paths paths(dir.path() / "root");
+  Paths paths(dir.path() / "root");  // not there yet
 
   test::CommandResult r = test::runCommand(cli + "--dry-run '" + toUtf8(file) + "'");
   EXPECT_EQ(r.status, 0);

@@ -158,11 +158,11 @@ StockListOutcome updateStockLists(const std::vector<StockListTarget>& targets, c
     logLine("stocks update", toUtf8(out.failedDatabase) + ": " + detail);
     return out;
   };
+  std::vector<std::filesystem::path> createdFolders;
   auto removeCreated = [&] {
-    for (const auto& p : createdFiles) {
-      std::error_code ec;
-      std::filesystem::remove(p, ec);
-    }
+    std::error_code ec;
+    for (const auto& p : createdFiles) std::filesystem::remove(p, ec);
+    for (const auto& p : createdFolders) std::filesystem::remove(p, ec);  // only when empty
   };
 
   try {
@@ -192,6 +192,11 @@ StockListOutcome updateStockLists(const std::vector<StockListTarget>& targets, c
       current = &target;
       std::error_code ec;
       if (std::filesystem::exists(target.path, ec) || target.unitWord.empty()) continue;
+      const std::filesystem::path folder = target.path.parent_path();
+      if (!folder.empty() && !std::filesystem::exists(folder, ec)) {
+        std::filesystem::create_directories(folder);
+        createdFolders.push_back(folder);
+      }
       createPriceDatabase(target.path, target.unitWord);
       createdFiles.push_back(target.path);
     }

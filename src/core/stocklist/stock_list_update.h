@@ -70,7 +70,7 @@ struct StockListOutcome {
 //
 // Every target is written in one transaction spanning all files: when one
 // fails (missing, locked, read-only, not a price database), none changes and
-// a file that was created for the update is removed again.
+// a file (and an empty data folder) created for the update is removed again.
 StockListOutcome updateStockLists(const std::vector<StockListTarget>& targets, const ListedIssues& issues,
                                   const StockListUpdateOptions& options);
 
