@@ -117,6 +117,19 @@ TEST(ListedIssuesTest, ColumnsAreFoundByNameAndOddRowsAreSkipped) {
   EXPECT_EQ(l.issues[2].code, "285A");
   EXPECT_EQ(l.skippedRows(), 4u);
 
+  // A CSV file with the exchange's columns.
+  const auto csv = dir / "data_j.csv";
+  {
+    std::ofstream out(csv, std::ios::binary);
+    out << "日付,コード,銘柄名,市場・商品区分\r\n20261130,7203,トヨタ自動車,プライム（内国株式）\r\n"
+           "20261130,130A,ベリタス,グロース（外国株式）\r\n20261130,1305,ＥＴＦ,ETF・ETN\r\n";
+  }
+  ListedIssues fromCsv = readListedIssues(csv);
+  ASSERT_EQ(fromCsv.issues.size(), 2u);
+  EXPECT_EQ(fromCsv.issues[1].code, "130A");
+  EXPECT_EQ(fromCsv.issues[1].market, "東証グロース");
+  EXPECT_EQ(fromCsv.skippedRows(), 1u);
+
   // The header a price workbook of the importer has.
   ListedIssues prices = readRows(dir, test::priceRows({{7203, 2500}, {"130A", 800}}));
   EXPECT_EQ(prices.issues.size(), 2u);
