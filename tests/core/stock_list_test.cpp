@@ -159,6 +159,10 @@ TEST(ListedIssuesTest, SectionWords) {
   EXPECT_EQ(classifySection("マザーズ（内国株）").market, "マザーズ");
   EXPECT_EQ(classifySection("ETF・ETN").kind, IssueSection::Kind::Fund);
   EXPECT_EQ(classifySection("よく分からない").kind, IssueSection::Kind::Other);
+  // A list that names the market by its word.
+  EXPECT_EQ(classifySection("名証プレミア").market, "名証プレミア");
+  EXPECT_EQ(classifySection("福証Q-Board").market, "福証Q-Board");
+  EXPECT_EQ(classifySection("ヘラクレス").market, "ヘラクレス");
 }
 
 // A root after init, with the index row and one priced stock in each database.

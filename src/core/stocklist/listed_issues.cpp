@@ -130,6 +130,13 @@ class SkipCounter {
 IssueSection classifySection(const std::string& sectionText) {
   const std::string s = asciiUpper(trimmed(sectionText));
   using K = IssueSection::Kind;
+  // A list that already names the market by its word (a list of our own, or
+  // of a regional exchange) keeps it.
+  for (const char* word : {"東証プライム",     "東証スタンダード", "東証グロース", "東証PRO",     "名証プレミア",
+                           "名証メイン",       "名証ネクスト",     "福証",         "福証Q-BOARD", "札証",
+                           "札証アンビシャス", "東証１部",         "東証２部",     "マザーズ",    "ジャスダック",
+                           "大証１部",         "大証２部",         "名証１部",     "名証２部",    "ヘラクレス"})
+    if (s == word) return {K::Stock, word == std::string("福証Q-BOARD") ? "福証Q-Board" : word};
   if (contains(s, "ETF") || contains(s, "ETN") || contains(s, "REIT") || contains(s, "出資証券") ||
       contains(s, "ファンド"))
     return {K::Fund, "東証"};
