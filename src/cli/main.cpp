@@ -78,7 +78,9 @@ const char* kHelp =
     "  backup [--db FILE] [--date TEXT]     make a dated backup of the unit's database\n"
     "  history [--db FILE] CODE             print a stock's price history as TSV\n"
     "  history import [--db FILE] [--set-positions] FILE...\n"
-    "                                       read history files (per stock or per day) into the history\n";
+    "                                       read history files (per stock or per day) into the history\n"
+    "  stocks update [--db FILE] [--dry-run] [--remove-missing] [--include-funds] FILE\n"
+    "                                       make the stock list follow the exchange's listed-issues file\n";
 
 }  // namespace
 
@@ -107,8 +109,8 @@ int main(int argc, char** argv) {
   static const std::map<std::string, int (*)(const tavrin::Paths&, const Args&)> commands = {
       {"init", cmdInit},     {"demo", cmdDemo},         {"dump", cmdDump},     {"screen", cmdScreen},
       {"import", cmdImport}, {"insert", cmdInsert},     {"latest", cmdLatest}, {"watch", cmdWatch},
-      {"links", cmdLinks},   {"transfer", cmdTransfer}, {"backup", cmdBackup},
-      {"history", cmdHistory}};
+      {"links", cmdLinks},   {"transfer", cmdTransfer}, {"backup", cmdBackup}, {"history", cmdHistory},
+      {"stocks", cmdStocks}};
   auto it = commands.find(command);
   if (it == commands.end()) {
     std::cerr << "tavrin-cli: unknown command '" << tavrin::printableText(command) << "'\n";

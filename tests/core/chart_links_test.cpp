@@ -63,6 +63,59 @@ TEST(ChartLinks, PerStockAddressesUseTheMarketSuffixOfTheirEndpoint) {
   EXPECT_EQ(address("HprLnkEx1", "", "", e), "http://a/q?s=&d=c&k=c3&a=v&p=m25,m75,s&t=3m&l=off&z=m&q=c&h=on");
 }
 
+TEST(ChartLinks, TodaysMarketWordsHaveSuffixesAndTheOldOnesKeepTheirs) {
+  for (const char* m : {"東証プライム", "東証スタンダード", "東証グロース", "東証PRO"}) {
+    EXPECT_EQ(marketSuffixA(m), ".t") << m;
+    EXPECT_EQ(marketSuffixB(m), ".t" + kB) << m;
+  }
+  for (const char* m : {"名証プレミア", "名証メイン", "名証ネクスト"}) {
+    EXPECT_EQ(marketSuffixA(m), ".n") << m;
+    EXPECT_EQ(marketSuffixB(m), ".n" + kB) << m;
+  }
+  for (const char* m : {"福証", "福証Q-Board"}) EXPECT_EQ(marketSuffixA(m), ".f") << m;
+  for (const char* m : {"札証", "札証アンビシャス"}) EXPECT_EQ(marketSuffixA(m), ".s") << m;
+  EXPECT_EQ(marketSuffixB("福証"), "");
+  EXPECT_EQ(marketSuffixB("札証アンビシャス"), "");
+  EXPECT_EQ(address("HprLnkEx1", "130A", "東証グロース"),
+            "https://finance.yahoo.co.jp/q?s=130A.t&d=c&k=c3&a=v&p=m25,m75,s&t=3m&l=off&z=m&q=c&h=on");
+  // The words before 2022 as they were.
+  EXPECT_EQ(marketSuffixA("東証１部"), ".t");
+  EXPECT_EQ(marketSuffixA("ジャスダック"), ".q");
+  EXPECT_EQ(marketSuffixB("ジャスダック"), ".j" + kB);
+  EXPECT_EQ(marketSuffixB("名証１部"), "");
+}
+
+TEST(ChartLinks, LinksIniTemplatesGiveWholeAddresses) {
+  test::TempDir dir;
+  const auto ini = dir / "links.ini";
+  {
+    std::ofstream out(ini, std::ios::binary);
+    out << "A=https://quotes.example\n"
+           "HprLnkEx1=https://finance.yahoo.co.jp/quote/{code}.T/chart\n"
+           "HprLnkEx6 = https://kabutan.jp/stock/chart?code={code}&m={market}&s={suffix}\n"
+           "HprLnkEx2=https://b.example/{code}{suffix}\n"
+           "HprLnkEx15=https://www.nikkei.com/markets/worldidx/chart/nk225/\n"
+           "HprLnkEx99=https://nowhere.example/{code}\n";
+  }
+  std::vector<std::string> problems;
+  const LinkEndpoints e = LinkEndpoints::load(ini, &problems);
+  EXPECT_EQ(address("HprLnkEx1", "130A", "東証グロース", e), "https://finance.yahoo.co.jp/quote/130A.T/chart");
+  EXPECT_EQ(address("HprLnkEx6", "7203", "東証プライム", e),
+            "https://kabutan.jp/stock/chart?code=7203&m=%E6%9D%B1%E8%A8%BC%E3%83%97%E3%83%A9%E3%82%A4%E3%83%A0&s=.t");
+  EXPECT_EQ(address("HprLnkEx2", "7203", "名証メイン", e), "https://b.example/7203.n" + kB);
+  EXPECT_EQ(address("HprLnkEx15", "7203", "", e), "https://www.nikkei.com/markets/worldidx/chart/nk225/");
+  // Links without a template keep their paths on the endpoint's prefix.
+  EXPECT_EQ(address("HprLnkEx16", "7203", "東証１部", e),
+            "https://quotes.example/q?s=7203.t&d=c&t=5y&l=off&z=b&q=c&k=c3&a=v&h=on&p=m130,m260,s");
+  ASSERT_EQ(problems.size(), 1u);
+  EXPECT_NE(problems[0].find("HprLnkEx99"), std::string::npos);
+  EXPECT_EQ(percentEncoded("a b/&"), "a%20b%2F%26");
+
+  auto r = test::runCommand(test::cliPath() + " --root '" + dir.path().string() + "' links 130A 東証グロース");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.out.find("HprLnkEx1\tyahoo\thttps://finance.yahoo.co.jp/quote/130A.T/chart\n"), std::string::npos);
+}
+
 TEST(ChartLinks, FixedLinksIgnoreTheSelection) {
   LinkEndpoints e;
   for (char c = 'A'; c <= 'H'; ++c) e.setPrefix(c, std::string("http://") + static_cast<char>(c - 'A' + 'a'));

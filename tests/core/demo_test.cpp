@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <unordered_set>
 
@@ -9,6 +10,8 @@
 #include "sample/sample_market.h"
 #include "screening/pattern_catalogue.h"
 #include "screening/screening_session.h"
+#include "stocklist/listed_issues.h"
+#include "stocklist/stock_list_update.h"
 #include "test_support.h"
 
 using namespace tavrin;
@@ -86,4 +89,44 @@ TEST(Demo, EveryPatternListsAStockAfterTheNextDayIsRead) {
     }
     EXPECT_TRUE(empty.empty()) << unit << ": " << ::testing::PrintToString(empty);
   }
+}
+
+// The sample models today's market: every universe lists stocks, and its list
+// of listed issues a month on adds 20 stocks (one lettered), renames and moves
+// 5 each and leaves out 10.
+TEST(Demo, TodaysMarketAndAListOfListedIssuesToUpdateFrom) {
+  test::TempDir dir;
+  const Paths paths(dir.path());
+  const DemoResult made = makeDemo(paths, DemoOptions{});
+  const auto list = paths.workbook(kDemoListedIssues);
+  ASSERT_NE(std::find(made.files.begin(), made.files.end(), list), made.files.end());
+  {
+    Database db(paths.dailyDb(), Database::Mode::ReadOnly);
+    for (const UniverseInfo& u : universes()) {
+      if (!*u.viewName) continue;
+      EXPECT_GT(db.query(universeQuery(u.index)).rows.size(), 0u) << u.menuCaption;
+    }
+    EXPECT_GT(db.scalar("select count(*) from [list] where [市場] = '東証プライム'").integer(),
+              db.scalar("select count(*) from [list] where [市場] = '東証１部'").integer() * 3);
+    EXPECT_EQ(db.scalar("select count(*) from [list] where [市場] like '東証%' and [市場] not in ('東証１部', "
+                        "'東証２部') and [単位] <> 100")
+                  .integer(),
+              0);
+  }
+
+  const ListedIssues issues = readListedIssues(list);
+  StockListUpdateOptions dry;
+  dry.dryRun = true;
+  const StockListOutcome o = updateStockLists(standardStockListTargets(paths), issues, dry);
+  ASSERT_TRUE(o.done) << o.detail;
+  for (const StockListReport& r : o.reports) {
+    EXPECT_EQ(r.added.size(), 20u);
+    EXPECT_EQ(
+        std::count_if(r.added.begin(), r.added.end(), [](const ListedIssue& i) { return !isPlainNumberCode(i.code); }),
+        1);
+    EXPECT_EQ(r.updated.size(), 10u);
+    EXPECT_EQ(r.missing.size(), 10u);
+  }
+  ASSERT_EQ(issues.skipped.size(), 2u);
+  EXPECT_EQ(issues.skippedRows(), 3u);
 }

@@ -49,6 +49,48 @@ TEST(PriceSchema, ViewsDeliverColumnsInGridOrder) {
   EXPECT_EQ(rec->unit, "day");
 }
 
+namespace {
+// Codes of a universe's view, ascending.
+std::vector<std::int64_t> universeCodes(Database& db, int index) {
+  std::vector<std::int64_t> out;
+  for (const Row& r : db.query(universeQuery(index) + " order by [コード]").rows) out.push_back(r[2].integer());
+  return out;
+}
+}  // namespace
+
+TEST(PriceSchema, SectionUniversesKeepTodaysSegmentsBesidesTheOldWords) {
+  test::TempDir dir;
+  createPriceDatabase(dir / "kabuka.mdb", "day");
+  Database db(dir / "kabuka.mdb");
+  // One stock per market word; a lot of 300,000 yen (1,000 shares for 1001).
+  const std::vector<std::pair<int, const char*>> markets = {{1001, "東証１部"},         {1002, "東証プライム"},
+                                                            {1003, "名証プレミア"},     {1004, "大証１部"},
+                                                            {1005, "東証２部"},         {1006, "東証スタンダード"},
+                                                            {1007, "名証メイン"},       {1008, "マザーズ"},
+                                                            {1009, "東証グロース"},     {1010, "名証ネクスト"},
+                                                            {1011, "札証アンビシャス"}, {1012, "福証Q-Board"},
+                                                            {1013, "東証PRO"},          {1014, "福証"}};
+  for (const auto& [code, market] : markets)
+    db.execute("insert into [list] ([銘柄],[コード],[市場],[単位],[kabuka1]) values ('x', ?, ?, ?, ?)",
+               {code, market, code == 1001 ? 1000 : 100, code == 1001 ? 300 : 3000});
+  EXPECT_EQ(universeCodes(db, 2), (std::vector<std::int64_t>{1001, 1002, 1003, 1004}));
+  EXPECT_EQ(universeCodes(db, 3), (std::vector<std::int64_t>{1005, 1006, 1007}));
+  EXPECT_EQ(universeCodes(db, 4), (std::vector<std::int64_t>{1008, 1009, 1010, 1011, 1012}));
+  EXPECT_EQ(universeCodes(db, 14), (std::vector<std::int64_t>{1001, 1002, 1003, 1004}));
+  db.exec("update [list] set [kabuka1] = [kabuka1] * 5 / 3");  // 500,000 yen
+  EXPECT_EQ(universeCodes(db, 21), (std::vector<std::int64_t>{1001, 1002, 1003, 1004}));
+  db.exec("update [list] set [kabuka1] = [kabuka1] / 5");  // 100,000 yen
+  EXPECT_EQ(universeCodes(db, 8), (std::vector<std::int64_t>{1001, 1002}));
+  EXPECT_EQ(universeCodes(db, 13), (std::vector<std::int64_t>{1001}));
+
+  // A file made with the views of before gets the current ones.
+  db.exec("drop view [list1plus-1bu]");
+  db.exec("create view [list1plus-1bu] as select * from [list] where [市場] = '東証１部'");
+  EXPECT_EQ(refreshUniverseViews(db, "main"), 1);
+  EXPECT_EQ(refreshUniverseViews(db, "main"), 0);
+  EXPECT_EQ(universeCodes(db, 2), (std::vector<std::int64_t>{1001, 1002, 1003, 1004}));
+}
+
 TEST(PriceSchema, RatiosRoundHalvesAwayFromZeroExactly) {
   test::TempDir dir;
   createPriceDatabase(dir / "kabuka.mdb", "day");

@@ -6,10 +6,13 @@
 namespace tavrin {
 
 namespace {
-// Markets of the sections.
-constexpr const char* kFirst = "[市場] in ('東証１部','大証１部','名証１部')";
-constexpr const char* kSecond = "[市場] in ('東証２部','大証２部','名証２部')";
-constexpr const char* kEmerging = "[市場] in ('ジャスダック','ヘラクレス','マザーズ')";
+// Markets of the sections: the words before April 2022 and today's segments.
+#define FIRST_SECTIONS "'東証１部','大証１部','名証１部','東証プライム','名証プレミア'"
+#define TOKYO_FIRST "[市場] in ('東証１部','東証プライム')"
+constexpr const char* kFirst = "[市場] in (" FIRST_SECTIONS ")";
+constexpr const char* kSecond = "[市場] in ('東証２部','大証２部','名証２部','東証スタンダード','名証メイン')";
+constexpr const char* kEmerging =
+    "[市場] in ('ジャスダック','ヘラクレス','マザーズ','東証グロース','名証ネクスト','札証アンビシャス','福証Q-Board')";
 // Cost of one lot in yen.
 #define COST "([kabuka1] * [単位])"
 
@@ -22,16 +25,16 @@ const std::array<UniverseInfo, 23> kUniverses = {{
     {6, "百株", "list1plus-100U", "売買100株銘柄", 0x80FF80, "[単位] = 100"},
     {7, "一株", "list1plus-001U", "売買1株銘柄", 0x61A5DC, "[単位] = 1"},
     {8, "１部　1～20万", "list1plus-to1low", "東証１部・２０万円以下銘柄", 0x8CE6B7,
-     "[市場] = '東証１部' and " COST " between 10000 and 200000"},
+     TOKYO_FIRST " and " COST " between 10000 and 200000"},
     {9, "30～50万", "list1plus-30", "３０～５０万円の銘柄", 0x00FF00, COST " >= 300000 and " COST " < 500000"},
     {10, "百株10-30万", "list1plus-d100-30", "百株・１０～３０万円の銘柄", 0x00FF00,
      "[単位] = 100 and " COST " >= 100000 and " COST " < 300000"},
     {11, "１０万以下", "list1plus-10", "１０万以下の銘柄", 0x00FF00, COST " <= 100000"},
     {12, "20～30万", "list1plus-10-30", "２０～３０万円の銘柄", 0x00FF00, COST " >= 200000 and " COST " < 300000"},
     {13, "東１千株・20万", "list1plus-f-20", "東証１部・千株・２０万円以下の銘柄", 0x00FF00,
-     "[市場] = '東証１部' and [単位] = 1000 and " COST " <= 200000"},
+     TOKYO_FIRST " and [単位] = 1000 and " COST " <= 200000"},
     {14, "１部　2～40万", "list1plus-a1-10", "一株・２０～４０万円銘柄", 0x00FF00,
-     "[市場] in ('東証１部','大証１部','名証１部') and " COST " >= 200000 and " COST " < 400000"},
+     "[市場] in (" FIRST_SECTIONS ") and " COST " >= 200000 and " COST " < 400000"},
     {15, "50～100万", "list1plus-50up", "５０万円以上銘柄", 0x00FF00, COST " >= 500000 and " COST " < 1000000"},
     {16, "10～20万", "list1plus-10-20", "１０～２０万円銘柄", 0x00FF00, COST " >= 100000 and " COST " < 200000"},
     {17, "特殊単位", "list1plus-bce", "売買単位＜10 50 500 株＞", 0x00FF00, "[単位] in (10, 50, 500)"},
@@ -40,11 +43,13 @@ const std::array<UniverseInfo, 23> kUniverses = {{
     {19, "一株30万以上", "list1plus-a1+10", "一株・１０～３０万円銘柄", 0x00FF00, "[単位] = 1 and " COST " >= 300000"},
     {20, "100万以上", "list1plus-100up", "１００万円以上の銘柄", 0x00FF00, COST " >= 1000000"},
     {21, "１部　4～60万", "list1plus-f1000+30", "一部・４０～６０万円銘柄", 0x00FF00,
-     "[市場] in ('東証１部','大証１部','名証１部') and " COST " >= 400000 and " COST " < 600000"},
+     "[市場] in (" FIRST_SECTIONS ") and " COST " >= 400000 and " COST " < 600000"},
     {22, "トレンド注目銘柄", "", "トレンド注目銘柄", 0x00FF00, ""},
     {23, "注目銘柄（Orvel）", "", "注目銘柄", 0x00FF00, ""},
 }};
 #undef COST
+#undef TOKYO_FIRST
+#undef FIRST_SECTIONS
 
 std::string quoteIdent(const std::string& name) { return "[" + name + "]"; }
 }  // namespace
@@ -79,17 +84,47 @@ std::string ratioExpression(int n) {
          ")) / (2 * abs(" + k1 + ")) as integer) end)";
 }
 
-void createUniverseViews(Database& db) {
+namespace {
+// The statement that creates a universe's view (in the schema's file when one is named).
+std::string viewDefinition(const UniverseInfo& u, const std::string& schema) {
   std::string select = "select [ID], [銘柄], [コード], [市場], [単位], [kabuka1], [kabuka10]";
   for (int n = 1; n <= 9; ++n) select += ", " + ratioExpression(n) + " as [ratio" + std::to_string(n) + "]";
   select += " from [list]";
+  std::string sql = "create view " + (schema.empty() ? std::string() : quoteIdent(schema) + ".") +
+                    quoteIdent(u.viewName) + " as " + select;
+  if (*u.filterSql) sql += std::string(" where ") + u.filterSql;
+  return sql;
+}
+}  // namespace
+
+void createUniverseViews(Database& db) {
   for (const auto& u : kUniverses) {
     if (!*u.viewName) continue;
     db.exec("drop view if exists " + quoteIdent(u.viewName));
-    std::string sql = "create view " + quoteIdent(u.viewName) + " as " + select;
-    if (*u.filterSql) sql += std::string(" where ") + u.filterSql;
-    db.exec(sql);
+    db.exec(viewDefinition(u, ""));
   }
+}
+
+int refreshUniverseViews(Database& db, const std::string& schema) {
+  int changed = 0;
+  const std::string prefix = quoteIdent(schema) + ".";
+  for (const auto& u : kUniverses) {
+    if (!*u.viewName) continue;
+    // SQLite keeps the statement with its first words in capitals and the
+    // schema name left out: the query from "select" on is compared.
+    const std::string wanted = viewDefinition(u, "");
+    const Value stored =
+        db.scalar("select sql from " + prefix + "sqlite_master where type = 'view' and name = ?", {u.viewName});
+    const auto body = [](const std::string& sql) {
+      const auto at = sql.find(" as select ");
+      return at == std::string::npos ? std::string() : sql.substr(at);
+    };
+    if (stored.isText() && !body(wanted).empty() && body(stored.textValue()) == body(wanted)) continue;
+    db.exec("drop view if exists " + prefix + quoteIdent(u.viewName));
+    db.exec(viewDefinition(u, schema));
+    ++changed;
+  }
+  return changed;
 }
 
 void ensurePriceSchema(Database& db, const std::string& unitWord) {

@@ -35,6 +35,10 @@ void createPriceDatabase(const std::filesystem::path& path, const std::string& u
 void ensurePriceSchema(Database& db, const std::string& unitWord);
 // (Re)creates the 21 list1plus views.
 void createUniverseViews(Database& db);
+// Recreates the list1plus views of one schema ("main" or an attached file)
+// whose definition is not the current one (a file made before the sections
+// learned today's market words); returns how many.
+int refreshUniverseViews(Database& db, const std::string& schema);
 
 // The SQL expression of ratio n (1..9) over a table alias holding kabuka1..10:
 // (kabuka(n+1) / kabuka1 * 100) - 100 rounded to a whole number, halves away

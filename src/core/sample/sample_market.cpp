@@ -69,9 +69,28 @@ std::string yymmdd(const year_month_day& d, bool slashes) {
   return buf;
 }
 
-const std::vector<std::pair<std::string, int>> kMarkets = {{"東証１部", 40},     {"東証２部", 12}, {"マザーズ", 8},
-                                                           {"ジャスダック", 15}, {"大証１部", 6},  {"大証２部", 5},
-                                                           {"名証１部", 4},      {"名証２部", 3},  {"ヘラクレス", 7}};
+// Today's segments for most stocks, a few on the regional exchanges, and a
+// share carried over from earlier years with the words (and units) of then.
+const std::vector<std::pair<std::string, int>> kMarkets = {
+    {"東証プライム", 36}, {"東証スタンダード", 24}, {"東証グロース", 13}, {"名証プレミア", 2},
+    {"名証メイン", 2},    {"名証ネクスト", 1},      {"福証", 1},          {"福証Q-Board", 1},
+    {"札証", 1},          {"札証アンビシャス", 1},  {"東証１部", 6},      {"東証２部", 2},
+    {"マザーズ", 2},      {"ジャスダック", 3},      {"大証１部", 1},      {"大証２部", 1},
+    {"名証１部", 1},      {"名証２部", 1},          {"ヘラクレス", 1}};
+// The 市場・商品区分 of the exchange's list of listed issues for a Tokyo
+// segment; any other market keeps its own word there.
+std::string listedSection(const std::string& market) {
+  if (market == "東証プライム") return "プライム（内国株式）";
+  if (market == "東証スタンダード") return "スタンダード（内国株式）";
+  if (market == "東証グロース") return "グロース（内国株式）";
+  return market;
+}
+bool isTodaysWord(const std::string& market) {
+  for (const char* w : {"東証プライム", "東証スタンダード", "東証グロース", "名証プレミア", "名証メイン",
+                        "名証ネクスト", "福証", "福証Q-Board", "札証", "札証アンビシャス"})
+    if (market == w) return true;
+  return false;
+}
 const std::vector<std::pair<int, int>> kUnits = {{1000, 30}, {100, 45}, {1, 8}, {10, 5}, {50, 4}, {500, 8}};
 const char* kPrefixes[] = {"蒼海", "白峰", "霧島", "朝凪",   "銀嶺", "紅葉台", "若竹", "翠星", "琥珀",   "玄武",
                            "青嵐", "東雲", "北斗", "南風",   "山吹", "藤波",   "千歳", "瑞穂", "葵",     "桔梗",
@@ -84,9 +103,6 @@ const char* kTrades[] = {
     "産業",   "興産",      "通信", "システム", "工機",   "海運", "電工", "製作所", "ガラス",
     "ゴム",   "薬品",      "技研", "水産",     "百貨店", "電力", "ガス", "リース", "ソフト",
     "フーズ", "メディカル"};
-const std::string kSections[] = {"水産・農林", "建設",     "食料品",     "繊維",     "化学",       "医薬品",  "鉄鋼",
-                                 "機械",       "電気機器", "輸送用機器", "精密機器", "卸売",       "小売",    "銀行",
-                                 "証券",       "不動産",   "陸運",       "海運",     "情報・通信", "サービス"};
 
 std::vector<sys_days> businessDays(sys_days from, sys_days to) {
   std::vector<sys_days> out;
@@ -191,9 +207,10 @@ std::string jsonQuote(const std::string& t) {
   return o + "\"";
 }
 
-// Writes one workbook through the xlwt writer; returns an empty text on
-// success, else why not.
-std::string writeWorkbook(const std::filesystem::path& path, const std::vector<Sheet>& sheets) {
+// Writes one workbook through the xlwt writer from the JSON array of its
+// sheets ([{"name": ..., "rows": [[...], ...]}, ...]); returns an empty text
+// on success, else why not.
+std::string runWorkbookWriter(const std::filesystem::path& path, const std::string& sheetsJson) {
   static const char* kScript =
       "import json, sys\n"
       "import xlwt\n"
@@ -215,19 +232,8 @@ std::string writeWorkbook(const std::filesystem::path& path, const std::vector<S
   {
     std::ofstream s(script, std::ios::binary);
     s << kScript;
-    std::string j = "{\"path\": " + jsonQuote(toUtf8(path)) + ", \"sheets\": [";
-    for (size_t s = 0; s < sheets.size(); ++s) {
-      j += (s ? ", " : "");
-      j += "{\"name\": " + jsonQuote(sheets[s].name) + ", \"rows\": [[\"コード\", \"銘柄\", \"終値\"]";
-      for (const SheetRow& r : sheets[s].rows) {
-        j += ", [";
-        j += isPlainNumberCode(*r.code) ? *r.code : jsonQuote(*r.code);
-        j += ", " + jsonQuote(*r.name) + ", " + std::to_string(r.close) + "]";
-      }
-      j += "]}";
-    }
-    j += "]}";
-    std::ofstream(json, std::ios::binary) << j;
+    std::ofstream(json, std::ios::binary)
+        << "{\"path\": " + jsonQuote(toUtf8(path)) + ", \"sheets\": " + sheetsJson + "}";
   }
   std::string cmd = std::string(python) + " '" + toUtf8(script) + "' < '" + toUtf8(json) + "' 2>&1";
   FILE* p = ::popen(cmd.c_str(), "r");
@@ -243,6 +249,40 @@ std::string writeWorkbook(const std::filesystem::path& path, const std::vector<S
   std::filesystem::remove(json, ec);
   if (status != 0) return out.empty() ? "the workbook writer failed" : out.substr(0, out.find('\n'));
   return {};
+}
+
+// A code as a cell: a plain number as a number cell, else text.
+std::string codeCell(const std::string& code) { return isPlainNumberCode(code) ? code : jsonQuote(code); }
+
+// The price workbook: one sheet per period, code, name and close.
+std::string writeWorkbook(const std::filesystem::path& path, const std::vector<Sheet>& sheets) {
+  std::string j = "[";
+  for (size_t s = 0; s < sheets.size(); ++s) {
+    j += (s ? ", " : "");
+    j += "{\"name\": " + jsonQuote(sheets[s].name) + ", \"rows\": [[\"コード\", \"銘柄\", \"終値\"]";
+    for (const SheetRow& r : sheets[s].rows)
+      j += ", [" + codeCell(*r.code) + ", " + jsonQuote(*r.name) + ", " + std::to_string(r.close) + "]";
+    j += "]}";
+  }
+  return runWorkbookWriter(path, j + "]");
+}
+
+// One row of the listed-issues workbook.
+struct ListedRow {
+  std::string code, name, section;
+};
+
+// The exchange's list of listed issues (data_j.xls): its header, one row per
+// issue. Only the code, name and 市場・商品区分 carry meaning here.
+std::string writeListedIssues(const std::filesystem::path& path, const std::vector<ListedRow>& rows) {
+  if (rows.size() >= 65536) return "more issues than a sheet holds";
+  std::string j =
+      "[{\"name\": \"Sheet1\", \"rows\": [[\"日付\", \"コード\", \"銘柄名\", \"市場・商品区分\", \"33業種コード\", "
+      "\"33業種区分\", \"17業種コード\", \"17業種区分\", \"規模コード\", \"規模区分\"]";
+  for (const ListedRow& r : rows)
+    j += ",\n[20261130, " + codeCell(r.code) + ", " + jsonQuote(r.name) + ", " + jsonQuote(r.section) +
+         ", \"-\", \"-\", \"-\", \"-\", \"-\", \"-\"]";
+  return runWorkbookWriter(path, j + "]}]");
 }
 
 // The days kept: each close of a stock is found by the day's index here.
@@ -347,7 +387,8 @@ DemoResult makeDemo(const Paths& paths, const DemoOptions& options) {
                                            paths.watchListDb(),
                                            paths.companionDaily(),
                                            paths.divuziDb(),
-                                           paths.workbook(kDemoWorkbook)};
+                                           paths.workbook(kDemoWorkbook),
+                                           paths.workbook(kDemoListedIssues)};
   for (const auto& t : targets) {
     if (!std::filesystem::exists(t)) continue;
     if (!options.replace) throw std::runtime_error("file exists: " + toUtf8(t) + " (use --replace)");
@@ -423,8 +464,10 @@ DemoResult makeDemo(const Paths& paths, const DemoOptions& options) {
     names.insert(n);
     s.name = std::move(n);
     s.market = rng.pick(kMarkets);
-    s.unit = rng.pick(kUnits);
-    s.section = kSections[rng.below(std::size(kSections))];
+    // Every listed stock has traded in lots of 100 since October 2018; the
+    // older units stay with the stocks carried over with the older words.
+    s.unit = isTodaysWord(s.market) ? 100 : rng.pick(kUnits);
+    s.section = listedSection(s.market);
     stocks.push_back(std::move(s));
   }
 
@@ -464,7 +507,7 @@ DemoResult makeDemo(const Paths& paths, const DemoOptions& options) {
       p.stock.name = std::string(set == 0 ? "見本トレンド" : "見本翌日トレンド") + buf;
       p.stock.market = "東証１部";
       p.stock.unit = 100;
-      p.stock.section = "見本";
+      p.stock.section = listedSection(p.stock.market);
       const std::vector<std::int64_t>& v = samples[i];
       if (set == 0) {
         p.ten = v;
@@ -564,6 +607,55 @@ DemoResult makeDemo(const Paths& paths, const DemoOptions& options) {
   for (auto it = daily.rbegin(); it != daily.rend(); ++it) addSheet(*it, "s" + yymmdd(year_month_day{*it}, false));
   addSheet(nextDay, kDemoNextDaySheet);
   result.stocks = stocks.size() - 1 + planted.size();
+
+  // The exchange's list of a month later: the stocks of the Tokyo segments
+  // and the others under their own words, with 20 new listings (one with a
+  // lettered code), 5 renames, 5 moves between segments and 10 left out,
+  // and a few funds that the update skips unless asked.
+  {
+    std::vector<ListedRow> rows;
+    std::vector<std::size_t> tokyo;  // random stocks on today's Tokyo segments
+    for (std::size_t i = 1; i < stocks.size(); ++i)
+      if (listedSection(stocks[i].market) != stocks[i].market) tokyo.push_back(i);
+    std::unordered_set<std::size_t> renamed, moved, left;
+    const std::size_t step = std::max<std::size_t>(1, tokyo.size() / 20);
+    for (std::size_t k = 0; k < 20 && k * step < tokyo.size(); ++k) {
+      const std::size_t i = tokyo[k * step];
+      (k < 5 ? renamed : k < 10 ? moved : left).insert(i);
+    }
+    auto add = [&](const Stock& s, std::size_t i) {
+      if (left.count(i)) return;
+      std::string name = s.name, market = s.market;
+      if (renamed.count(i)) name += "ホールディングス";
+      if (moved.count(i)) market = market == "東証プライム" ? "東証スタンダード" : "東証プライム";
+      rows.push_back({s.code, name, listedSection(market)});
+    };
+    for (std::size_t i = 1; i < stocks.size(); ++i) add(stocks[i], i);
+    for (const PlantedStock& p : planted) add(p.stock, 0);
+    // New listings and funds on codes nobody holds.
+    std::vector<std::string> fresh;
+    for (int n = 9899; n > 1300 && fresh.size() < 23; --n)
+      if (!taken.count(std::to_string(n))) fresh.push_back(std::to_string(n));
+    std::string lettered;
+    for (int n = 999; n >= 130 && lettered.empty(); --n) {
+      const std::string c = std::to_string(n) + "A";
+      if (!taken.count(c)) lettered = c;
+    }
+    const char* newSections[] = {"グロース（内国株式）", "スタンダード（内国株式）", "プライム（内国株式）",
+                                 "グロース（外国株式）"};
+    for (std::size_t k = 0; k < 20 && k < fresh.size(); ++k) {
+      const std::string code = k == 0 && !lettered.empty() ? lettered : fresh[k];
+      rows.push_back({code, "新規上場" + std::to_string(k + 1), newSections[k % 4]});
+    }
+    const char* funds[] = {"ETF・ETN", "ETF・ETN", "REIT・ベンチャーファンド・カントリーファンド・インフラファンド"};
+    for (std::size_t k = 20; k < fresh.size(); ++k)
+      rows.push_back({fresh[k], "見本ファンド" + std::to_string(k - 19), funds[k - 20]});
+    const std::string note = writeListedIssues(paths.workbook(kDemoListedIssues), rows);
+    if (note.empty())
+      result.files.push_back(paths.workbook(kDemoListedIssues));
+    else
+      logLine("demo", "listed-issues workbook not written: " + note);
+  }
   result.workbookNote = writeWorkbook(paths.workbook(kDemoWorkbook), sheets);
   if (result.workbookNote.empty())
     result.files.push_back(paths.workbook(kDemoWorkbook));

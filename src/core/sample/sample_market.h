@@ -46,6 +46,9 @@ std::vector<std::string> sampleStockCodes(std::size_t count, std::uint64_t seed)
 // The next day's sheet name in the sample workbook ("s" + yymmdd) and the
 // workbook's base name.
 inline constexpr const char* kDemoWorkbook = "owarine";
+// The sample's list of listed issues in the exchange's layout, a month on:
+// new listings, renames, moves and stocks left out, for the stock list update.
+inline constexpr const char* kDemoListedIssues = "data_j";
 inline constexpr const char* kDemoNextDaySheet = "s261209";
 inline constexpr const char* kDemoNextDayDate = "26/12/09";
 

@@ -53,8 +53,27 @@ struct SuffixRow {
 
 const std::vector<SuffixRow>& suffixTableA() {
   static const std::vector<SuffixRow> t = {
-      {"東証１部", ".t"}, {"東証２部", ".t"}, {"マザーズ", ".t"},     {"大証１部", ".o"},   {"大証２部", ".o"},
-      {"名証１部", ".n"}, {"名証２部", ".n"}, {"ジャスダック", ".q"}, {"ヘラクレス", ".j"},
+      {"東証１部", ".t"},
+      {"東証２部", ".t"},
+      {"マザーズ", ".t"},
+      {"大証１部", ".o"},
+      {"大証２部", ".o"},
+      {"名証１部", ".n"},
+      {"名証２部", ".n"},
+      {"ジャスダック", ".q"},
+      {"ヘラクレス", ".j"},
+      // Today's segments (since April 2022) and the regional exchanges.
+      {"東証プライム", ".t"},
+      {"東証スタンダード", ".t"},
+      {"東証グロース", ".t"},
+      {"東証PRO", ".t"},
+      {"名証プレミア", ".n"},
+      {"名証メイン", ".n"},
+      {"名証ネクスト", ".n"},
+      {"福証", ".f"},
+      {"福証Q-Board", ".f"},
+      {"札証", ".s"},
+      {"札証アンビシャス", ".s"},
   };
   return t;
 }
@@ -72,6 +91,14 @@ const std::vector<SuffixRow>& suffixTableB() {
       {"大証２部", std::string(".o") + kQueryB},
       {"ヘラクレス", std::string(".q") + kQueryB},
       {"ナスダック", "&d=c&k=c3&a=v&p=m25,m75,s&t=6m&l=off&z=m&q=c&h=on"},
+      // Today's segments of Tokyo and Nagoya.
+      {"東証プライム", std::string(".t") + kQueryB},
+      {"東証スタンダード", std::string(".t") + kQueryB},
+      {"東証グロース", std::string(".t") + kQueryB},
+      {"東証PRO", std::string(".t") + kQueryB},
+      {"名証プレミア", std::string(".n") + kQueryB},
+      {"名証メイン", std::string(".n") + kQueryB},
+      {"名証ネクスト", std::string(".n") + kQueryB},
   };
   return t;
 }
@@ -126,6 +153,38 @@ void LinkEndpoints::setPrefix(char endpoint, std::string prefix) {
   prefixes_[static_cast<size_t>(i)] = std::move(prefix);
 }
 
+const std::string* LinkEndpoints::linkTemplate(std::string_view control) const {
+  for (const auto& [name, text] : templates_)
+    if (name == control) return &text;
+  return nullptr;
+}
+
+void LinkEndpoints::setLinkTemplate(const std::string& control, std::string addressTemplate) {
+  for (auto& [name, text] : templates_)
+    if (name == control) {
+      text = std::move(addressTemplate);
+      return;
+    }
+  templates_.emplace_back(control, std::move(addressTemplate));
+}
+
+std::string percentEncoded(const std::string& text) {
+  static const char* hex = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : text) {
+    const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+                       c == '.' || c == '_' || c == '~';
+    if (plain) {
+      out += static_cast<char>(c);
+    } else {
+      out += '%';
+      out += hex[c >> 4];
+      out += hex[c & 15];
+    }
+  }
+  return out;
+}
+
 LinkEndpoints LinkEndpoints::load(const std::filesystem::path& iniFile, std::vector<std::string>* problems) {
   LinkEndpoints e;
   std::ifstream in(iniFile, std::ios::binary);
@@ -139,6 +198,10 @@ LinkEndpoints LinkEndpoints::load(const std::filesystem::path& iniFile, std::vec
     const auto eq = t.find('=');
     const std::string key = eq == std::string::npos ? std::string() : trim(t.substr(0, eq));
     const std::string value = eq == std::string::npos ? std::string() : trim(t.substr(eq + 1));
+    if (!value.empty() && chartLinkByControl(key)) {
+      e.setLinkTemplate(key, value);
+      continue;
+    }
     if (key.size() != 1 || slot(key[0]) < 0 || value.empty()) {
       if (problems) problems->push_back("line " + std::to_string(number) + " ignored: " + t);
       continue;
@@ -150,6 +213,24 @@ LinkEndpoints LinkEndpoints::load(const std::filesystem::path& iniFile, std::vec
 
 std::string chartLinkAddress(const ChartLink& link, const std::string& code, const std::string& market,
                              const LinkEndpoints& endpoints) {
+  if (const std::string* t = endpoints.linkTemplate(link.control)) {
+    const std::string suffix =
+        link.kind == ChartLink::Kind::CodeSuffixB ? marketSuffixB(market) : marketSuffixA(market);
+    std::string out;
+    for (size_t i = 0; i < t->size();) {
+      auto put = [&](const char* name, const std::string& value) {
+        const size_t n = std::char_traits<char>::length(name);
+        if (t->compare(i, n, name) != 0) return false;
+        out += value;
+        i += n;
+        return true;
+      };
+      if (put("{code}", percentEncoded(code)) || put("{market}", percentEncoded(market)) || put("{suffix}", suffix))
+        continue;
+      out += (*t)[i++];
+    }
+    return out;
+  }
   std::string address = endpoints.prefix(link.endpoint) + link.path;
   switch (link.kind) {
     case ChartLink::Kind::Fixed: break;

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tavrin {
@@ -39,7 +40,11 @@ std::string marketSuffixB(const std::string& market);
 
 // Scheme and host of endpoints A .. H. Starts with the built-in defaults;
 // links.ini in the data root may replace any of them with lines "A=https://host"
-// (blank lines and lines starting with # are ignored).
+// (blank lines and lines starting with # are ignored). A line named after a
+// link control gives that link a whole address template instead, e.g.
+// "HprLnkEx1=https://finance.yahoo.co.jp/quote/{code}.T/chart": {code} and
+// {market} are replaced percent-encoded (UTF-8), {suffix} by the market suffix
+// of the link's endpoint table (B for the table-B link, A otherwise) as it is.
 class LinkEndpoints {
  public:
   LinkEndpoints();
@@ -52,13 +57,22 @@ class LinkEndpoints {
   const std::string& prefix(char endpoint) const;
   void setPrefix(char endpoint, std::string prefix);
 
+  // The address template of a link control, or nullptr when it has none.
+  const std::string* linkTemplate(std::string_view control) const;
+  void setLinkTemplate(const std::string& control, std::string addressTemplate);
+
  private:
   std::array<std::string, 8> prefixes_;
+  std::vector<std::pair<std::string, std::string>> templates_;
 };
+
+// Percent-encodes every byte but the unreserved ASCII ones (A-Z a-z 0-9 - . _ ~).
+std::string percentEncoded(const std::string& text);
 
 // The address of a link for the selected stock. The code goes in exactly as
 // the grid shows it (no zeros added, no encoding); an empty code gives an
-// address without code.
+// address without code. A link with a template in the endpoints gets the
+// template filled in instead.
 std::string chartLinkAddress(const ChartLink& link, const std::string& code, const std::string& market,
                              const LinkEndpoints& endpoints);
 

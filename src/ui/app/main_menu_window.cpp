@@ -18,6 +18,7 @@
 #include "ui/registration/list_browser_window.h"
 #include "ui/registration/registration_window.h"
 #include "ui/screening/screening_window.h"
+#include "ui/stocklist/stock_list_window.h"
 #include "ui/utilities/backup_window.h"
 #include "ui/utilities/memo_window.h"
 #include "ui/watchlists/watch_menu_actions.h"
@@ -121,7 +122,15 @@ MainMenuWindow::MainMenuWindow(AppContext& ctx) : FormWindow(ctx, "Form5") {
   dg->addWidget(memo, 1, 1);
   dg->addWidget(info50, 1, 2, Qt::AlignRight);
   dg->addWidget(backup, 1, 3);
+  // The stock list: kept from the exchange's list of listed issues.
+  QPushButton* stocks = addButton("stockListUpdateButton", QStringLiteral("銘柄リストの更新"));
+  dg->addWidget(stocks, 0, 3);
   root->addWidget(data);
+  connect(stocks, &QPushButton::clicked, this, [this] {
+    StockListWindow& w = ctx_.stockList();
+    w.show();
+    w.raise();
+  });
   connect(input, &QPushButton::clicked, this, [this] {
     ctx_.state().selectorCode = 100;
     ctx_.listBrowser().show();

@@ -13,6 +13,7 @@
 #include "ui/registration/list_browser_window.h"
 #include "ui/registration/registration_window.h"
 #include "ui/screening/screening_window.h"
+#include "ui/stocklist/stock_list_window.h"
 #include "ui/utilities/backup_window.h"
 #include "ui/utilities/memo_window.h"
 #include "ui/watchlists/watch_list_windows.h"
@@ -59,6 +60,7 @@ ListBrowserWindow& AppContext::listBrowser() { return ensure(listBrowser_); }
 InterestListWindow& AppContext::interestList() { return ensure(interestList_); }
 TrendListWindow& AppContext::trendList() { return ensure(trendList_); }
 TransferWindow& AppContext::transfer() { return ensure(transfer_); }
+StockListWindow& AppContext::stockList() { return ensure(stockList_); }
 
 bool AppContext::isLoaded(const FormWindow* w) const {
   for (const FormWindow* p :
@@ -67,7 +69,7 @@ bool AppContext::isLoaded(const FormWindow* w) const {
         static_cast<const FormWindow*>(backup_.data()), static_cast<const FormWindow*>(screening_.data()),
         static_cast<const FormWindow*>(registration_.data()), static_cast<const FormWindow*>(listBrowser_.data()),
         static_cast<const FormWindow*>(interestList_.data()), static_cast<const FormWindow*>(trendList_.data()),
-        static_cast<const FormWindow*>(transfer_.data())})
+        static_cast<const FormWindow*>(transfer_.data()), static_cast<const FormWindow*>(stockList_.data())})
     if (p && p == w) return true;
   return false;
 }
@@ -103,19 +105,21 @@ void AppContext::unload(FormWindow* w) {
     trendList_ = nullptr;
   else if (w == transfer_)
     transfer_ = nullptr;
+  else if (w == stockList_)
+    stockList_ = nullptr;
   w->deleteLater();
 }
 
 void AppContext::unloadAll() {
-  FormWindow* all[] = {transfer_, trendList_, interestList_, listBrowser_, registration_, screening_,
-                       backup_,   memo_,      fileSelect_,   chooser_,     mainMenu_};
+  FormWindow* all[] = {stockList_, transfer_, trendList_, interestList_, listBrowser_, registration_,
+                       screening_, backup_,   memo_,      fileSelect_,   chooser_,     mainMenu_};
   for (FormWindow* w : all)
     if (w) unload(w);
 }
 
 AppContext::~AppContext() {
-  FormWindow* all[] = {transfer_, trendList_, interestList_, listBrowser_, registration_, screening_,
-                       backup_,   memo_,      fileSelect_,   chooser_,     mainMenu_};
+  FormWindow* all[] = {stockList_, transfer_, trendList_, interestList_, listBrowser_, registration_,
+                       screening_, backup_,   memo_,      fileSelect_,   chooser_,     mainMenu_};
   for (FormWindow* w : all) delete w;
 }
 

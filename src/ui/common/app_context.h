@@ -24,6 +24,7 @@ class ListBrowserWindow;
 class InterestListWindow;
 class TrendListWindow;
 class TransferWindow;
+class StockListWindow;
 class FormWindow;
 
 // The process: shared variables, data root, prompts, the platform services
@@ -64,6 +65,7 @@ class AppContext {
   InterestListWindow& interestList();
   TrendListWindow& trendList();
   TransferWindow& transfer();
+  StockListWindow& stockList();
 
   // Whether a window has been created (and not unloaded since).
   bool isLoaded(const FormWindow* w) const;
@@ -101,6 +103,7 @@ class AppContext {
   QPointer<InterestListWindow> interestList_;
   QPointer<TrendListWindow> trendList_;
   QPointer<TransferWindow> transfer_;
+  QPointer<StockListWindow> stockList_;
 };
 
 }  // namespace tavrin::ui

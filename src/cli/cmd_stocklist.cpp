@@ -1,0 +1,46 @@
+#include <iostream>
+
+#include "cli/commands.h"
+#include "stocklist/listed_issues.h"
+#include "stocklist/stock_list_update.h"
+
+namespace tavrin::cli {
+
+namespace {
+
+constexpr const char* kStocksUsage =
+    "tavrin-cli [--root DIR] stocks update [--db FILE] [--dry-run] [--remove-missing] [--include-funds] FILE";
+
+}  // namespace
+
+int cmdStocks(const Paths& paths, const Args& argsIn) {
+  Args args = argsIn;
+  if (args.empty() || args[0] != "update") return usageError(kStocksUsage);
+  args.erase(args.begin());
+  bool bad = false;
+  const std::optional<std::string> db = takeOption(args, "--db", &bad);
+  StockListUpdateOptions options;
+  options.dryRun = takeFlag(args, "--dry-run");
+  options.removeMissing = takeFlag(args, "--remove-missing");
+  ListedIssuesOptions read;
+  read.includeFunds = takeFlag(args, "--include-funds");
+  if (bad || args.size() != 1 || (args[0].size() > 1 && args[0][0] == '-')) return usageError(kStocksUsage);
+
+  ListedIssues issues;
+  try {
+    issues = readListedIssues(fromUtf8(args[0]), read);
+  } catch (const ListedIssuesError& e) {
+    return failure("stocks update: " + args[0] + ": " + e.what() + "; nothing was changed");
+  }
+  const std::vector<StockListTarget> targets =
+      db ? std::vector<StockListTarget>{{fromUtf8(*db), ""}} : standardStockListTargets(paths);
+  const StockListOutcome o = updateStockLists(targets, issues, options);
+  if (!o.done)
+    return failure("stocks update: " + toUtf8(o.failedDatabase) + ": " + o.detail + "; no database was changed");
+  std::cout << args[0] << ": " << describeListedIssues(issues) << "\n";
+  for (const StockListReport& r : o.reports)
+    for (const std::string& line : describeStockListReport(r, options.dryRun, true)) std::cout << line << "\n";
+  return kOk;
+}
+
+}  // namespace tavrin::cli

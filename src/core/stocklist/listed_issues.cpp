@@ -1,0 +1,241 @@
+#include "stocklist/listed_issues.h"
+
+#include <algorithm>
+#include <optional>
+#include <unordered_set>
+
+#include "data/stock_code.h"
+#include "readers/price_file.h"
+#include "registration/workbook.h"
+
+namespace tavrin {
+
+namespace {
+
+// Rows looked at for the header.
+constexpr std::uint32_t kHeaderSearchRows = 20;
+
+bool contains(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
+
+std::string asciiUpper(std::string s) {
+  for (char& c : s)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return s;
+}
+
+// Blanks around a text dropped: ASCII white space and the ideographic space.
+std::string trimmed(const std::string& s) {
+  size_t b = 0, e = s.size();
+  auto blankAt = [&](size_t i, bool back) -> size_t {
+    const size_t p = back ? i - 1 : i;
+    const char c = s[p];
+    if (c == ' ' || c == '\t' || c == '\r' || c == '\n') return 1;
+    if (back ? (i >= 3 && s.compare(i - 3, 3, "\xE3\x80\x80") == 0) : s.compare(i, 3, "\xE3\x80\x80") == 0) return 3;
+    return 0;
+  };
+  while (b < e) {
+    const size_t n = blankAt(b, false);
+    if (!n) break;
+    b += n;
+  }
+  while (e > b) {
+    const size_t n = blankAt(e, true);
+    if (!n) break;
+    e -= n;
+  }
+  return s.substr(b, e - b);
+}
+
+std::string headerWord(const Value& cell) {
+  if (!cell.isText()) return {};
+  std::string t = trimmed(cell.textValue());
+  for (char& c : t)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return t;
+}
+
+struct Columns {
+  std::uint32_t headerRow = 0;
+  std::uint32_t code = 0;
+  std::uint32_t name = 0;
+  std::optional<std::uint32_t> market;
+};
+
+// The first of the candidate names that the row holds, as its column.
+std::optional<std::uint32_t> findColumn(const SheetCells::Row& row, std::initializer_list<const char*> names) {
+  for (const char* wanted : names)
+    for (const auto& [column, value] : row.cells)
+      if (headerWord(value) == wanted) return column;
+  return std::nullopt;
+}
+
+std::optional<Columns> findColumns(const SheetCells& sheet) {
+  for (const SheetCells::Row& row : sheet.rows) {
+    if (row.index >= kHeaderSearchRows) break;
+    std::optional<std::uint32_t> code = findColumn(row, {"コード", "銘柄コード", "code"});
+    std::optional<std::uint32_t> name = findColumn(row, {"銘柄名", "銘柄", "name"});
+    if (!code || !name) continue;
+    Columns c;
+    c.headerRow = row.index;
+    c.code = *code;
+    c.name = *name;
+    c.market = findColumn(row, {"市場・商品区分", "市場区分", "市場"});
+    return c;
+  }
+  return std::nullopt;
+}
+
+// A code cell as the code key, or nullopt when it is no stock code.
+std::optional<std::string> issueCode(const Value& cell) {
+  std::optional<std::string> key;
+  if (cell.isText())
+    key = parseStockCode(asciiUpper(cell.textValue()));
+  else
+    key = codeKey(cell);
+  if (!key) return std::nullopt;
+  key = parseStockCode(*key);
+  if (!key) return std::nullopt;
+  // A plain number drops its leading zeros, as a number cell would.
+  const bool digits = std::all_of(key->begin(), key->end(), [](char c) { return c >= '0' && c <= '9'; });
+  if (digits) {
+    const size_t nonZero = key->find_first_not_of('0');
+    *key = nonZero == std::string::npos ? "0" : key->substr(nonZero);
+  }
+  return key;
+}
+
+std::string cellText(const SheetCells::Row& row, std::uint32_t column) {
+  const Value* v = row.at(column);
+  return v ? trimmed(v->display()) : std::string();
+}
+
+class SkipCounter {
+ public:
+  explicit SkipCounter(std::vector<std::pair<std::string, std::size_t>>& out) : out_(out) {}
+  void add(const std::string& kind) {
+    for (auto& [k, n] : out_)
+      if (k == kind) {
+        ++n;
+        return;
+      }
+    out_.emplace_back(kind, 1);
+  }
+
+ private:
+  std::vector<std::pair<std::string, std::size_t>>& out_;
+};
+
+}  // namespace
+
+IssueSection classifySection(const std::string& sectionText) {
+  const std::string s = asciiUpper(trimmed(sectionText));
+  using K = IssueSection::Kind;
+  // A list that already names the market by its word (a list of our own, or
+  // of a regional exchange) keeps it.
+  for (const char* word : {"東証プライム",     "東証スタンダード", "東証グロース", "東証PRO",     "名証プレミア",
+                           "名証メイン",       "名証ネクスト",     "福証",         "福証Q-BOARD", "札証",
+                           "札証アンビシャス", "東証１部",         "東証２部",     "マザーズ",    "ジャスダック",
+                           "大証１部",         "大証２部",         "名証１部",     "名証２部",    "ヘラクレス"})
+    if (s == word) return {K::Stock, word == std::string("福証Q-BOARD") ? "福証Q-Board" : word};
+  if (contains(s, "ETF") || contains(s, "ETN") || contains(s, "REIT") || contains(s, "出資証券") ||
+      contains(s, "ファンド"))
+    return {K::Fund, "東証"};
+  if (contains(s, "PRO MARKET") || contains(s, "ＰＲＯ")) return {K::Stock, "東証PRO"};
+  // The sections before April 2022, as older lists name them.
+  if (contains(s, "JASDAQ")) return {K::Stock, "ジャスダック"};
+  if (contains(s, "市場第一部")) return {K::Stock, "東証１部"};
+  if (contains(s, "市場第二部")) return {K::Stock, "東証２部"};
+  if (contains(s, "マザーズ")) return {K::Stock, "マザーズ"};
+  // Today's segments.
+  if (contains(s, "プライム")) return {K::Stock, "東証プライム"};
+  if (contains(s, "スタンダード")) return {K::Stock, "東証スタンダード"};
+  if (contains(s, "グロース")) return {K::Stock, "東証グロース"};
+  return {K::Other, ""};
+}
+
+std::size_t ListedIssues::skippedRows() const {
+  std::size_t n = 0;
+  for (const auto& [kind, count] : skipped) n += count;
+  return n;
+}
+
+std::string describeListedIssues(const ListedIssues& issues) {
+  std::string line = "読んだ行 " + std::to_string(issues.rows) + "、銘柄 " + std::to_string(issues.issues.size()) +
+                     "、読み飛ばした行 " + std::to_string(issues.skippedRows());
+  if (!issues.skipped.empty()) {
+    line += "（";
+    for (size_t i = 0; i < issues.skipped.size(); ++i)
+      line += (i ? "、" : "") + issues.skipped[i].first + " " + std::to_string(issues.skipped[i].second);
+    line += "）";
+  }
+  if (!issues.hasMarketColumn) line += "、市場の列なし（市場と市場区分は変えません）";
+  return line;
+}
+
+ListedIssues readListedIssues(const std::filesystem::path& file, const ListedIssuesOptions& options) {
+  std::unique_ptr<PriceFile> book;
+  std::optional<SheetCells> sheet;
+  std::optional<Columns> columns;
+  try {
+    book = openPriceFile(file);
+    const std::vector<std::string> names = book->hasSheets() ? book->sheetNames() : std::vector<std::string>{""};
+    for (const std::string& name : names) {
+      SheetCells cells = book->readSheet(name);
+      columns = findColumns(cells);
+      if (columns) {
+        sheet = std::move(cells);
+        break;
+      }
+    }
+  } catch (const PriceFileError& e) {
+    throw ListedIssuesError(ListedIssuesError::Kind::Unreadable, std::string("not a readable workbook: ") + e.what());
+  }
+  if (!columns)
+    throw ListedIssuesError(ListedIssuesError::Kind::NoColumns,
+                            "no sheet has a code column and a name column (コード, 銘柄名)");
+
+  ListedIssues out;
+  out.hasMarketColumn = columns->market.has_value();
+  SkipCounter skip(out.skipped);
+  std::unordered_set<std::string> seen;
+  for (const SheetCells::Row& row : sheet->rows) {
+    if (row.index <= columns->headerRow) continue;
+    ++out.rows;
+    const Value* codeCell = row.at(columns->code);
+    std::optional<std::string> code = codeCell ? issueCode(*codeCell) : std::nullopt;
+    if (!code) {
+      skip.add("コードが読めない行");
+      continue;
+    }
+    if (*code == "1000") {
+      skip.add("コード1000");
+      continue;
+    }
+    ListedIssue issue;
+    issue.code = *code;
+    issue.name = cellText(row, columns->name);
+    if (issue.name.empty()) {
+      skip.add("銘柄名のない行");
+      continue;
+    }
+    if (columns->market) {
+      issue.section = cellText(row, *columns->market);
+      const IssueSection section = classifySection(issue.section);
+      const bool take = section.kind == IssueSection::Kind::Stock ||
+                        (section.kind == IssueSection::Kind::Fund && options.includeFunds);
+      if (!take) {
+        skip.add(issue.section.empty() ? std::string("市場区分のない行") : issue.section);
+        continue;
+      }
+      issue.market = section.market;
+    }
+    if (!seen.insert(issue.code).second) {
+      skip.add("重複したコード");
+      continue;
+    }
+    out.issues.push_back(std::move(issue));
+  }
+  return out;
+}
+
+}  // namespace tavrin

@@ -1,0 +1,82 @@
+#pragma once
+#include <cstddef>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace tavrin {
+
+// The exchange's list of listed issues (東証上場銘柄一覧, published monthly as
+// data_j.xls): one sheet, a header row (日付, コード, 銘柄名, 市場・商品区分,
+// 33業種コード, ...) and one row per issue. Any price file the importer reads
+// (.xls, .xlsx, .ods, .csv) serves when its header names a code column and a
+// name column; a market column is optional.
+
+// What a 市場・商品区分 text says about the issue.
+struct IssueSection {
+  enum class Kind {
+    Stock,  // a share on a market segment (domestic or foreign)
+    Fund,   // ETF・ETN, REIT・…, 出資証券: taken only when funds are asked for
+    Other,  // a text not known here: skipped
+  };
+  Kind kind = Kind::Other;
+  // The short market word stored in list.市場: "東証プライム", "東証スタンダード",
+  // "東証グロース", "東証PRO" (and the older words for the sections before
+  // April 2022); "東証" for funds; empty for Other.
+  std::string market;
+};
+IssueSection classifySection(const std::string& section);
+
+// One issue to be kept in list.
+struct ListedIssue {
+  std::string code;     // as the code key: "7203", "130A"
+  std::string name;     // as given
+  std::string market;   // short market word; empty when the file has no market column
+  std::string section;  // the whole 市場・商品区分 text, e.g. "プライム（内国株式）"
+};
+
+struct ListedIssuesOptions {
+  bool includeFunds = false;  // also ETF・ETN, REIT and 出資証券 rows
+};
+
+struct ListedIssues {
+  std::vector<ListedIssue> issues;  // in file order, each code once
+  // Rows not taken, by kind ("ETF・ETN", "出資証券", "コード不正", "重複", ...),
+  // in the order first seen.
+  std::vector<std::pair<std::string, std::size_t>> skipped;
+  std::size_t rows = 0;  // data rows that hold anything
+  bool hasMarketColumn = false;
+
+  std::size_t skippedRows() const;
+};
+
+// The file is no readable price file, or no sheet of it has a header with a
+// code column and a name column. The text says which, in English.
+class ListedIssuesError : public std::runtime_error {
+ public:
+  enum class Kind {
+    Unreadable,  // missing, damaged or no price file at all
+    NoColumns,   // readable, but without a code column and a name column
+  };
+  ListedIssuesError(Kind kind, const std::string& what) : std::runtime_error(what), kind_(kind) {}
+  Kind kind() const { return kind_; }
+
+ private:
+  Kind kind_;
+};
+
+// Reads the first sheet whose header (one of the first rows) names a code
+// column ("コード", "銘柄コード", "code") and a name column ("銘柄名", "銘柄",
+// "name"); the market column is "市場・商品区分" (or "市場区分", "市場").
+// Codes: number cells as whole numbers (7203.0 is 7203), text cells trimmed,
+// full-width characters as ASCII ones; a row whose code is no stock code is
+// skipped. The row of code 1000 (the index of the price databases) is never
+// taken. Throws ListedIssuesError.
+ListedIssues readListedIssues(const std::filesystem::path& file, const ListedIssuesOptions& options = {});
+
+// One line for the user: rows read, issues taken, rows skipped by kind.
+std::string describeListedIssues(const ListedIssues& issues);
+
+}  // namespace tavrin

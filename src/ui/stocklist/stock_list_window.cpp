@@ -1,0 +1,172 @@
+#include "ui/stocklist/stock_list_window.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <set>
+
+#include "app/log.h"
+#include "app/paths.h"
+#include "app/prompts.h"
+#include "ui/common/app_context.h"
+
+namespace tavrin::ui {
+
+namespace {
+constexpr const char* kTitle = "銘柄リストの更新";
+
+QString joined(const std::vector<std::string>& lines) {
+  QString out;
+  for (const std::string& l : lines) out += QString::fromStdString(l) + QLatin1Char('\n');
+  return out;
+}
+}  // namespace
+
+StockListWindow::StockListWindow(AppContext& ctx) : FormWindow(ctx, "StockListWindow") {
+  setWindowTitle(QString::fromUtf8(kTitle));
+  auto* root = new QVBoxLayout(this);
+  root->addWidget(
+      makeLabel("stockListHelpLabel", QStringLiteral("取引所の上場銘柄一覧（data_j.xls）から、日足・週足・月足の"
+                                                     "株価データベースの銘柄を追加・更新します。")));
+  auto* fileRow = new QHBoxLayout;
+  fileBox_ = makeText("stockListFileBox");
+  fileBox_->setReadOnly(true);
+  fileBox_->setMinimumWidth(360);
+  chooseButton_ = makeButton("stockListChooseButton", QStringLiteral("ファイルを選ぶ…"));
+  fileRow->addWidget(fileBox_, 1);
+  fileRow->addWidget(chooseButton_);
+  root->addLayout(fileRow);
+
+  fundsCheck_ = new QCheckBox(QStringLiteral("ETF・REIT・出資証券も取り込む"), this);
+  fundsCheck_->setObjectName(QStringLiteral("stockListFundsCheck"));
+  removeCheck_ = new QCheckBox(QStringLiteral("一覧にない（上場していない）銘柄を削除する"), this);
+  removeCheck_->setObjectName(QStringLiteral("stockListRemoveCheck"));
+  root->addWidget(fundsCheck_);
+  root->addWidget(removeCheck_);
+
+  report_ = new QPlainTextEdit(this);
+  report_->setObjectName(QStringLiteral("stockListReport"));
+  report_->setReadOnly(true);
+  report_->setMinimumHeight(240);
+  report_->setPlainText(QStringLiteral("ファイルを選ぶと、書き込む前に変更の内容を表示します。"));
+  root->addWidget(report_, 1);
+
+  auto* buttons = new QHBoxLayout;
+  applyButton_ = makeButton("stockListApplyButton", QStringLiteral("更新する"));
+  applyButton_->setEnabled(false);
+  closeButton_ = makeButton("stockListCloseButton", QStringLiteral("閉じる"));
+  buttons->addStretch();
+  buttons->addWidget(applyButton_);
+  buttons->addWidget(closeButton_);
+  root->addLayout(buttons);
+
+  connect(chooseButton_, &QPushButton::clicked, this, &StockListWindow::chooseFile);
+  connect(applyButton_, &QPushButton::clicked, this, &StockListWindow::apply);
+  connect(closeButton_, &QPushButton::clicked, this, &StockListWindow::closeWindow);
+  // The preview follows the choices.
+  connect(fundsCheck_, &QCheckBox::toggled, this, [this] {
+    if (!file_.isEmpty()) preview(file_);
+  });
+  connect(removeCheck_, &QCheckBox::toggled, this, [this] {
+    if (issues_) showPreview();
+  });
+}
+
+QString StockListWindow::reportText() const { return report_->toPlainText(); }
+
+void StockListWindow::chooseFile() {
+  const std::string chosen = ctx_.openFileDialog(this, "ワークブックとCSV (*.xls *.xlsx *.ods *.csv)",
+                                                 "*.xls;*.xlsx;*.ods;*.csv", "上場銘柄一覧のファイルを開く");
+  if (chosen.empty()) return;
+  preview(QString::fromStdString(chosen));
+}
+
+bool StockListWindow::preview(const QString& file) {
+  file_ = file;
+  fileBox_->setText(file);
+  issues_.reset();
+  applyButton_->setEnabled(false);
+  const std::filesystem::path path = fromUtf8(file.toStdString());
+  const QString name = QString::fromStdString(toUtf8(path.filename()));
+  ListedIssuesOptions options;
+  options.includeFunds = fundsCheck_->isChecked();
+  try {
+    issues_ = readListedIssues(path, options);
+  } catch (const ListedIssuesError& e) {
+    logLine("stock list", e.what());
+    report_->setPlainText(e.kind() == ListedIssuesError::Kind::NoColumns
+                              ? QStringLiteral("コードと銘柄名の列が見つかりません: ") + name
+                              : QStringLiteral("ワークブックを読めませんでした（壊れている可能性があります）: ") +
+                                    name);
+    return false;
+  }
+  showPreview();
+  return preview_.done;
+}
+
+void StockListWindow::showPreview() {
+  StockListUpdateOptions options;
+  options.dryRun = true;
+  options.removeMissing = removeCheck_->isChecked();
+  preview_ = updateStockLists(standardStockListTargets(ctx_.paths()), *issues_, options);
+  if (!preview_.done) {
+    report_->setPlainText(QStringLiteral("データベースを読めませんでした: ") +
+                          QString::fromStdString(toUtf8(preview_.failedDatabase.filename())));
+    applyButton_->setEnabled(false);
+    return;
+  }
+  QString text = QStringLiteral("【プレビュー（まだ書き込んでいません）】\n") +
+                 QString::fromStdString(describeListedIssues(*issues_)) + QLatin1Char('\n');
+  for (const StockListReport& r : preview_.reports) text += joined(describeStockListReport(r, true, true));
+  report_->setPlainText(text);
+  applyButton_->setEnabled(true);
+}
+
+std::size_t StockListWindow::missingCodes() const {
+  std::set<std::string> codes;
+  for (const StockListReport& r : preview_.reports)
+    for (const StockListEntry& m : r.missing) codes.insert(m.code);
+  return codes.size();
+}
+
+void StockListWindow::apply() {
+  if (!issues_ || !preview_.done) return;
+  StockListUpdateOptions options;
+  options.removeMissing = removeCheck_->isChecked();
+  const std::size_t missing = missingCodes();
+  if (options.removeMissing && missing > 0) {
+    MessageRequest ask;
+    ask.title = kTitle;
+    ask.icon = MessageIcon::Warning;
+    ask.buttons = MessageButtons::OkCancel;
+    ask.lines = {"一覧にない銘柄 " + std::to_string(missing) + " 銘柄を削除します。",
+                 "削除した銘柄の株価も消えます。よろしいですか？"};
+    if (ctx_.prompts().message(ask) != MessageAnswer::Ok) return;
+  }
+  const StockListOutcome o = updateStockLists(standardStockListTargets(ctx_.paths()), *issues_, options);
+  applyButton_->setEnabled(false);
+  if (!o.done) {
+    const std::string file = toUtf8(o.failedDatabase.filename());
+    MessageRequest m;
+    m.title = kTitle;
+    m.icon = MessageIcon::Warning;
+    m.lines = {"銘柄リストを更新できませんでした: " + file, "どのデータベースも変更していません。"};
+    ctx_.prompts().message(m);
+    report_->setPlainText(QStringLiteral("更新できませんでした（どのデータベースも変更していません）: ") +
+                          QString::fromStdString(file));
+    return;
+  }
+  QString text =
+      QStringLiteral("【更新しました】\n") + QString::fromStdString(describeListedIssues(*issues_)) + QLatin1Char('\n');
+  for (const StockListReport& r : o.reports) text += joined(describeStockListReport(r, false, true));
+  report_->setPlainText(text);
+  issues_.reset();
+}
+
+void StockListWindow::closeWindow() { hide(); }
+
+}  // namespace tavrin::ui

@@ -1,0 +1,430 @@
+// The stock list kept from the exchange's list of listed issues: reading the
+// workbook (xlwt, the exchange's header), choosing the rows, and the update of
+// list and hojyo in the three price databases.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "app/log.h"
+#include "app/setup.h"
+#include "registration_support.h"
+#include "stocklist/listed_issues.h"
+#include "stocklist/stock_list_update.h"
+
+namespace tavrin {
+namespace {
+
+using test::Cell;
+using test::SheetRows;
+
+const std::vector<Cell> kHeader = {"日付",       "コード",       "銘柄名",     "市場・商品区分", "33業種コード",
+                                   "33業種区分", "17業種コード", "17業種区分", "規模コード",     "規模区分"};
+
+std::vector<Cell> issueRow(Cell code, const std::string& name, const std::string& section) {
+  return {20261130.0, code, name, section, "3700", "輸送用機器", "6", "自動車・輸送機", "1", "TOPIX Core30"};
+}
+
+// The first list: stocks of every segment, funds, a foreign stock, PRO Market.
+SheetRows firstList() {
+  return {kHeader,
+          issueRow(7203, "トヨタ自動車", "プライム（内国株式）"),
+          issueRow("130A", "Ｖｅｒｉｔａｓ　Ｉｎ　Ｓｉｌｉｃｏ", "グロース（内国株式）"),
+          issueRow(1301, "極洋", "プライム（内国株式）"),
+          issueRow(1305, "ｉＦｒｅｅＥＴＦ　ＴＯＰＩＸ（年１回決算型）", "ETF・ETN"),
+          issueRow(8951, "日本ビルファンド投資法人", "REIT・ベンチャーファンド・カントリーファンド・インフラファンド"),
+          issueRow(8421, "信金中央金庫", "出資証券"),
+          issueRow(9399, "ビート・ホールディングス・リミテッド", "グロース（外国株式）"),
+          issueRow(1400, "ルーデン・ホールディングス", "スタンダード（内国株式）"),
+          issueRow(2999, "プロ銘柄", "PRO Market")};
+}
+
+ListedIssues readRows(const test::TempDir& dir, const SheetRows& rows, bool includeFunds = false) {
+  const auto file = dir / "data_j.xls";
+  EXPECT_TRUE(test::writeWorkbook(file, {{"Sheet1", rows}}));
+  ListedIssuesOptions o;
+  o.includeFunds = includeFunds;
+  return readListedIssues(file, o);
+}
+
+struct StockRow {
+  Value code;
+  std::string name, market, section;
+  Value unit;
+  std::vector<Value> prices;
+};
+
+std::vector<StockRow> stocksOf(const std::filesystem::path& db, const char* table = "list") {
+  Database d(db, Database::Mode::ReadOnly);
+  std::vector<StockRow> out;
+  QueryResult r =
+      d.query(std::string("select [コード], [銘柄], [市場], [市場区分], [単位], kabuka1, kabuka2, kabuka10 from [") +
+              table + "] order by rowid");
+  for (const Row& row : r.rows)
+    out.push_back({row[0], row[1].display(), row[2].display(), row[3].display(), row[4], {row[5], row[6], row[7]}});
+  return out;
+}
+
+const StockRow* find(const std::vector<StockRow>& rows, const Value& code) {
+  for (const StockRow& r : rows)
+    if (r.code == code) return &r;
+  return nullptr;
+}
+
+TEST(ListedIssuesTest, ReadsTheExchangeListAndChoosesTheStocks) {
+  test::TempDir dir;
+  ListedIssues l = readRows(dir, firstList());
+  ASSERT_TRUE(l.hasMarketColumn);
+  EXPECT_EQ(l.rows, 9u);
+  std::vector<std::string> codes;
+  for (const ListedIssue& i : l.issues) codes.push_back(i.code);
+  EXPECT_EQ(codes, (std::vector<std::string>{"7203", "130A", "1301", "9399", "1400", "2999"}));
+  EXPECT_EQ(l.issues[0].market, "東証プライム");
+  EXPECT_EQ(l.issues[0].section, "プライム（内国株式）");
+  EXPECT_EQ(l.issues[1].name, "Ｖｅｒｉｔａｓ　Ｉｎ　Ｓｉｌｉｃｏ");  // full-width kept as given
+  EXPECT_EQ(l.issues[1].market, "東証グロース");
+  EXPECT_EQ(l.issues[3].market, "東証グロース");  // a foreign stock is a stock
+  EXPECT_EQ(l.issues[3].section, "グロース（外国株式）");
+  EXPECT_EQ(l.issues[4].market, "東証スタンダード");
+  EXPECT_EQ(l.issues[5].market, "東証PRO");
+  ASSERT_EQ(l.skipped.size(), 3u);
+  EXPECT_EQ(l.skipped[0], (std::pair<std::string, std::size_t>{"ETF・ETN", 1}));
+  EXPECT_EQ(l.skipped[2], (std::pair<std::string, std::size_t>{"出資証券", 1}));
+  EXPECT_NE(describeListedIssues(l).find("ETF・ETN 1"), std::string::npos);
+
+  ListedIssues withFunds = readRows(dir, firstList(), true);
+  EXPECT_EQ(withFunds.issues.size(), 9u);
+  EXPECT_TRUE(withFunds.skipped.empty());
+}
+
+TEST(ListedIssuesTest, ColumnsAreFoundByNameAndOddRowsAreSkipped) {
+  test::TempDir dir;
+  // Another order, a title row above the header, no market column; codes as
+  // text with blanks, full-width digits, lower case, a fraction, 1000, a repeat.
+  SheetRows rows = {{"上場銘柄"},
+                    {"銘柄", nullptr, "コード"},
+                    {"トヨタ", nullptr, " 7203 "},
+                    {"全角", nullptr, "６７５８"},
+                    {"小文字", nullptr, "285a"},
+                    {"端数", nullptr, 7203.5},
+                    {"指数", nullptr, 1000},
+                    {"重複", nullptr, 7203},
+                    {nullptr, nullptr, 9984}};
+  ListedIssues l = readRows(dir, rows);
+  EXPECT_FALSE(l.hasMarketColumn);
+  ASSERT_EQ(l.issues.size(), 3u);
+  EXPECT_EQ(l.issues[0].code, "7203");
+  EXPECT_EQ(l.issues[0].market, "");
+  EXPECT_EQ(l.issues[1].code, "6758");
+  EXPECT_EQ(l.issues[2].code, "285A");
+  EXPECT_EQ(l.skippedRows(), 4u);
+
+  // A CSV file with the exchange's columns.
+  const auto csv = dir / "data_j.csv";
+  {
+    std::ofstream out(csv, std::ios::binary);
+    out << "日付,コード,銘柄名,市場・商品区分\r\n20261130,7203,トヨタ自動車,プライム（内国株式）\r\n"
+           "20261130,130A,ベリタス,グロース（外国株式）\r\n20261130,1305,ＥＴＦ,ETF・ETN\r\n";
+  }
+  ListedIssues fromCsv = readListedIssues(csv);
+  ASSERT_EQ(fromCsv.issues.size(), 2u);
+  EXPECT_EQ(fromCsv.issues[1].code, "130A");
+  EXPECT_EQ(fromCsv.issues[1].market, "東証グロース");
+  EXPECT_EQ(fromCsv.skippedRows(), 1u);
+
+  // The header a price workbook of the importer has.
+  ListedIssues prices = readRows(dir, test::priceRows({{7203, 2500}, {"130A", 800}}));
+  EXPECT_EQ(prices.issues.size(), 2u);
+}
+
+TEST(ListedIssuesTest, FilesWithoutTheColumnsOrDamagedAreRefused) {
+  test::TempDir dir;
+  EXPECT_THROW(readRows(dir, {{"日付", "コード", "終値"}, {20261130.0, 7203, 2500}}), ListedIssuesError);
+  const auto damaged = dir / "broken.xls";
+  ASSERT_TRUE(test::writeWorkbook(damaged, {{"Sheet1", firstList()}}));
+  std::string bytes = test::readBytes(damaged);
+  bytes.resize(bytes.size() / 3);
+  {
+    std::ofstream out(damaged, std::ios::binary | std::ios::trunc);
+    out << bytes;
+  }
+  setLogQuiet(true);
+  EXPECT_THROW(readListedIssues(damaged), ListedIssuesError);
+  EXPECT_THROW(readListedIssues(dir / "missing.xls"), ListedIssuesError);
+  setLogQuiet(false);
+}
+
+TEST(ListedIssuesTest, SectionWords) {
+  EXPECT_EQ(classifySection("スタンダード（外国株式）").market, "東証スタンダード");
+  EXPECT_EQ(classifySection("市場第一部（内国株）").market, "東証１部");
+  EXPECT_EQ(classifySection("JASDAQ(スタンダード・内国株）").market, "ジャスダック");
+  EXPECT_EQ(classifySection("マザーズ（内国株）").market, "マザーズ");
+  EXPECT_EQ(classifySection("ETF・ETN").kind, IssueSection::Kind::Fund);
+  EXPECT_EQ(classifySection("よく分からない").kind, IssueSection::Kind::Other);
+  // A list that names the market by its word.
+  EXPECT_EQ(classifySection("名証プレミア").market, "名証プレミア");
+  EXPECT_EQ(classifySection("福証Q-Board").market, "福証Q-Board");
+  EXPECT_EQ(classifySection("ヘラクレス").market, "ヘラクレス");
+}
+
+// A root after init, with the index row and one priced stock in each database.
+struct Root {
+  test::TempDir dir;
+  Paths paths{dir.path()};
+  Root() {
+    initStandardFiles(paths);
+    for (const auto& t : standardStockListTargets(paths)) {
+      Database db(t.path);
+      Transaction tx(db);
+      for (const char* table : {"list", "hojyo"}) {
+        db.execute(std::string("insert into [") + table +
+                   "] ([銘柄],[コード],[市場],[単位],[市場区分],kabuka1,kabuka2,kabuka10) values "
+                   "('日経平均',1000,'',1,'',38000,37900,37000)");
+        db.execute(std::string("insert into [") + table +
+                   "] ([銘柄],[コード],[市場],[単位],[市場区分],kabuka1,kabuka2,kabuka10) values "
+                   "('極洋（旧）',1301,'東証１部',1000,'',4100,4000,3900)");
+      }
+      tx.commit();
+    }
+  }
+};
+
+TEST(StockListUpdateTest, FillsAllThreeDatabasesAndKeepsPricesAndTheIndex) {
+  Root root;
+  ListedIssues first = readRows(root.dir, firstList());
+  StockListOutcome o = updateStockLists(standardStockListTargets(root.paths), first, {});
+  ASSERT_TRUE(o.done) << o.detail;
+  ASSERT_EQ(o.reports.size(), 3u);
+  for (const auto& t : standardStockListTargets(root.paths)) {
+    for (const char* table : {"list", "hojyo"}) {
+      std::vector<StockRow> rows = stocksOf(t.path, table);
+      ASSERT_EQ(rows.size(), 7u) << table;
+      // The index row as it was.
+      EXPECT_EQ(rows[0].name, "日経平均");
+      EXPECT_EQ(rows[0].prices, (std::vector<Value>{38000, 37900, 37000}));
+      // The existing stock: new name and market, its unit and prices kept.
+      EXPECT_EQ(rows[1].name, "極洋");
+      EXPECT_EQ(rows[1].market, "東証プライム");
+      EXPECT_EQ(rows[1].section, "プライム（内国株式）");
+      EXPECT_EQ(rows[1].unit, Value(1000));
+      EXPECT_EQ(rows[1].prices, (std::vector<Value>{4100, 4000, 3900}));
+      // New ones: the code as the importer stores it, unit 100, no prices.
+      const StockRow* toyota = find(rows, Value(7203));
+      ASSERT_NE(toyota, nullptr);
+      EXPECT_EQ(toyota->unit, Value(100));
+      EXPECT_EQ(toyota->prices, (std::vector<Value>{Value(), Value(), Value()}));
+      ASSERT_NE(find(rows, Value("130A")), nullptr);
+      EXPECT_EQ(find(rows, Value(2999))->market, "東証PRO");
+    }
+  }
+  const StockListReport& r = o.reports[0];
+  EXPECT_EQ(r.added.size(), 5u);
+  ASSERT_EQ(r.updated.size(), 1u);
+  EXPECT_EQ(r.updated[0].code, "1301");
+  EXPECT_EQ(r.updated[0].changes.size(), 3u);
+  EXPECT_TRUE(r.missing.empty());
+
+  // The universe views see the new words' stocks with their unit.
+  Database db(root.paths.dailyDb(), Database::Mode::ReadOnly);
+  EXPECT_EQ(db.scalar("select count(*) from [list1plus-100U]").integer(), 5);
+}
+
+TEST(StockListUpdateTest, FilesWithTheViewsOfBeforeGetTodaysSections) {
+  Root root;
+  for (const auto& t : standardStockListTargets(root.paths)) {
+    Database db(t.path);
+    db.exec("drop view [list1plus-1bu]");
+    db.exec("create view [list1plus-1bu] as select * from [list] where [市場] in ('東証１部')");
+  }
+  ASSERT_TRUE(updateStockLists(standardStockListTargets(root.paths), readRows(root.dir, firstList()), {}).done);
+  for (const auto& t : standardStockListTargets(root.paths)) {
+    Database db(t.path, Database::Mode::ReadOnly);
+    // 1301 and 7203 on 東証プライム; the view reads its own file's list.
+    EXPECT_EQ(db.scalar("select count(*) from [list1plus-1bu]").integer(), 2) << toUtf8(t.path);
+    EXPECT_EQ(db.scalar("select count(*) from [list1plus]").integer(), 7) << toUtf8(t.path);
+  }
+}
+
+TEST(StockListUpdateTest, SecondUpdateRenamesMovesAndReportsMissingCodes) {
+  Root root;
+  ASSERT_TRUE(updateStockLists(standardStockListTargets(root.paths), readRows(root.dir, firstList()), {}).done);
+  // Prices arrive for Toyota.
+  for (const auto& t : standardStockListTargets(root.paths)) {
+    Database db(t.path);
+    db.execute("update [list] set kabuka1 = 2500, kabuka2 = 2450 where [コード] = 7203");
+  }
+  // Next month: 130A renamed, 1400 moved to グロース, 9399 delisted.
+  SheetRows next = {kHeader,
+                    issueRow(7203, "トヨタ自動車", "プライム（内国株式）"),
+                    issueRow("130A", "ベリタス・イン・シリコ", "グロース（内国株式）"),
+                    issueRow(1301, "極洋", "プライム（内国株式）"),
+                    issueRow(1400, "ルーデン・ホールディングス", "グロース（内国株式）"),
+                    issueRow(2999, "プロ銘柄", "PRO Market")};
+  ListedIssues second = readRows(root.dir, next);
+
+  StockListOutcome kept = updateStockLists(standardStockListTargets(root.paths), second, {});
+  ASSERT_TRUE(kept.done) << kept.detail;
+  const StockListReport& r = kept.reports[1];
+  EXPECT_TRUE(r.added.empty());
+  ASSERT_EQ(r.updated.size(), 2u);
+  EXPECT_EQ(r.updated[0].code, "130A");
+  ASSERT_EQ(r.updated[0].changes.size(), 1u);
+  EXPECT_EQ(r.updated[0].changes[0].from, "Ｖｅｒｉｔａｓ　Ｉｎ　Ｓｉｌｉｃｏ");
+  EXPECT_EQ(r.updated[1].code, "1400");
+  EXPECT_EQ(r.updated[1].changes.size(), 2u);  // market and 市場区分
+  ASSERT_EQ(r.missing.size(), 1u);
+  EXPECT_EQ(r.missing[0].code, "9399");
+  EXPECT_FALSE(r.missingRemoved);
+  EXPECT_EQ(r.unchanged, 3u);
+  std::vector<std::string> lines = describeStockListReport(r, false, true);
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "上場なし\t9399\tビート・ホールディングス・リミテッド"), lines.end());
+
+  std::vector<StockRow> rows = stocksOf(root.paths.weeklyDb());
+  ASSERT_NE(find(rows, Value(9399)), nullptr);  // kept
+  EXPECT_EQ(find(rows, Value(1400))->market, "東証グロース");
+  EXPECT_EQ(find(rows, Value(7203))->prices, (std::vector<Value>{2500, 2450, Value()}));
+
+  StockListUpdateOptions remove;
+  remove.removeMissing = true;
+  StockListOutcome removed = updateStockLists(standardStockListTargets(root.paths), second, remove);
+  ASSERT_TRUE(removed.done);
+  EXPECT_TRUE(removed.reports[2].missingRemoved);
+  for (const auto& t : standardStockListTargets(root.paths))
+    for (const char* table : {"list", "hojyo"}) {
+      rows = stocksOf(t.path, table);
+      EXPECT_EQ(find(rows, Value(9399)), nullptr);
+      EXPECT_EQ(rows.size(), 6u);  // the index and five stocks
+      EXPECT_EQ(rows[0].code, Value(1000));
+      if (std::string(table) == "list") {
+        EXPECT_EQ(find(rows, Value(7203))->prices, (std::vector<Value>{2500, 2450, Value()}));
+      }
+    }
+}
+
+TEST(StockListUpdateTest, DryRunWritesNothing) {
+  Root root;
+  std::vector<std::string> before;
+  for (const auto& t : standardStockListTargets(root.paths)) before.push_back(test::readBytes(t.path));
+  StockListUpdateOptions dry;
+  dry.dryRun = true;
+  dry.removeMissing = true;
+  StockListOutcome o = updateStockLists(standardStockListTargets(root.paths), readRows(root.dir, firstList()), dry);
+  ASSERT_TRUE(o.done);
+  EXPECT_EQ(o.reports[0].added.size(), 5u);
+  EXPECT_EQ(o.reports[0].updated.size(), 1u);
+  std::vector<std::string> after;
+  for (const auto& t : standardStockListTargets(root.paths)) after.push_back(test::readBytes(t.path));
+  EXPECT_EQ(before, after);
+
+  // From an empty root a dry run creates nothing; the real run creates the three files.
+  test::TempDir empty;
+  Paths paths(empty.path());
+  o = updateStockLists(standardStockListTargets(paths), readRows(root.dir, firstList()), dry);
+  ASSERT_TRUE(o.done);
+  EXPECT_TRUE(o.reports[0].created);
+  EXPECT_FALSE(std::filesystem::exists(paths.dailyDb()));
+  o = updateStockLists(standardStockListTargets(paths), readRows(root.dir, firstList()), {});
+  ASSERT_TRUE(o.done) << o.detail;
+  EXPECT_EQ(stocksOf(paths.monthlyDb()).size(), 6u);
+  EXPECT_EQ(readDateRecord(paths.monthlyDb())->unit, "month");
+}
+
+TEST(StockListUpdateTest, AFailureInOneDatabaseLeavesAllThreeAsTheyWere) {
+  Root root;
+  ListedIssues first = readRows(root.dir, firstList());
+  auto bytesOfAll = [&] {
+    std::vector<std::string> out;
+    for (const auto& t : standardStockListTargets(root.paths)) out.push_back(test::readBytes(t.path));
+    return out;
+  };
+  const std::vector<std::string> before = bytesOfAll();
+  setLogQuiet(true);
+
+  // The monthly file is being written by another program.
+  {
+    Database other(root.paths.monthlyDb());
+    other.exec("begin immediate");
+    other.exec("update [list] set [銘柄] = 'busy'");
+    StockListOutcome o = updateStockLists(standardStockListTargets(root.paths), first, {});
+    EXPECT_FALSE(o.done);
+    EXPECT_EQ(o.failedDatabase, root.paths.monthlyDb());
+    other.exec("rollback");
+  }
+  EXPECT_EQ(bytesOfAll(), before);
+
+  // The weekly file cannot be written.
+  if (::geteuid() != 0) {
+    std::filesystem::permissions(root.paths.weeklyDb(), std::filesystem::perms::owner_read);
+    StockListOutcome o = updateStockLists(standardStockListTargets(root.paths), first, {});
+    EXPECT_FALSE(o.done);
+    std::filesystem::permissions(root.paths.weeklyDb(),
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    EXPECT_EQ(bytesOfAll(), before);
+  }
+
+  // The monthly file is no price database: the two others stay as they were,
+  // a daily file created for the update is removed again.
+  {
+    Database m(root.paths.monthlyDb());
+    m.exec("alter table [list] rename to [list_old]");
+  }
+  const std::string daily = test::readBytes(root.paths.dailyDb()), weekly = test::readBytes(root.paths.weeklyDb());
+  StockListOutcome o = updateStockLists(standardStockListTargets(root.paths), first, {});
+  EXPECT_FALSE(o.done);
+  EXPECT_EQ(o.failedDatabase, root.paths.monthlyDb());
+  EXPECT_EQ(test::readBytes(root.paths.dailyDb()), daily);
+  EXPECT_EQ(test::readBytes(root.paths.weeklyDb()), weekly);
+  std::filesystem::remove(root.paths.dailyDb());
+  o = updateStockLists(standardStockListTargets(root.paths), first, {});
+  EXPECT_FALSE(o.done);
+  EXPECT_FALSE(std::filesystem::exists(root.paths.dailyDb()));
+
+  // One named file that does not exist is not created.
+  o = updateStockLists({{root.dir / "other.mdb", ""}}, first, {});
+  EXPECT_FALSE(o.done);
+  EXPECT_FALSE(std::filesystem::exists(root.dir / "other.mdb"));
+  setLogQuiet(false);
+}
+
+TEST(StockListCliTest, StocksUpdateFromAnEmptyRoot) {
+  test::TempDir dir;
+  const auto file = dir / "data_j.xls";
+  ASSERT_TRUE(test::writeWorkbook(file, {{"Sheet1", firstList()}}));
+  const std::string cli = test::cliPath() + " --root '" + toUtf8(dir.path() / "root") + "' stocks update ";
+  Paths paths(dir.path() / "root");  // not there yet
+
+  test::CommandResult r = test::runCommand(cli + "--dry-run '" + toUtf8(file) + "'");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.out.find("追加\t130A\t"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(paths.dailyDb()));
+
+  r = test::runCommand(cli + "--include-funds '" + toUtf8(file) + "'");
+  EXPECT_EQ(r.status, 0);
+  for (const auto& t : standardStockListTargets(paths)) EXPECT_EQ(stocksOf(t.path).size(), 9u);
+  EXPECT_NE(r.out.find("追加\t7203\tトヨタ自動車\t東証プライム\tプライム（内国株式）\n"), std::string::npos);
+
+  // One database, the missing ones removed.
+  const auto other = dir / "other.mdb";
+  createPriceDatabase(other, "day");
+  ASSERT_EQ(test::runCommand(cli + "--db '" + toUtf8(other) + "' '" + toUtf8(file) + "'").status, 0);
+  EXPECT_EQ(stocksOf(other).size(), 6u);
+  ASSERT_TRUE(
+      test::writeWorkbook(file, {{"Sheet1", {kHeader, issueRow(7203, "トヨタ自動車", "プライム（内国株式）")}}}));
+  r = test::runCommand(cli + "--db '" + toUtf8(other) + "' --remove-missing '" + toUtf8(file) + "'");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.out.find("削除\t130A\t"), std::string::npos);
+  EXPECT_EQ(stocksOf(other).size(), 1u);
+
+  // A file without the columns, a missing file: exit 1, nothing written.
+  const std::string before = test::readBytes(paths.dailyDb());
+  const auto prices = dir / "prices.xls";
+  ASSERT_TRUE(test::writeWorkbook(prices, {{"s261209", {{"日付", "終値"}, {1, 2}}}}));
+  EXPECT_EQ(test::runCommand(cli + "'" + toUtf8(prices) + "' 2>/dev/null").status, 1);
+  EXPECT_EQ(test::runCommand(cli + "'" + toUtf8(dir / "none.xls") + "' 2>/dev/null").status, 1);
+  EXPECT_EQ(test::readBytes(paths.dailyDb()), before);
+  // Wrong arguments.
+  EXPECT_EQ(test::runCommand(cli + "2>/dev/null").status, 2);
+  EXPECT_EQ(test::runCommand(cli + "--bogus '" + toUtf8(file) + "' 2>/dev/null").status, 2);
+  EXPECT_EQ(test::runCommand(test::cliPath() + " stocks list 2>/dev/null").status, 2);
+}
+
+}  // namespace
+}  // namespace tavrin
