@@ -9,6 +9,7 @@
 #include "tavrin_version.h"
 #include "ui/app/chooser_window.h"
 #include "ui/common/app_context.h"
+#include "ui/common/app_identity.h"
 #include "ui/common/qt_prompts.h"
 
 namespace {
@@ -63,6 +64,7 @@ int main(int argc, char** argv) {
   std::optional<std::string> root;
   if (parser.isSet(rootOption)) root = QFile::encodeName(parser.value(rootOption)).toStdString();
 
+  tavrin::ui::applyApplicationIdentity();
   QApplication::setStyle(QStyleFactory::create("Fusion"));
   QApplication::setQuitOnLastWindowClosed(false);
   tavrin::Paths paths(tavrin::Paths::resolveRoot(root));
