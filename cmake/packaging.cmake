@@ -16,12 +16,14 @@ set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "The Tavrin developers <tavrin@users.noreply.github.com>")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${CPACK_PACKAGE_HOMEPAGE_URL})
-# The summary above is the first line; CPack wraps and indents the rest.
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Tavrin is a Japanese-language desktop tool with which a private \
-investor follows the price trends of the stocks listed on the Japanese exchanges. It keeps ten periods \
-of closing prices per stock (day, week and month), takes new prices from spreadsheet workbooks, and \
-screens a chosen universe of stocks with 67 trend-pattern buttons. Two watch lists, chart links, dated \
-backups and a memo pad complete it; tavrin-cli performs every data operation without a window.")
+# The summary above is the first line; CPack indents the lines below it.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Tavrin is a Japanese-language desktop tool with which a private investor
+follows the price trends of the stocks listed on the Japanese exchanges. It
+keeps ten periods of closing prices per stock (day, week and month), takes new
+prices from spreadsheet workbooks, and screens a chosen universe of stocks
+with 67 trend-pattern buttons. Two watch lists, chart links, dated backups and
+a memo pad complete it; tavrin-cli performs every data operation without a
+window.")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The program shows Japanese text: a CJK font must be there.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk | fonts-ipafont-gothic")
