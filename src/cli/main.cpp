@@ -5,6 +5,7 @@
 #include "app/log.h"
 #include "app/printable_text.h"
 #include "cli/commands.h"
+#include "tavrin_version.h"
 
 namespace tavrin::cli {
 
@@ -57,6 +58,7 @@ namespace {
 
 const char* kHelp =
     "usage: tavrin-cli [--root DIR] COMMAND [ARGS]\n"
+    "       tavrin-cli --version\n"
     "\n"
     "The data root is DIR, else $TAVRIN_ROOT, else ~/.local/share/Zentavo.\n"
     "\n"
@@ -90,6 +92,10 @@ int main(int argc, char** argv) {
   if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
     std::cout << kHelp;
     return args.empty() ? kUsage : kOk;
+  }
+  if (args[0] == "--version") {
+    std::cout << "tavrin-cli " << tavrin::kVersion << "\n";
+    return kOk;
   }
   bool bad = false;
   std::optional<std::string> root;

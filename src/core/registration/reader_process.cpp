@@ -147,6 +147,10 @@ std::filesystem::path xlsReaderProgram() {
   if (!ec) {
     const std::filesystem::path beside = self.parent_path() / kReaderName;
     if (isExecutable(beside)) return beside;
+#ifdef TAVRIN_XLS_READER_FROM_BINDIR
+    const std::filesystem::path installed = (self.parent_path() / TAVRIN_XLS_READER_FROM_BINDIR).lexically_normal();
+    if (isExecutable(installed)) return installed;
+#endif
   }
 #ifdef TAVRIN_XLS_READER_INSTALLED
   if (isExecutable(TAVRIN_XLS_READER_INSTALLED)) return TAVRIN_XLS_READER_INSTALLED;

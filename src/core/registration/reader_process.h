@@ -30,7 +30,9 @@ ReaderRun runReader(const std::filesystem::path& program, const std::vector<std:
                     const ReaderLimits& limits);
 
 // Where the .xls reader program is: $TAVRIN_XLS_READER, else beside the
-// running executable, else the installed libexec folder, else the build tree.
+// running executable, else in the libexec folder of the tree the executable is
+// installed in (bin/../libexec/tavrin), else the configured libexec folder,
+// else the build tree.
 // Empty when none exists.
 std::filesystem::path xlsReaderProgram();
 

@@ -1,0 +1,17 @@
+# `tavrin --help` without a display: our --root and Qt's standard options.
+execute_process(COMMAND ${PROGRAM} --help OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "tavrin --help exited with ${rc}: ${err}")
+endif()
+foreach(option "--root <DIR>" "--version" "--platform" "--qwindowtitle" "--reverse")
+  string(FIND "${out}" "${option}" at)
+  if(at LESS 0)
+    message(FATAL_ERROR "tavrin --help does not list ${option}:\n${out}")
+  endif()
+endforeach()
+execute_process(COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen ${PROGRAM} --no-such-option
+  OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE rc)
+string(FIND "${err}" "no-such-option" named)
+if(rc EQUAL 0 OR named LESS 0)
+  message(FATAL_ERROR "an unknown option was not refused (${rc}): ${err}")
+endif()
