@@ -157,4 +157,17 @@ inline std::string readBytes(const std::filesystem::path& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+// Sets the ten dates of the record to 04/05/10 .. 04/05/01, each read from workbook "base".
+inline void setBaseDates(const std::filesystem::path& dbPath) {
+  Database d(dbPath);
+  DateRecord rec = *readDateRecord(d);
+  for (int k = 0; k < 10; ++k) {
+    char date[16];
+    std::snprintf(date, sizeof date, "04/05/%02d", 10 - k);
+    rec.dates[static_cast<size_t>(k)] = date;
+    rec.sourceNames[static_cast<size_t>(k)] = "base";
+  }
+  writeDateRecord(d, rec);
+}
+
 }  // namespace tavrin::test

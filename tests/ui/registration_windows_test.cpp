@@ -41,15 +41,7 @@ struct Setup {
     for (int i = 0; i < extraStocks; ++i)
       stocks.push_back({"x" + std::to_string(i), Value(std::int64_t(20000 + i)), {}});
     test::makePriceDb(db(), unit, stocks);
-    {
-      Database d(db());
-      DateRecord rec = *readDateRecord(d);
-      for (int k = 0; k < 10; ++k) {
-        rec.dates[static_cast<size_t>(k)] = QString::asprintf("04/05/%02d", 10 - k).toStdString();
-        rec.sourceNames[static_cast<size_t>(k)] = "base";
-      }
-      writeDateRecord(d, rec);
-    }
+    test::setBaseDates(db());
     f = std::make_unique<UiFixture>(dir.path());
     f->ctx->state().priceDbPath = toUtf8(db());
     auto& menu = f->ctx->mainMenu();

@@ -46,15 +46,7 @@ struct Desk {
                         Value(std::int64_t(1300 + i)),
                         {Value(std::int64_t(1000 + i)), Value(std::int64_t(990))}});
     test::makePriceDb(db(), "day", stocks);
-    {
-      Database d(db());
-      DateRecord rec = *readDateRecord(d);
-      for (int k = 0; k < 10; ++k) {
-        rec.dates[static_cast<size_t>(k)] = QString::asprintf("04/05/%02d", 10 - k).toStdString();
-        rec.sourceNames[static_cast<size_t>(k)] = "base";
-      }
-      writeDateRecord(d, rec);
-    }
+    test::setBaseDates(db());
     f = std::make_unique<UiFixture>(dir.path());
     f->ctx->state().priceDbPath = toUtf8(db());
     auto& menu = f->ctx->mainMenu();
