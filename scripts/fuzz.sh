@@ -11,13 +11,16 @@ here="$(cd "$(dirname "$0")/.." && pwd)"
 total="${1:-60}"
 shift || true
 build="$here/build-fuzz"
-CC=clang CXX=clang++ "$here/scripts/build.sh" "$build" -DTAVRIN_FUZZ=ON -DTAVRIN_BUILD_UI=OFF \
-  -DTAVRIN_BUILD_TESTS=OFF -DTAVRIN_BUILD_BENCH=OFF -DTAVRIN_SANITIZE=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
-
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
   targets=(fuzz_biff_scan fuzz_xls_frames fuzz_xls_workbook fuzz_xlsx fuzz_ods fuzz_history_file)
 fi
+launcher=()
+if command -v ccache >/dev/null 2>&1; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
+CC=clang CXX=clang++ cmake -S "$here" -B "$build" -G Ninja "${launcher[@]}" -DTAVRIN_FUZZ=ON -DTAVRIN_BUILD_UI=OFF \
+  -DTAVRIN_BUILD_TESTS=OFF -DTAVRIN_BUILD_BENCH=OFF -DTAVRIN_SANITIZE=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# Only what the targets need (the reader program included), not the programs.
+cmake --build "$build" -j "$(nproc)" --target tavrin-xls-reader "${targets[@]}"
 seeds="$build/seeds"
 rm -rf "$seeds"
 /usr/bin/python3 "$here/fuzz/make_seeds.py" "$seeds"
