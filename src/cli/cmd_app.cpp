@@ -4,6 +4,7 @@
 #include "cli/commands.h"
 #include "data/database.h"
 #include "data/value.h"
+#include "sample/sample_daily_csv.h"
 #include "sample/sample_market.h"
 
 namespace tavrin::cli {
@@ -49,7 +50,7 @@ int cmdDemo(const Paths& paths, const Args& argsIn) {
     std::cout << "the workbook's sheets hold " << r.workbookStocks << " of the " << r.stocks
               << " stocks (a .xls sheet has at most " << kMaxSheetStocks + 1 << " rows)\n";
   std::cout << "next day's prices: " << toUtf8(paths.workbook(kDemoWorkbook)) << ", sheet " << kDemoNextDaySheet << " ("
-            << kDemoNextDayDate << ")\n";
+            << kDemoNextDayDate << "), and as a CSV file: " << toUtf8(paths.root() / kDemoNextDayCsv) << "\n";
   return kOk;
 }
 

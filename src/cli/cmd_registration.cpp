@@ -6,6 +6,7 @@
 
 #include "cli/commands.h"
 #include "data/price_schema.h"
+#include "registration/import_report.h"
 #include "registration/price_import.h"
 
 namespace tavrin::cli {
@@ -13,7 +14,8 @@ namespace tavrin::cli {
 namespace {
 
 constexpr const char* kImportUsage =
-    "tavrin-cli [--root DIR] import [--db FILE] K:yy/mm/dd:NAME ...  (K = 1..10, each once)";
+    "tavrin-cli [--root DIR] import [--db FILE] K:yy/mm/dd:NAME ...  (K = 1..10, each once; NAME a workbook or\n"
+    "       CSV file: NAME.xls, NAME.xlsx, NAME.ods, NAME.csv or a path)";
 constexpr const char* kInsertUsage = "tavrin-cli [--root DIR] insert [--db FILE]";
 constexpr const char* kLatestUsage = "tavrin-cli [--root DIR] latest [--db FILE] yy/mm/dd:NAME";
 
@@ -65,9 +67,19 @@ std::unique_ptr<Database> openPriceDb(const std::filesystem::path& file, std::st
   }
 }
 
-void printPeriod(int position, const PeriodSource& p, std::size_t matched) {
-  std::cout << "position " << position << ": " << p.date << " from " << p.baseName << ".xls sheet " << p.sheet << ", "
-            << matched << " prices\n";
+// A date that is no calendar date, or a date given twice: exit 2 before anything is read.
+int dateError(const char* command, const PeriodSource* periods, int count, int firstPosition, const char* usage) {
+  std::optional<DateProblem> bad = checkPeriodDates(periods, count, firstPosition);
+  if (!bad) return kOk;
+  std::cerr << command << ": " << describeDateProblem(*bad) << "\n";
+  return usageError(usage);
+}
+
+// The report of what was read; on failure the reason goes to stderr.
+int finishImport(const char* command, const ImportOutcome& o) {
+  for (const std::string& line : importReportLines(o)) std::cout << line << "\n";
+  if (!o.done()) return failure(std::string(command) + ": " + describeFailure(o));
+  return kOk;
 }
 
 }  // namespace
@@ -94,16 +106,15 @@ int cmdImport(const Paths& paths, const Args& argsIn) {
   }
   std::array<PeriodSource, 10> periods;
   for (size_t k = 0; k < 10; ++k) periods[k] = *given[k];
+  if (int rc = dateError("import", periods.data(), 10, 1, kImportUsage)) return rc;
 
   std::string unit, error;
   std::unique_ptr<Database> db = openPriceDb(*file, unit, error);
   if (!db) return failure("import: " + error);
-  ImportOutcome o = importTenPeriods(*db, paths, periods, unit);
-  if (!o.done()) return failure("import: " + describeFailure(o));
   std::cout << "import into " << toUtf8(*file) << " (unit " << (unit.empty() ? "none" : unit) << ")\n";
-  for (int k = 1; k <= 10; ++k)
-    printPeriod(k, periods[static_cast<size_t>(k - 1)], o.matched[static_cast<size_t>(k - 1)]);
-  std::cout << "dates and workbook names of positions 1..10 written; " << o.stocks << " stocks, " << o.rowsChanged
+  ImportOutcome o = importTenPeriods(*db, paths, periods, unit);
+  if (int rc = finishImport("import", o)) return rc;
+  std::cout << "dates and file names of positions 1..10 written; " << o.stocks << " stocks, " << o.rowsChanged
             << " with changed prices\n";
   return kOk;
 }
@@ -134,13 +145,13 @@ int cmdLatest(const Paths& paths, const Args& argsIn) {
   if (!file || hasStrayOption(args) || args.size() != 1) return usageError(kLatestUsage);
   std::optional<PeriodSource> p = parseDateAndName(args[0]);
   if (!p) return usageError(kLatestUsage);
+  if (int rc = dateError("latest", &*p, 1, 1, kLatestUsage)) return rc;
   std::string unit, error;
   std::unique_ptr<Database> db = openPriceDb(*file, unit, error);
   if (!db) return failure("latest: " + error);
-  ImportOutcome o = importLatest(*db, paths, *p, unit);
-  if (!o.done()) return failure("latest: " + describeFailure(o));
   std::cout << "latest import into " << toUtf8(*file) << " (unit " << (unit.empty() ? "none" : unit) << ")\n";
-  printPeriod(1, *p, o.matched[0]);
+  ImportOutcome o = importLatest(*db, paths, *p, unit);
+  if (int rc = finishImport("latest", o)) return rc;
   std::cout << o.stocks << " stocks, " << o.rowsChanged << " with a changed latest price, " << o.cleared
             << " without a latest price\n";
   return kOk;

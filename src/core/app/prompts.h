@@ -16,6 +16,8 @@ struct MessageRequest {
   std::vector<std::string> lines;    // shown one below the other
   MessageButtons buttons = MessageButtons::Ok;
   MessageIcon icon = MessageIcon::None;
+  // A long text (a report): shown in a box that scrolls, to be read whole.
+  bool scrolling = false;
 
   std::string shownTitle() const { return title ? *title : std::string(kApplicationTitle); }
   std::string text() const;  // the lines joined with "\n"

@@ -22,12 +22,12 @@ bool startsWith(const std::string& s, const char* prefix, std::size_t n) {
 
 std::string readWhole(const std::filesystem::path& path) {
   std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) throw PriceFileError("no such file: " + toUtf8(path));
+  if (!std::filesystem::is_regular_file(path, ec)) throw PriceFileUnavailable("no such file: " + toUtf8(path));
   const std::uintmax_t size = std::filesystem::file_size(path, ec);
-  if (ec) throw PriceFileError("cannot read " + toUtf8(path));
+  if (ec) throw PriceFileUnavailable("cannot read " + toUtf8(path));
   if (size > kMaxPriceFileBytes) throw PriceFileError("file too large for a price file: " + toUtf8(path));
   std::ifstream in(path, std::ios::binary);
-  if (!in) throw PriceFileError("cannot open " + toUtf8(path));
+  if (!in) throw PriceFileUnavailable("cannot open " + toUtf8(path));
   std::string bytes(static_cast<std::size_t>(size), '\0');
   in.read(bytes.data(), static_cast<std::streamsize>(size));
   bytes.resize(static_cast<std::size_t>(in.gcount()));
@@ -87,6 +87,15 @@ PriceFileKind detectPriceFileKind(const std::string& head, const std::filesystem
       !(startsWith(head, "\xFF\xFE", 2) || startsWith(head, "\xFE\xFF", 2)))
     return PriceFileKind::Xls;  // binary but not a container we know: FreeXL says why
   return PriceFileKind::Csv;
+}
+
+std::optional<PriceFileKind> priceFileKindOf(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::string head(512, '\0');
+  in.read(head.data(), static_cast<std::streamsize>(head.size()));
+  head.resize(static_cast<std::size_t>(in.gcount()));
+  return detectPriceFileKind(head, path);
 }
 
 std::unique_ptr<PriceFile> openPriceFile(const std::filesystem::path& path) {

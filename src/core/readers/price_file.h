@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -21,6 +22,13 @@ const char* priceFileKindName(PriceFileKind kind);  // "xls", "xlsx", "ods", "cs
 class PriceFileError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
+};
+
+// A file that could not be opened at all (missing, unreadable, its reader not
+// installed): nothing is known about its content.
+class PriceFileUnavailable : public PriceFileError {
+ public:
+  using PriceFileError::PriceFileError;
 };
 
 // The cells of one sheet (0-based indexes), only those holding something:
@@ -67,6 +75,8 @@ inline constexpr std::uint32_t kMaxSheetColumns = 16'384;
 // What a file is, judged by its first bytes; the extension decides only
 // between CSV and "not a price file" for text.
 PriceFileKind detectPriceFileKind(const std::string& head, const std::filesystem::path& name);
+// The same for a file on disk (nothing when it cannot be read).
+std::optional<PriceFileKind> priceFileKindOf(const std::filesystem::path& path);
 
 // Opens a file of any kind by its content (an .xlsx renamed .xls is read as
 // .xlsx). Throws PriceFileError when it is missing or not readable.

@@ -18,8 +18,10 @@ class XlsFile : public PriceFile {
   SheetCells readSheet(const std::string& name) override {
     try {
       book_.selectSheet(name);
-    } catch (const WorkbookError& e) {
+    } catch (const WorkbookDamaged& e) {
       throw PriceFileError(e.what());
+    } catch (const WorkbookError& e) {
+      throw PriceFileUnavailable(e.what());
     }
     SheetCells cells;
     SheetBuilder builder(cells);
@@ -43,8 +45,10 @@ class XlsFile : public PriceFile {
 std::unique_ptr<PriceFile> openXlsFile(const std::filesystem::path& path) {
   try {
     return std::make_unique<XlsFile>(path);
-  } catch (const WorkbookError& e) {
+  } catch (const WorkbookDamaged& e) {
     throw PriceFileError(e.what());
+  } catch (const WorkbookError& e) {
+    throw PriceFileUnavailable(e.what());
   }
 }
 

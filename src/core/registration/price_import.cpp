@@ -1,11 +1,16 @@
 #include "registration/price_import.h"
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <optional>
+#include <unordered_set>
 
 #include "app/log.h"
 #include "history/import_history.h"
+#include "history/price_history.h"
+#include "readers/price_file.h"
+#include "registration/period_file.h"
 #include "registration/workbook.h"
 
 namespace tavrin {
@@ -14,13 +19,25 @@ namespace {
 
 constexpr const char* kFixedCode = "1000";  // the row the imports never change
 
-std::string workbookFileName(const std::string& baseName) { return baseName + ".xls"; }
+// A period's file, opened once for every period that names it.
+struct OpenedFile {
+  std::unique_ptr<PriceFile> file;
+  std::string name;  // its file name, for reports
+};
 
-// Opens every period's workbook (once per file) and reads its sheet into an
-// index. Stops at the first failure, which it records in the outcome.
+// Opens every period's file (once per file) and reads its sheet into an
+// index, checking what each read. Stops at the first failure, which it
+// records in the outcome.
 bool readPeriods(const Paths& paths, const PeriodSource* periods, int count, int firstPosition,
-                 std::vector<PriceIndex>& indexes, ImportOutcome& outcome, const ProgressFn& progress) {
-  std::map<std::filesystem::path, std::unique_ptr<Workbook>> books;
+                 std::vector<PeriodPrices>& read, ImportOutcome& outcome, const ProgressFn& progress) {
+  if (std::optional<DateProblem> bad = checkPeriodDates(periods, count, firstPosition)) {
+    outcome.failure = ImportOutcome::Failure::BadDate;
+    outcome.failedPeriod = bad->position;
+    outcome.dateProblem = *bad;
+    outcome.detail = describeDateProblem(*bad);
+    return false;
+  }
+  std::map<std::filesystem::path, OpenedFile> files;
   for (int i = 0; i < count; ++i) {
     const PeriodSource& p = periods[i];
     const int position = firstPosition + i;
@@ -30,35 +47,80 @@ bool readPeriods(const Paths& paths, const PeriodSource* periods, int count, int
       pr.sheet = p.sheet;
       progress(pr);
     }
-    const std::filesystem::path file = paths.workbook(p.baseName);
-    auto fail = [&](ImportOutcome::Failure failure, const std::exception& e) {
+    const std::filesystem::path path = resolvePriceFile(paths, p.baseName);
+    auto fail = [&](ImportOutcome::Failure failure, const std::string& why) {
       outcome.failure = failure;
       outcome.failedPeriod = position;
-      outcome.failedWorkbook = workbookFileName(p.baseName);
+      outcome.failedWorkbook = toUtf8(path.filename());
       outcome.failedSheet = p.sheet;
-      outcome.detail = e.what();
+      outcome.detail = why;
       return false;
     };
-    // A reader that failed on the file's content says the file is probably damaged.
-    auto damagedOr = [](const std::exception& e, ImportOutcome::Failure otherwise) {
-      return dynamic_cast<const WorkbookDamaged*>(&e) ? ImportOutcome::Failure::Damaged : otherwise;
-    };
-    auto it = books.find(file);
-    if (it == books.end()) {
+    auto it = files.find(path);
+    if (it == files.end()) {
+      std::error_code ec;
+      if (!std::filesystem::is_regular_file(path, ec)) return fail(ImportOutcome::Failure::Workbook, "no such file");
       try {
-        it = books.emplace(file, std::make_unique<Workbook>(file)).first;
+        it = files.emplace(path, OpenedFile{openPriceFile(path), toUtf8(path.filename())}).first;
+      } catch (const PriceFileUnavailable& e) {
+        return fail(ImportOutcome::Failure::Workbook, e.what());
       } catch (const std::exception& e) {
-        return fail(damagedOr(e, ImportOutcome::Failure::Workbook), e);
+        return fail(ImportOutcome::Failure::Damaged, e.what());
       }
     }
+    PriceFile& file = *it->second.file;
+    if (file.hasSheets() && file.findSheet(p.sheet) < 0)
+      return fail(ImportOutcome::Failure::Sheet, "no sheet " + p.sheet);
+    PeriodPrices prices;
     try {
-      it->second->selectSheet(p.sheet);
-      indexes.push_back(buildPriceIndex(*it->second));
+      prices = readPeriodPrices(file.readSheet(p.sheet), file.kind(), dayFromRecordDate(p.date));
+    } catch (const PriceFileUnavailable& e) {
+      return fail(ImportOutcome::Failure::Sheet, e.what());
     } catch (const std::exception& e) {
-      return fail(damagedOr(e, ImportOutcome::Failure::Sheet), e);
+      return fail(ImportOutcome::Failure::Damaged, e.what());
     }
+    PeriodReport report;
+    report.position = position;
+    report.date = p.date;
+    report.file = it->second.name;
+    report.kind = priceFileKindName(file.kind());
+    if (file.hasSheets()) report.sheet = p.sheet;
+    report.pricesRead = prices.pricesRead;
+    report.notNumbers = prices.notNumbers;
+    report.formulasWithoutValue = prices.formulasWithoutValue;
+    outcome.periods.push_back(report);
+    if (prices.otherDay) {
+      fail(ImportOutcome::Failure::OtherDay, "the file holds the prices of " + isoDate(*prices.otherDay));
+      outcome.otherDay = *prices.otherDay;
+      return false;
+    }
+    if (prices.pricesRead == 0) {
+      std::string why = "no price could be read";
+      if (prices.formulasWithoutValue > 0)
+        why += " (" + std::to_string(prices.formulasWithoutValue) + " formula cells without a stored value)";
+      else if (prices.notNumbers > 0)
+        why += " (" + std::to_string(prices.notNumbers) + " price cells are no numbers)";
+      else if (prices.codes.empty())
+        why += " (no stock codes found)";
+      return fail(ImportOutcome::Failure::NoPrices, why);
+    }
+    read.push_back(std::move(prices));
   }
   return true;
+}
+
+// Completes each period's report with what list holds.
+void reportAgainstList(const std::vector<PeriodPrices>& read, const std::unordered_set<std::string>& listKeys,
+                       const ImportOutcome& counted, std::size_t eligible, std::vector<PeriodReport>& reports) {
+  for (std::size_t k = 0; k < read.size() && k < reports.size(); ++k) {
+    PeriodReport& r = reports[k];
+    r.listWithoutPrice = eligible - std::min(eligible, counted.matched[k]);
+    for (const std::string& code : read[k].codes) {
+      if (listKeys.count(code)) continue;
+      ++r.unknownCodes;
+      if (r.unknownSample.size() < 10) r.unknownSample.push_back(code);
+    }
+  }
 }
 
 struct StockRow {
@@ -158,8 +220,37 @@ std::string describeFailure(const ImportOutcome& o) {
       return "position " + std::to_string(o.failedPeriod) + ": workbook " + o.failedWorkbook +
              " could not be read, it may be damaged (" + o.detail + "); nothing was changed";
     case ImportOutcome::Failure::Database: return "database: " + o.detail + "; nothing was changed";
+    case ImportOutcome::Failure::NoPrices:
+      return "position " + std::to_string(o.failedPeriod) + ": " + o.failedWorkbook +
+             (o.failedSheet.empty() ? "" : " sheet " + o.failedSheet) + ": " + o.detail + "; nothing was changed";
+    case ImportOutcome::Failure::OtherDay:
+      return "position " + std::to_string(o.failedPeriod) + ": " + o.failedWorkbook + " holds the prices of " +
+             isoDate(o.otherDay) + ", not of " + o.periods.back().date + "; nothing was changed";
+    case ImportOutcome::Failure::BadDate: return o.detail + "; nothing was changed";
   }
   return {};
+}
+
+std::optional<DateProblem> checkPeriodDates(const PeriodSource* periods, int count, int firstPosition) {
+  std::map<int, int> seen;  // day -> position
+  for (int i = 0; i < count; ++i) {
+    const std::string& date = periods[i].date;
+    const int position = firstPosition + i;
+    std::optional<int> day;
+    if (date.size() == 8 && date[2] == '/' && date[5] == '/') day = dayFromRecordDate(date);
+    if (!day) return DateProblem{position, date, 0};
+    auto [it, added] = seen.emplace(*day, position);
+    if (!added) return DateProblem{position, date, it->second};
+  }
+  return std::nullopt;
+}
+
+std::string describeDateProblem(const DateProblem& p) {
+  if (p.samePosition)
+    return "position " + std::to_string(p.position) + ": the date " + p.date + " is also the date of position " +
+           std::to_string(p.samePosition);
+  return "position " + std::to_string(p.position) + ": " + (p.date.empty() ? "no date" : p.date) +
+         " is not a calendar date";
 }
 
 namespace {
@@ -170,7 +261,8 @@ namespace {
 // written and the outcome says why.
 template <class SetDates, class WriteRow>
 void writeImport(Database& db, const char* where, int positions, const std::string& updateSql,
-                 const ProgressFn& progress, ImportOutcome& outcome, SetDates setDates, WriteRow writeRow) {
+                 const std::vector<PeriodPrices>& read, const ProgressFn& progress, ImportOutcome& outcome,
+                 SetDates setDates, WriteRow writeRow) {
   try {
     Transaction tx(db);
     DateRecord rec = currentRecord(db);
@@ -186,10 +278,21 @@ void writeImport(Database& db, const char* where, int positions, const std::stri
       if ((r + 1) % kProgressEvery == 0) reportWriting(progress, r + 1, total);
     }
     outcome.stocks = total;
+    std::unordered_set<std::string> listKeys;
+    listKeys.reserve(total);
+    std::size_t eligible = 0;
+    for (const StockRow& s : stocks) {
+      if (!s.key) continue;
+      listKeys.insert(*s.key);
+      if (*s.key != kFixedCode) ++eligible;
+    }
+    reportAgainstList(read, listKeys, outcome, eligible, outcome.periods);
     tx.commit();
     if (total % kProgressEvery != 0) reportWriting(progress, total, total);
   } catch (const std::exception& e) {
+    std::vector<PeriodReport> reports = std::move(outcome.periods);
     outcome = ImportOutcome{};
+    outcome.periods = std::move(reports);
     outcome.failure = ImportOutcome::Failure::Database;
     outcome.detail = e.what();
     logLine(where, describeFailure(outcome));
@@ -201,9 +304,9 @@ void writeImport(Database& db, const char* where, int positions, const std::stri
 ImportOutcome importTenPeriods(Database& db, const Paths& paths, const std::array<PeriodSource, 10>& periods,
                                const std::string& unitWord, const ProgressFn& progress) {
   ImportOutcome outcome;
-  std::vector<PriceIndex> indexes;
-  indexes.reserve(10);
-  if (!readPeriods(paths, periods.data(), 10, 1, indexes, outcome, progress)) {
+  std::vector<PeriodPrices> read;
+  read.reserve(10);
+  if (!readPeriods(paths, periods.data(), 10, 1, read, outcome, progress)) {
     logLine("import", describeFailure(outcome));
     return outcome;
   }
@@ -212,7 +315,7 @@ ImportOutcome importTenPeriods(Database& db, const Paths& paths, const std::arra
   sql += " where rowid = ?";
   ImportHistory history(db, periods.data(), 10);
   writeImport(
-      db, "import", 10, sql, progress, outcome,
+      db, "import", 10, sql, read, progress, outcome,
       [&](DateRecord& rec) {
         for (size_t k = 0; k < 10; ++k) {
           rec.dates[k] = periods[k].date;
@@ -225,8 +328,8 @@ ImportOutcome importTenPeriods(Database& db, const Paths& paths, const std::arra
         std::array<Value, 10> next = s.prices;
         bool changed = false;
         for (size_t k = 0; k < 10; ++k) {
-          auto hit = indexes[k].find(*s.key);
-          if (hit == indexes[k].end() || !hit->second) continue;
+          auto hit = read[k].index.find(*s.key);
+          if (hit == read[k].index.end() || !hit->second) continue;
           ++outcome.matched[k];
           history.put(*s.key, k, *hit->second);
           Value price(static_cast<std::int64_t>(*hit->second));
@@ -248,15 +351,15 @@ ImportOutcome importTenPeriods(Database& db, const Paths& paths, const std::arra
 ImportOutcome importLatest(Database& db, const Paths& paths, const PeriodSource& latest, const std::string& unitWord,
                            const ProgressFn& progress) {
   ImportOutcome outcome;
-  std::vector<PriceIndex> indexes;
-  if (!readPeriods(paths, &latest, 1, 1, indexes, outcome, progress)) {
+  std::vector<PeriodPrices> read;
+  if (!readPeriods(paths, &latest, 1, 1, read, outcome, progress)) {
     logLine("latest import", describeFailure(outcome));
     return outcome;
   }
-  const PriceIndex& index = indexes.front();
+  const PriceIndex& index = read.front().index;
   ImportHistory history(db, &latest, 1);
   writeImport(
-      db, "latest import", 1, "update [list] set [kabuka1] = ? where rowid = ?", progress, outcome,
+      db, "latest import", 1, "update [list] set [kabuka1] = ? where rowid = ?", read, progress, outcome,
       [&](DateRecord& rec) {
         rec.dates[0] = latest.date;
         rec.sourceNames[0] = latest.baseName;

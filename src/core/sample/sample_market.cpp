@@ -20,6 +20,7 @@
 #include "exchange/companion.h"
 #include "history/price_history.h"
 #include "sample/demo_planting.h"
+#include "sample/sample_daily_csv.h"
 #include "watchlists/watch_list_store.h"
 
 namespace tavrin {
@@ -388,7 +389,8 @@ DemoResult makeDemo(const Paths& paths, const DemoOptions& options) {
                                            paths.companionDaily(),
                                            paths.divuziDb(),
                                            paths.workbook(kDemoWorkbook),
-                                           paths.workbook(kDemoListedIssues)};
+                                           paths.workbook(kDemoListedIssues),
+                                           paths.root() / kDemoNextDayCsv};
   for (const auto& t : targets) {
     if (!std::filesystem::exists(t)) continue;
     if (!options.replace) throw std::runtime_error("file exists: " + toUtf8(t) + " (use --replace)");
@@ -655,6 +657,26 @@ DemoResult makeDemo(const Paths& paths, const DemoOptions& options) {
       result.files.push_back(paths.workbook(kDemoListedIssues));
     else
       logLine("demo", "listed-issues workbook not written: " + note);
+  }
+  // The next day once more as a data service's CSV file: every stock, a few
+  // of the random ones without a trade.
+  {
+    std::vector<DailyCsvRow> rows;
+    const int next = kept.indexOf(nextDay), before = kept.indexOf(daily.front());
+    for (const Stock& s : stocks) {
+      if (s.code == "1000") continue;
+      DailyCsvRow r{s.code, s.name, s.market, s.close[static_cast<size_t>(next)], s.close[static_cast<size_t>(before)]};
+      if (rows.size() % 173 == 100) r.close = 0;
+      rows.push_back(std::move(r));
+    }
+    for (const PlantedStock& p : planted)
+      rows.push_back({p.stock.code, p.stock.name, p.stock.market, p.nextDay, p.ten.empty() ? 0 : p.ten.front()});
+    try {
+      writeDailyCsv(paths.root() / kDemoNextDayCsv, "2026/12/09", rows);
+      result.files.push_back(paths.root() / kDemoNextDayCsv);
+    } catch (const std::exception& e) {
+      logLine("demo", std::string("next day's CSV not written: ") + e.what());
+    }
   }
   result.workbookNote = writeWorkbook(paths.workbook(kDemoWorkbook), sheets);
   if (result.workbookNote.empty())

@@ -1,12 +1,53 @@
 #include "ui/common/qt_prompts.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFontMetrics>
+#include <QGuiApplication>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QVBoxLayout>
 
 namespace tavrin::ui {
 
+namespace {
+
+// A report: its lines in a read-only text that scrolls, sized to the screen.
+MessageAnswer showScrolling(const MessageRequest& request) {
+  QDialog box(QApplication::activeWindow());
+  box.setObjectName(QStringLiteral("reportDialog"));
+  box.setWindowTitle(QString::fromStdString(request.shownTitle()));
+  auto* layout = new QVBoxLayout(&box);
+  auto* text = new QPlainTextEdit(&box);
+  text->setObjectName(QStringLiteral("reportText"));
+  text->setReadOnly(true);
+  text->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  text->setPlainText(QString::fromStdString(request.text()));
+  layout->addWidget(text);
+  auto* buttons =
+      new QDialogButtonBox(request.buttons == MessageButtons::OkCancel ? QDialogButtonBox::Ok | QDialogButtonBox::Cancel
+                                                                       : QDialogButtonBox::Ok,
+                           &box);
+  QObject::connect(buttons, &QDialogButtonBox::accepted, &box, &QDialog::accept);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, &box, &QDialog::reject);
+  layout->addWidget(buttons);
+  const QFontMetrics fm(text->font());
+  QSize want(fm.horizontalAdvance(QLatin1Char('M')) * 70, fm.lineSpacing() * 24);
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect area = screen->availableGeometry();
+    want = want.boundedTo(QSize(area.width() * 9 / 10, area.height() * 3 / 4));
+  }
+  box.resize(want);
+  return box.exec() == QDialog::Accepted ? MessageAnswer::Ok : MessageAnswer::Cancel;
+}
+
+}  // namespace
+
 MessageAnswer QtPrompts::message(const MessageRequest& request) {
+  if (request.scrolling) return showScrolling(request);
   QMessageBox box(QApplication::activeWindow());
   box.setWindowTitle(QString::fromStdString(request.shownTitle()));
   box.setText(QString::fromStdString(request.text()));

@@ -10,11 +10,14 @@
 
 #include "app/log.h"
 #include "app/period_unit.h"
+#include "readers/price_file.h"
+#include "registration/period_file.h"
 #include "registration/workbook.h"
 #include "ui/app/main_menu_window.h"
 #include "ui/common/app_context.h"
 #include "ui/common/flex_grid.h"
 #include "ui/common/text_fit.h"
+#include "ui/registration/import_report_text.h"
 #include "ui/registration/list_browser_window.h"
 
 namespace tavrin::ui {
@@ -177,7 +180,8 @@ void RegistrationWindow::recomputeStamps() {
 }
 
 void RegistrationWindow::recomputePaths() {
-  for (int k = 1; k <= 10; ++k) path_[static_cast<size_t>(k)] = toUtf8(ctx_.paths().workbook(s(text3_[k]->text())));
+  for (int k = 1; k <= 10; ++k)
+    path_[static_cast<size_t>(k)] = toUtf8(resolvePriceFile(ctx_.paths(), s(text3_[k]->text())));
 }
 
 void RegistrationWindow::showEntryNote() {
@@ -259,9 +263,15 @@ void RegistrationWindow::progress(const ImportProgress& p) {
 void RegistrationWindow::showSheet(const PeriodSource& period) {
   // The sheet last read is shown below the rows.
   try {
-    Workbook book(ctx_.paths().workbook(period.baseName));
-    book.selectSheet(period.sheet);
-    QueryResult table = readSheetTable(book, kSheetGridRows);
+    const std::filesystem::path file = resolvePriceFile(ctx_.paths(), period.baseName);
+    QueryResult table;
+    if (priceFileKindOf(file) == PriceFileKind::Xls) {
+      Workbook book(file);
+      book.selectSheet(period.sheet);
+      table = readSheetTable(book, kSheetGridRows);
+    } else {
+      table = sheetTable(openPriceFile(file)->readSheet(period.sheet), kSheetGridRows);
+    }
     data1_.setContent(std::move(table.fields), std::move(table.rows));
   } catch (const std::exception& e) {
     logLine("registration", e.what());
@@ -273,20 +283,36 @@ void RegistrationWindow::showSheet(const PeriodSource& period) {
 }
 
 void RegistrationWindow::reportFailure(const ImportOutcome& o) {
+  text1_->setText(importStatusText(o));
+  showImportReport(o);
+}
+
+void RegistrationWindow::showImportReport(const ImportOutcome& o) {
+  MessageRequest m;
+  m.title = "読み込みの結果";
+  for (const QString& line : importReportText(o)) m.lines.push_back(s(line));
+  m.icon = o.done() ? MessageIcon::Information : MessageIcon::Warning;
+  m.scrolling = true;
+  ctx_.prompts().message(m);
+}
+
+QString RegistrationWindow::importStatusText(const ImportOutcome& o) {
   switch (o.failure) {
-    case ImportOutcome::Failure::Workbook:
-      text1_->setText(QStringLiteral("ファイルが開けません：%1").arg(q(o.failedWorkbook)));
-      break;
+    case ImportOutcome::Failure::Workbook: return QStringLiteral("ファイルが開けません：%1").arg(q(o.failedWorkbook));
     case ImportOutcome::Failure::Sheet:
-      text1_->setText(QStringLiteral("シートが開けません：%1（%2）").arg(q(o.failedSheet), q(o.failedWorkbook)));
-      break;
+      return QStringLiteral("シートが開けません：%1（%2）").arg(q(o.failedSheet), q(o.failedWorkbook));
     case ImportOutcome::Failure::Damaged:
-      text1_->setText(
-          QStringLiteral("ワークブックを読めませんでした（壊れている可能性があります）: %1").arg(q(o.failedWorkbook)));
-      break;
-    case ImportOutcome::Failure::Database: text1_->setText(QStringLiteral("データベースに書き込めません")); break;
+      return QStringLiteral("ワークブックを読めませんでした（壊れている可能性があります）: %1")
+          .arg(q(o.failedWorkbook));
+    case ImportOutcome::Failure::Database: return QStringLiteral("データベースに書き込めません");
+    case ImportOutcome::Failure::NoPrices:
+      return QStringLiteral("株価を読み取れませんでした：%1").arg(q(o.failedWorkbook));
+    case ImportOutcome::Failure::OtherDay:
+      return QStringLiteral("このファイルは %1 の株価です：%2").arg(slashDate(o.otherDay), q(o.failedWorkbook));
+    case ImportOutcome::Failure::BadDate: return dateProblemText(o);
     case ImportOutcome::Failure::None: break;
   }
+  return {};
 }
 
 void RegistrationWindow::afterWrite() {
@@ -306,6 +332,7 @@ bool RegistrationWindow::runImport(const std::function<ImportOutcome(Database&, 
     logLine("registration", e.what());
   }
   setRunning(false);
+  lastOutcome_ = outcome;
   if (!outcome.done()) {
     reportFailure(outcome);
     return false;
@@ -325,6 +352,7 @@ void RegistrationWindow::Command4_Click() {
   if (!done) return;
   showSheet(periods[9]);
   text1_->setText(QStringLiteral("登録　完了しました"));
+  showImportReport(lastOutcome_);
 }
 
 void RegistrationWindow::Command5_Click() {
@@ -382,6 +410,7 @@ void RegistrationWindow::Command8_Click() {
   if (!done) return;
   showSheet(latest);
   text1_->setText(QStringLiteral("登録　完了しました"));
+  showImportReport(lastOutcome_);
   QPushButton* insert = buttons_.value("Command5");
   insert->show();
   setBackground(insert, kLightGreen);

@@ -54,6 +54,9 @@ class RegistrationWindow : public FormWindow {
   void progress(const ImportProgress& p);
   void showSheet(const PeriodSource& period);
   void reportFailure(const ImportOutcome& outcome);
+  // The report of the last run, in a scrolling box.
+  void showImportReport(const ImportOutcome& outcome);
+  static QString importStatusText(const ImportOutcome& outcome);
   void afterWrite();
   // Runs one import on the open database with the progress display; false
   // (after telling the user) when it changed nothing.
@@ -63,6 +66,7 @@ class RegistrationWindow : public FormWindow {
   std::array<std::string, 11> sheet_{};
   std::array<std::string, 11> path_{};
   bool running_ = false;
+  ImportOutcome lastOutcome_;  // what the last import or latest run read
 
   QHash<QString, QPushButton*> buttons_;
   QLabel* label1_;
