@@ -284,8 +284,12 @@ void RegistrationWindowsTest::damagedWorkbookIsReportedAndChangesNothing() {
   const std::string before = test::dumpPriceDb(s.db());
   s.f->prompts.clear();
   UiFixture::click(w, "Command8");
-  QVERIFY(s.f->prompts.messages().empty());  // no dialog: the box says it
+  // The box says it; the run's report, in a scrolling box, says that nothing was written.
   QCOMPARE(text(w, "Text1"), QString("ワークブックを読めませんでした（壊れている可能性があります）: broken.xls"));
+  QCOMPARE(s.f->prompts.messages().size(), std::size_t(1));
+  QVERIFY(s.f->prompts.messages()[0].scrolling);
+  QCOMPARE(s.f->prompts.shown()[0].title, std::string("読み込みの結果"));
+  QVERIFY(s.f->prompts.shown()[0].text.find("何も書き込んでいません。\nbroken.xls を読めませんでした") == 0);
   QCOMPARE(test::dumpPriceDb(s.db()), before);
   // The window goes on: the next import with a sound workbook works.
   box(w, "Text3_1")->setText("good");

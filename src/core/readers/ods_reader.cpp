@@ -163,6 +163,7 @@ class OdsFile : public PriceFile {
   explicit OdsFile(std::unique_ptr<ZipArchive> zip) {
     ContentHandler h;
     parseXmlEntry(*zip, "content.xml", h);
+    if (h.names.empty()) throw PriceFileError("the document holds no table");
     names_ = std::move(h.names);
     sheets_ = std::move(h.sheets);
   }

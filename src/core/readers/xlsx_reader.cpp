@@ -190,6 +190,7 @@ class XlsxFile : public PriceFile {
   explicit XlsxFile(std::unique_ptr<ZipArchive> zip) : zip_(std::move(zip)) {
     WorkbookHandler wb;
     parseXmlEntry(*zip_, "xl/workbook.xml", wb);
+    if (wb.sheets.empty()) throw PriceFileError("the workbook lists no sheet");
     RelsHandler rels;
     if (zip_->has("xl/_rels/workbook.xml.rels")) parseXmlEntry(*zip_, "xl/_rels/workbook.xml.rels", rels);
     for (std::size_t i = 0; i < wb.sheets.size(); ++i) {
