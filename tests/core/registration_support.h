@@ -19,8 +19,14 @@
 
 namespace tavrin::test {
 
+// A formula cell with the value a writer may store with it.
+struct Formula {
+  std::string text;  // "=C2*2"
+  double value = 0;
+};
+
 struct Cell {
-  std::variant<std::monostate, double, std::string> v;
+  std::variant<std::monostate, double, std::string, Formula> v;
   Cell() = default;
   Cell(std::nullptr_t) {}
   Cell(int x) : v(static_cast<double>(x)) {}
@@ -28,6 +34,7 @@ struct Cell {
   Cell(double x) : v(x) {}
   Cell(const char* s) : v(std::string(s)) {}
   Cell(std::string s) : v(std::move(s)) {}
+  Cell(Formula f) : v(std::move(f)) {}
 };
 using SheetRows = std::vector<std::vector<Cell>>;
 struct SheetSpec {
@@ -67,6 +74,12 @@ inline std::string jsonCell(const Cell& c) {
     o << *d;
     return o.str();
   }
+  if (const Formula* f = std::get_if<Formula>(&c.v)) {
+    std::ostringstream o;
+    o.precision(17);
+    o << "{\"formula\": " << jsonString(f->text) << ", \"value\": " << f->value << "}";
+    return o.str();
+  }
   return jsonString(std::get<std::string>(c.v));
 }
 
@@ -76,8 +89,13 @@ inline std::string writerScript() {
 }
 }  // namespace registration_detail
 
-inline bool writeWorkbook(const std::filesystem::path& path, const std::vector<SheetSpec>& sheets) {
-  std::string json = "{\"path\": " + registration_detail::jsonString(toUtf8(path)) + ", \"sheets\": [";
+// Writes an .xls workbook with xlwt (writer empty) or a workbook of today's
+// kinds with the named writer of tools/write_price_file.py (xlsxwriter,
+// xlsxwriter-inline, openpyxl, odfpy, ssconvert-xlsx, ssconvert-ods).
+inline bool writeWorkbook(const std::filesystem::path& path, const std::vector<SheetSpec>& sheets,
+                          const std::string& writer = {}) {
+  std::string json = "{\"path\": " + registration_detail::jsonString(toUtf8(path)) + ", \"writer\": " +
+                     registration_detail::jsonString(writer) + ", \"sheets\": [";
   for (size_t s = 0; s < sheets.size(); ++s) {
     json += (s ? ", " : "") + std::string("{\"name\": ") + registration_detail::jsonString(sheets[s].name) +
             ", \"rows\": [";
@@ -95,8 +113,9 @@ inline bool writeWorkbook(const std::filesystem::path& path, const std::vector<S
     std::ofstream out(request, std::ios::binary);
     out << json;
   }
-  CommandResult r =
-      runCommand("/usr/bin/python3 '" + registration_detail::writerScript() + "' < '" + request.string() + "'");
+  std::string script = registration_detail::writerScript();
+  if (!writer.empty()) script = (std::filesystem::path(script).parent_path() / "write_price_file.py").string();
+  CommandResult r = runCommand("/usr/bin/python3 '" + script + "' < '" + request.string() + "'");
   std::filesystem::remove(request);
   return r.status == 0 && std::filesystem::exists(path);
 }
