@@ -15,6 +15,7 @@
 #include "ui/registration/list_browser_window.h"
 #include "ui/registration/registration_window.h"
 #include "ui_test_support.h"
+#include "utilities/memo.h"
 
 using namespace tavrin;
 using test::UiFixture;
@@ -78,6 +79,8 @@ class RegistrationWindowsTest : public QObject {
   void batchImportFromTheWindow();
   void insertThenLatestImport();
   void progressMovesWhileButtonsAreDisabled();
+  void csvAndXlsxRowsImportAndTheReportIsShownWhole();
+  void rowsThatAreNoCalendarDatesAreRefused();
   void damagedWorkbookIsReportedAndChangesNothing();
   void listBrowserSearchesAndSorts();
   void okButtonsReturnToTheMenu();
@@ -295,6 +298,68 @@ void RegistrationWindowsTest::damagedWorkbookIsReportedAndChangesNothing() {
   box(w, "Text3_1")->setText("good");
   UiFixture::click(w, "Command8");
   QCOMPARE(text(w, "Text1"), QString("登録　完了しました"));
+}
+
+void RegistrationWindowsTest::csvAndXlsxRowsImportAndTheReportIsShownWhole() {
+  Setup s("day");
+  {
+    std::string csv = "\"SC\",\"名称\",\"日付\",\"株価\"\r\n\"7203\",\"トヨタ\",\"2004/05/11\",\"2,001\"\r\n";
+    for (int code = 3001; code <= 3012; ++code)
+      csv += "\"" + std::to_string(code) + "\",\"新\",\"2004/05/11\",\"9\"\r\n";
+    std::ofstream(s.dir / "next.csv", std::ios::binary) << *utf8ToCp932(csv);
+  }
+  auto& w = s.reg();
+  UiFixture::click(w, "Command3");
+  box(w, "Text12_1")->setText("11");
+  box(w, "Text3_1")->setText("next.csv");
+  QCOMPARE(QString::fromStdString(w.workbookPath(1)), QString::fromStdString(toUtf8(s.dir / "next.csv")));
+  s.f->prompts.clear();
+  UiFixture::click(w, "Command8");
+  QCOMPARE(text(w, "Text1"), QString("登録　完了しました"));
+  QCOMPARE(s.f->prompts.messages().size(), std::size_t(1));
+  const std::string report = s.f->prompts.shown()[0].text;
+  QVERIFY(s.f->prompts.messages()[0].scrolling);
+  for (const char* part :
+       {"1 行目　04/05/11　next.csv\n", "　読み込んだ株価：13 件\n", "　ファイルに株価のない銘柄：2 件\n",
+        "　銘柄リストにないコード：12 件（3001、3002、3003、3004、3005、3006、3007、3008、3009、3010、…）\n"})
+    QVERIFY2(report.find(part) != std::string::npos, report.c_str());
+  Database d(s.db());
+  QCOMPARE(test::pricesOf(d, Value(std::int64_t(7203)))[0], Value(std::int64_t(2001)));
+  // The sheet grid shows the file that was read.
+  QVERIFY(!hidden(w, "MSFlexGrid2"));
+
+  // A workbook whose prices are formulas without values writes nothing and says why.
+  QVERIFY(test::writeWorkbook(s.dir / "formulas.xlsx",
+                              {{"s040511", {{"コード", "銘柄", "終値"}, {7203, "A", test::Formula{"=1+1", 2}}}}},
+                              "openpyxl"));
+  const std::string before = test::dumpPriceDb(s.db());
+  box(w, "Text3_1")->setText("formulas.xlsx");
+  s.f->prompts.clear();
+  UiFixture::click(w, "Command8");
+  QCOMPARE(text(w, "Text1"), QString("株価を読み取れませんでした：formulas.xlsx"));
+  const std::string why = s.f->prompts.shown().at(0).text;
+  QVERIFY2(why.find("株価が値の保存されていない数式です（1 セル）") != std::string::npos, why.c_str());
+  QCOMPARE(test::dumpPriceDb(s.db()), before);
+  // Text1 shows its text whole.
+  QLineEdit* status = box(w, "Text1");
+  QVERIFY(status->width() >= status->fontMetrics().horizontalAdvance(status->text()));
+}
+
+void RegistrationWindowsTest::rowsThatAreNoCalendarDatesAreRefused() {
+  Setup s("day");
+  s.writeBase(test::priceRows({{7203, 1}}));
+  auto& w = s.reg();
+  UiFixture::click(w, "Command3");
+  const std::string before = test::dumpPriceDb(s.db());
+  box(w, "Text11_3")->setText("13");
+  box(w, "Text12_3")->setText("40");
+  UiFixture::click(w, "Command4");
+  QCOMPARE(text(w, "Text1"), QString("日付が正しくありません：3 行目 04/13/40"));
+  box(w, "Text11_3")->setText("05");
+  box(w, "Text12_3")->setText("10");  // the date of row 1
+  UiFixture::click(w, "Command4");
+  QCOMPARE(text(w, "Text1"), QString("日付が重なっています：1 行目と 3 行目が同じ 04/05/10"));
+  QCOMPARE(test::dumpPriceDb(s.db()), before);
 }
 
 void RegistrationWindowsTest::progressMovesWhileButtonsAreDisabled() {
