@@ -3,7 +3,7 @@
 xlwt (.xls), openpyxl and xlsxwriter (.xlsx), odfpy (.ods), and history files
 in the layouts the history import reads.
 
-  make_seeds.py DIR     ->  DIR/xls, DIR/xlsx, DIR/ods, DIR/history
+  make_seeds.py DIR     ->  DIR/xls, DIR/xlsx, DIR/ods, DIR/csv, DIR/history
 """
 import os
 import sys
@@ -89,9 +89,27 @@ def history_seeds(folder):
         f.write("コード\t日付\t終値\r\n7203\t20261209\t2530\r\n".encode("cp932"))
 
 
+def csv_seeds(folder):
+    """Daily price files in the layouts the imports read."""
+    service = ('"SC","名称","市場","業種","日付","株価","前日比"\r\n'
+               '"7203","トヨタ自動車","東証プライム","輸送用機器","2026/12/09","2,530","+30"\r\n'
+               '"130A","ＡＢＣ","東証グロース","サービス業","2026/12/09","-","-"\r\n')
+    with open(os.path.join(folder, "service-cp932.csv"), "wb") as f:
+        f.write(service.encode("cp932"))
+    texts = {
+        "bom.csv": "\ufeff銘柄コード,銘柄名,終値\n72030,トヨタ,１２３４\n130A,x,1234.5\n",
+        "english.csv": "Date;Symbol;Close\n2026-12-09;7203.T;2530\n20261209;6758.T;\"3,000\"\n",
+        "plain.csv": "7203,トヨタ,2530\n6758,ソニー,3000\n",
+    }
+    for name, text in texts.items():
+        with open(os.path.join(folder, name), "wb") as f:
+            f.write(text.encode("utf-8"))
+
+
 def main():
     root = sys.argv[1]
-    for kind, writer in [("xls", xls_seeds), ("xlsx", xlsx_seeds), ("ods", ods_seeds), ("history", history_seeds)]:
+    for kind, writer in [("xls", xls_seeds), ("xlsx", xlsx_seeds), ("ods", ods_seeds), ("csv", csv_seeds),
+                         ("history", history_seeds)]:
         folder = os.path.join(root, kind)
         os.makedirs(folder, exist_ok=True)
         writer(folder)
