@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 namespace tavrin::ui {
@@ -178,35 +179,69 @@ void ChartCanvas::paintEvent(QPaintEvent*) {
 
   p.setRenderHint(QPainter::Antialiasing, true);
   p.setClipRect(a.adjusted(1, 1, -1, -1));
-  // Averages: one line per run of defined values.
+  // More points than pixel columns: each column is drawn as the first, lowest,
+  // highest and last value that falls in it, which looks the same and keeps
+  // the painting quick for long histories.
+  const bool dense = static_cast<double>(range_.count) > a.width();
+  p.setRenderHint(QPainter::Antialiasing, !dense);
+  auto drawLine = [&](auto valueAt) {
+    QPolygonF run;
+    long column = LONG_MIN;
+    double first = 0, low = 0, high = 0, last = 0;
+    auto flush = [&] {
+      if (column == LONG_MIN) return;
+      const double x = static_cast<double>(column) + 0.5;
+      run << QPointF(x, first);
+      if (high != low) run << QPointF(x, low) << QPointF(x, high);
+      if (last != high || high == low) run << QPointF(x, last);
+      column = LONG_MIN;
+    };
+    auto finish = [&] {
+      flush();
+      if (run.size() > 1) p.drawPolyline(run);
+      run.clear();
+    };
+    for (std::size_t i = range_.first; i < range_.end(); ++i) {
+      const std::optional<double> v = valueAt(i);
+      if (!v) {
+        finish();
+        continue;
+      }
+      const double x = xOf(i), y = yOf(*v);
+      if (!dense) {
+        run << QPointF(x, y);
+        continue;
+      }
+      const long c = static_cast<long>(std::floor(x));
+      if (c != column) {
+        flush();
+        column = c;
+        first = low = high = last = y;
+      } else {
+        low = std::min(low, y);
+        high = std::max(high, y);
+        last = y;
+      }
+    }
+    finish();
+  };
   for (int k = 2; k >= 0; --k) {
     if (!shown_[static_cast<size_t>(k)]) continue;
     const auto& v = averages_[static_cast<size_t>(k)];
     p.setPen(QPen(averageColor(k), 1.2));
-    QPolygonF run;
-    for (std::size_t i = range_.first; i < range_.end() && i < v.size(); ++i) {
-      if (v[i]) {
-        run << QPointF(xOf(i), yOf(*v[i]));
-      } else if (!run.isEmpty()) {
-        p.drawPolyline(run);
-        run.clear();
-      }
-    }
-    if (run.size() > 1) p.drawPolyline(run);
+    drawLine([&](std::size_t i) { return i < v.size() ? v[i] : std::nullopt; });
   }
   // Closes.
-  QPolygonF line;
-  line.reserve(static_cast<int>(range_.count));
-  for (std::size_t i = range_.first; i < range_.end(); ++i)
-    line << QPointF(xOf(i), yOf(static_cast<double>(s.closes[i])));
-  p.setPen(QPen(kCloseColor, 1.6));
-  if (line.size() == 1)
-    p.drawEllipse(line.front(), 2.5, 2.5);
+  p.setPen(QPen(kCloseColor, dense ? 1.0 : 1.6));
+  if (range_.count == 1)
+    p.drawEllipse(QPointF(xOf(range_.first), yOf(static_cast<double>(s.closes[range_.first]))), 2.5, 2.5);
   else
-    p.drawPolyline(line);
+    drawLine([&](std::size_t i) { return std::optional<double>(static_cast<double>(s.closes[i])); });
+  p.setRenderHint(QPainter::Antialiasing, true);
   // The ten registered positions and the marked days.
   for (std::size_t i = range_.first; i < range_.end(); ++i) {
-    const QPointF pt = line[static_cast<int>(i - range_.first)];
+    if (!s.registered[i] && (markedDays_.empty() || !markedDays_.count(s.days[i]))) continue;
+    const QPointF pt(xOf(i), yOf(static_cast<double>(s.closes[i])));
     if (s.registered[i]) {
       p.setPen(QPen(kRegisteredColor, 1.2));
       p.setBrush(Qt::white);
