@@ -9,9 +9,9 @@
 #include "ui/app/file_select_window.h"
 #include "ui/app/main_menu_window.h"
 #include "ui/chart/chart_window.h"
-#include "ui/history/history_import_window.h"
 #include "ui/common/flex_grid.h"
 #include "ui/exchange/transfer_window.h"
+#include "ui/history/history_import_window.h"
 #include "ui/registration/list_browser_window.h"
 #include "ui/registration/registration_window.h"
 #include "ui/screening/screening_window.h"
@@ -120,15 +120,15 @@ void AppContext::unload(FormWindow* w) {
 }
 
 void AppContext::unloadAll() {
-  FormWindow* all[] = {historyImport_, chart_, stockList_, transfer_, trendList_, interestList_, listBrowser_, registration_,
-                       screening_, backup_,   memo_,      fileSelect_,   chooser_,     mainMenu_};
+  FormWindow* all[] = {historyImport_, chart_,     stockList_, transfer_, trendList_,  interestList_, listBrowser_,
+                       registration_,  screening_, backup_,    memo_,     fileSelect_, chooser_,      mainMenu_};
   for (FormWindow* w : all)
     if (w) unload(w);
 }
 
 AppContext::~AppContext() {
-  FormWindow* all[] = {historyImport_, chart_, stockList_, transfer_, trendList_, interestList_, listBrowser_, registration_,
-                       screening_, backup_,   memo_,      fileSelect_,   chooser_,     mainMenu_};
+  FormWindow* all[] = {historyImport_, chart_,     stockList_, transfer_, trendList_,  interestList_, listBrowser_,
+                       registration_,  screening_, backup_,    memo_,     fileSelect_, chooser_,      mainMenu_};
   for (FormWindow* w : all) delete w;
 }
 
