@@ -14,6 +14,7 @@
 #include "app/paths.h"
 #include "app/prompts.h"
 #include "ui/app/main_menu_window.h"
+#include "ui/chart/chart_window.h"
 #include "ui/common/app_context.h"
 #include "ui/common/flex_grid.h"
 #include "ui/exchange/transfer_window.h"
@@ -105,6 +106,15 @@ int main(int argc, char** argv) {
     if (QPushButton* b = s.patternButton(QStringLiteral("Command14"))) b->click();
     s.grid()->setRow(1);
     shoot(s, "screening.png");
+
+    // The chart of the selected stock, opened by the button near the links.
+    click(s, "chartWindowButton");
+    {
+      auto& chart = ctx.chart();
+      chart.resize(900, 560);
+      shoot(chart, "chart.png");
+      chart.closeWindow();
+    }
 
     // The two watch lists, opened from the screening window.
     click(s, "Command40");

@@ -15,6 +15,7 @@
 #include "ui/common/app_context.h"
 #include "ui/common/flex_grid.h"
 #include "ui/exchange/transfer_menu_actions.h"
+#include "ui/history/history_import_window.h"
 #include "ui/registration/list_browser_window.h"
 #include "ui/registration/registration_window.h"
 #include "ui/screening/screening_window.h"
@@ -125,6 +126,14 @@ MainMenuWindow::MainMenuWindow(AppContext& ctx) : FormWindow(ctx, "Form5") {
   // The stock list: kept from the exchange's list of listed issues.
   QPushButton* stocks = addButton("stockListUpdateButton", QStringLiteral("銘柄リストの更新"));
   dg->addWidget(stocks, 0, 3);
+  // Downloaded history files into the open database's history.
+  QPushButton* history = addButton("historyImportButton", QStringLiteral("株価履歴の取り込み"));
+  dg->addWidget(history, 2, 3);
+  connect(history, &QPushButton::clicked, this, [this] {
+    HistoryImportWindow& w = ctx_.historyImport();
+    w.show();
+    w.raise();
+  });
   root->addWidget(data);
   connect(stocks, &QPushButton::clicked, this, [this] {
     StockListWindow& w = ctx_.stockList();

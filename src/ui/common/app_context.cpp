@@ -8,8 +8,10 @@
 #include "ui/app/chooser_window.h"
 #include "ui/app/file_select_window.h"
 #include "ui/app/main_menu_window.h"
+#include "ui/chart/chart_window.h"
 #include "ui/common/flex_grid.h"
 #include "ui/exchange/transfer_window.h"
+#include "ui/history/history_import_window.h"
 #include "ui/registration/list_browser_window.h"
 #include "ui/registration/registration_window.h"
 #include "ui/screening/screening_window.h"
@@ -61,6 +63,8 @@ InterestListWindow& AppContext::interestList() { return ensure(interestList_); }
 TrendListWindow& AppContext::trendList() { return ensure(trendList_); }
 TransferWindow& AppContext::transfer() { return ensure(transfer_); }
 StockListWindow& AppContext::stockList() { return ensure(stockList_); }
+ChartWindow& AppContext::chart() { return ensure(chart_); }
+HistoryImportWindow& AppContext::historyImport() { return ensure(historyImport_); }
 
 bool AppContext::isLoaded(const FormWindow* w) const {
   for (const FormWindow* p :
@@ -69,7 +73,8 @@ bool AppContext::isLoaded(const FormWindow* w) const {
         static_cast<const FormWindow*>(backup_.data()), static_cast<const FormWindow*>(screening_.data()),
         static_cast<const FormWindow*>(registration_.data()), static_cast<const FormWindow*>(listBrowser_.data()),
         static_cast<const FormWindow*>(interestList_.data()), static_cast<const FormWindow*>(trendList_.data()),
-        static_cast<const FormWindow*>(transfer_.data()), static_cast<const FormWindow*>(stockList_.data())})
+        static_cast<const FormWindow*>(transfer_.data()), static_cast<const FormWindow*>(stockList_.data()),
+        static_cast<const FormWindow*>(chart_.data()), static_cast<const FormWindow*>(historyImport_.data())})
     if (p && p == w) return true;
   return false;
 }
@@ -107,19 +112,23 @@ void AppContext::unload(FormWindow* w) {
     transfer_ = nullptr;
   else if (w == stockList_)
     stockList_ = nullptr;
+  else if (w == chart_)
+    chart_ = nullptr;
+  else if (w == historyImport_)
+    historyImport_ = nullptr;
   w->deleteLater();
 }
 
 void AppContext::unloadAll() {
-  FormWindow* all[] = {stockList_, transfer_, trendList_, interestList_, listBrowser_, registration_,
-                       screening_, backup_,   memo_,      fileSelect_,   chooser_,     mainMenu_};
+  FormWindow* all[] = {historyImport_, chart_,     stockList_, transfer_, trendList_,  interestList_, listBrowser_,
+                       registration_,  screening_, backup_,    memo_,     fileSelect_, chooser_,      mainMenu_};
   for (FormWindow* w : all)
     if (w) unload(w);
 }
 
 AppContext::~AppContext() {
-  FormWindow* all[] = {stockList_, transfer_, trendList_, interestList_, listBrowser_, registration_,
-                       screening_, backup_,   memo_,      fileSelect_,   chooser_,     mainMenu_};
+  FormWindow* all[] = {historyImport_, chart_,     stockList_, transfer_, trendList_,  interestList_, listBrowser_,
+                       registration_,  screening_, backup_,    memo_,     fileSelect_, chooser_,      mainMenu_};
   for (FormWindow* w : all) delete w;
 }
 

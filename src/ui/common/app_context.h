@@ -25,6 +25,8 @@ class InterestListWindow;
 class TrendListWindow;
 class TransferWindow;
 class StockListWindow;
+class ChartWindow;
+class HistoryImportWindow;
 class FormWindow;
 
 // The process: shared variables, data root, prompts, the platform services
@@ -66,6 +68,8 @@ class AppContext {
   TrendListWindow& trendList();
   TransferWindow& transfer();
   StockListWindow& stockList();
+  ChartWindow& chart();
+  HistoryImportWindow& historyImport();
 
   // Whether a window has been created (and not unloaded since).
   bool isLoaded(const FormWindow* w) const;
@@ -104,6 +108,8 @@ class AppContext {
   QPointer<TrendListWindow> trendList_;
   QPointer<TransferWindow> transfer_;
   QPointer<StockListWindow> stockList_;
+  QPointer<ChartWindow> chart_;
+  QPointer<HistoryImportWindow> historyImport_;
 };
 
 }  // namespace tavrin::ui

@@ -12,6 +12,7 @@
 #include "app/log.h"
 #include "data/stock_code.h"
 #include "ui/app/main_menu_window.h"
+#include "ui/chart/chart_entries.h"
 #include "ui/common/app_context.h"
 #include "ui/common/flex_grid.h"
 #include "ui/common/text_fit.h"
@@ -80,6 +81,8 @@ ListBrowserWindow::ListBrowserWindow(AppContext& ctx) : FormWindow(ctx, "Form28"
   grid_ = new FlexGrid(this);
   grid_->setObjectName("MSFlexGrid1");
   root->addWidget(grid_, 1);
+  // The chart of the selected stock, after the sort button (also the Enter key and the grid's context menu).
+  top->insertWidget(4, addChartEntries(*this, grid_, 3));
   auto* list = new QListWidget(this);
   list->setObjectName("List1");
   list->hide();

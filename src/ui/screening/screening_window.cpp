@@ -14,6 +14,7 @@
 #include "screening/query_assembly.h"
 #include "screening/screening_session.h"
 #include "ui/app/main_menu_window.h"
+#include "ui/chart/chart_entries.h"
 #include "ui/common/app_context.h"
 #include "ui/common/flex_grid.h"
 #include "ui/screening/screening_hooks.h"
@@ -147,6 +148,8 @@ void ScreeningWindow::buildControls() {
   grid_->setGeometry(4, kGridTop, kWindowWidth - 8, height() - kGridTop - kBottomHeight);
   connect(grid_, &FlexGrid::cellEntered, this, &ScreeningWindow::cellEntered);
   connect(grid_, &FlexGrid::doubleClicked, this, [this] { screeningGridDoubleClicked(*this); });
+  // The chart window: a button near the links, the Enter key and the grid's context menu.
+  addChartEntries(*this, grid_, 3)->setGeometry(214, 62, 116, 24);
 
   // Bottom: lower links, hints, searches and the watch-list buttons.
   const int bottom = height() - kBottomHeight + 6;

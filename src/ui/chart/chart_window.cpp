@@ -1,0 +1,225 @@
+#include "ui/chart/chart_window.h"
+
+#include <QAction>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QImage>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <unordered_set>
+
+#include "app/log.h"
+#include "app/paths.h"
+#include "app/prompts.h"
+#include "ui/chart/chart_canvas.h"
+#include "ui/common/app_context.h"
+
+namespace tavrin::ui {
+
+namespace {
+
+constexpr const char* kTitle = "チャート";
+
+QString averageCaption(chart::ChartUnit unit, int periods) {
+  switch (unit) {
+    case chart::ChartUnit::Week: return QStringLiteral("%1週移動平均").arg(periods);
+    case chart::ChartUnit::Month: return QStringLiteral("%1か月移動平均").arg(periods);
+    case chart::ChartUnit::Day: break;
+  }
+  return QStringLiteral("%1日移動平均").arg(periods);
+}
+
+}  // namespace
+
+ChartWindow::ChartWindow(AppContext& ctx) : FormWindow(ctx, "ChartWindow") {
+  setWindowTitle(QString::fromUtf8(kTitle));
+  setTitleBarCloseAllowed(true);
+  auto* root = new QVBoxLayout(this);
+
+  menuBar_ = new QMenuBar(this);
+  menuBar_->setObjectName(QStringLiteral("chartMenuBar"));
+  QMenu* file = menuBar_->addMenu(QStringLiteral("ファイル(&F)"));
+  file->setObjectName(QStringLiteral("chartFileMenu"));
+  saveAction_ = file->addAction(QStringLiteral("PNG画像として保存(&S)…"));
+  saveAction_->setObjectName(QStringLiteral("chartSavePngAction"));
+  saveAction_->setShortcut(QKeySequence::Save);
+  file->addSeparator();
+  QAction* close = file->addAction(QStringLiteral("閉じる(&C)"));
+  close->setObjectName(QStringLiteral("chartCloseAction"));
+  root->setMenuBar(menuBar_);
+  // The shortcuts work while the menu bar is not focused.
+  addAction(saveAction_);
+  connect(saveAction_, &QAction::triggered, this, &ChartWindow::saveAsPng);
+  connect(close, &QAction::triggered, this, &ChartWindow::closeWindow);
+
+  titleLabel_ = makeLabel("chartTitleLabel", QString());
+  QFont big = titleLabel_->font();
+  big.setPointSizeF(big.pointSizeF() * 1.3);
+  big.setBold(true);
+  titleLabel_->setFont(big);
+  titleLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  root->addWidget(titleLabel_);
+
+  auto* controls = new QHBoxLayout;
+  auto* group = new QButtonGroup(this);
+  group->setExclusive(true);
+  const char* const rangeNames[] = {"chartRangeShortButton", "chartRangeMediumButton", "chartRangeLongButton",
+                                    "chartRangeAllButton"};
+  for (int i = 0; i < 4; ++i) {
+    QPushButton* b = makeButton(QString::fromLatin1(rangeNames[i]), QString());
+    b->setCheckable(true);
+    group->addButton(b, i);
+    controls->addWidget(b);
+    rangeButtons_[static_cast<size_t>(i)] = b;
+    connect(b, &QPushButton::clicked, this, [this, i] { setRangeChoice(i); });
+  }
+  controls->addSpacing(16);
+  const char* const averageNames[] = {"chartAverageShortCheck", "chartAverageMediumCheck", "chartAverageLongCheck"};
+  for (int k = 0; k < 3; ++k) {
+    auto* c = new QCheckBox(this);
+    c->setObjectName(QString::fromLatin1(averageNames[k]));
+    c->setChecked(true);
+    QPalette pal = c->palette();
+    pal.setColor(QPalette::WindowText, ChartCanvas::averageColor(k).darker(120));
+    c->setPalette(pal);
+    controls->addWidget(c);
+    averageChecks_[static_cast<size_t>(k)] = c;
+    connect(c, &QCheckBox::toggled, this, [this, k](bool on) { canvas_->setAverageShown(k, on); });
+  }
+  controls->addStretch();
+  root->addLayout(controls);
+
+  canvas_ = new ChartCanvas(this);
+  canvas_->setObjectName(QStringLiteral("chartCanvas"));
+  root->addWidget(canvas_, 1);
+
+  auto* bottom = new QHBoxLayout;
+  pointLabel_ = makeLabel("chartPointLabel", QString());
+  pointLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  noteLabel_ = makeLabel("chartNoteLabel", QString());
+  noteLabel_->setStyleSheet(QStringLiteral("color: #606060;"));
+  bottom->addWidget(pointLabel_, 1);
+  bottom->addWidget(noteLabel_);
+  root->addLayout(bottom);
+  connect(canvas_, &ChartCanvas::crosshairMoved, this, &ChartWindow::showPoint);
+
+  saveFileDialog = [](QWidget* owner, const QString& suggested) {
+    return QFileDialog::getSaveFileName(owner, QStringLiteral("チャートを画像で保存"), suggested,
+                                        QStringLiteral("PNG画像 (*.png)"));
+  };
+  applyUnit();
+  resize(900, 560);
+}
+
+void ChartWindow::applyUnit() {
+  const auto choices = chart::rangeChoices(stock_.unit);
+  for (std::size_t i = 0; i < 4; ++i) rangeButtons_[i]->setText(QString::fromUtf8(choices[i].caption));
+  const auto periods = chart::averagePeriods(stock_.unit);
+  for (std::size_t k = 0; k < 3; ++k) averageChecks_[k]->setText(averageCaption(stock_.unit, periods[k]));
+}
+
+bool ChartWindow::showStock(const std::string& dbPath, const QString& code) {
+  chart::ChartStock loaded = chart::loadChartStock(fromUtf8(dbPath), code.trimmed().toStdString());
+  if (!loaded.found) {
+    logLine("chart", dbPath + ": " + code.toStdString() + ": " + loaded.error);
+    MessageRequest m;
+    m.icon = MessageIcon::Warning;
+    m.title = kTitle;
+    m.lines = {"この銘柄の株価を読めませんでした: " + code.toStdString()};
+    ctx_.prompts().message(m);
+    return false;
+  }
+  stock_ = std::move(loaded);
+  const auto periods = chart::averagePeriods(stock_.unit);
+  std::array<std::vector<std::optional<double>>, 3> averages;
+  for (std::size_t k = 0; k < 3; ++k) averages[k] = chart::movingAverage(stock_.series.closes, periods[k]);
+  canvas_->setSeries(&stock_.series, stock_.unit, std::move(averages), periods);
+  for (std::size_t k = 0; k < 3; ++k) canvas_->setAverageShown(static_cast<int>(k), averageChecks_[k]->isChecked());
+  applyUnit();
+  const QString title = QString::fromStdString(chart::stockTitle(stock_));
+  titleLabel_->setText(title);
+  setWindowTitle(QString::fromUtf8(kTitle) + QStringLiteral(" — ") + title);
+  if (stock_.series.empty())
+    noteLabel_->setText(QStringLiteral("株価がまだありません"));
+  else if (stock_.historyPoints == 0)
+    noteLabel_->setText(QStringLiteral("株価履歴がないため、登録中の10期間だけを表示しています"));
+  else
+    noteLabel_->setText(QStringLiteral("%1期間").arg(stock_.series.size()));
+  setRangeChoice(rangeChoice_);
+  showPoint();
+  return true;
+}
+
+void ChartWindow::setMarkedDays(std::vector<int> dayNumbers, QString label) {
+  canvas_->setMarkedDays(std::unordered_set<int>(dayNumbers.begin(), dayNumbers.end()), std::move(label));
+}
+
+void ChartWindow::setRangeChoice(int index) {
+  if (index < 0 || index > 3) return;
+  rangeChoice_ = index;
+  rangeButtons_[static_cast<size_t>(index)]->setChecked(true);
+  const auto choices = chart::rangeChoices(stock_.unit);
+  canvas_->setRange(chart::rangeFor(stock_.series, choices[static_cast<size_t>(index)].months));
+  showPoint();
+}
+
+QString ChartWindow::pointText() const { return pointLabel_->text(); }
+
+void ChartWindow::showPoint() {
+  const chart::ChartSeries& s = stock_.series;
+  std::optional<std::size_t> i = canvas_->crosshair();
+  if (!i && !s.empty()) i = s.size() - 1;
+  pointLabel_->setText(i ? QString::fromStdString(chart::pointDescription(s, *i, stock_.unit)) : QString());
+}
+
+bool ChartWindow::savePng(const QString& file) {
+  if (!canvas_->isVisible() || canvas_->width() < 50) {
+    // Not shown yet: draw it at its usual size.
+    canvas_->resize(canvas_->sizeHint());
+  }
+  QImage image(canvas_->size(), QImage::Format_ARGB32);
+  image.fill(Qt::white);
+  canvas_->render(&image);
+  // The stock's name above the chart, so the file tells what it shows.
+  QImage out(image.width(), image.height() + 30, QImage::Format_ARGB32);
+  out.fill(Qt::white);
+  {
+    QPainter p(&out);
+    QFont f = titleLabel_->font();
+    p.setFont(f);
+    p.setPen(Qt::black);
+    p.drawText(QRect(8, 0, out.width() - 16, 30), Qt::AlignLeft | Qt::AlignVCenter, titleLabel_->text());
+    p.drawImage(0, 30, image);
+  }
+  if (!out.save(file, "PNG")) {
+    logLine("chart", "cannot write " + file.toStdString());
+    return false;
+  }
+  return true;
+}
+
+void ChartWindow::saveAsPng() {
+  const QString name =
+      QStringLiteral("chart-%1.png").arg(QString::fromStdString(stock_.code.empty() ? "stock" : stock_.code));
+  const QString suggested = QDir(QString::fromStdString(toUtf8(ctx_.paths().root()))).filePath(name);
+  const QString file = saveFileDialog ? saveFileDialog(this, suggested) : QString();
+  if (file.isEmpty()) return;
+  if (!savePng(file)) {
+    MessageRequest m;
+    m.icon = MessageIcon::Warning;
+    m.title = kTitle;
+    m.lines = {"画像を保存できませんでした: " + file.toStdString()};
+    ctx_.prompts().message(m);
+  }
+}
+
+void ChartWindow::closeWindow() { hide(); }
+
+}  // namespace tavrin::ui

@@ -1,0 +1,77 @@
+#pragma once
+#include <QString>
+#include <array>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "chart/chart_data.h"
+#include "ui/common/form_window.h"
+
+class QAction;
+class QCheckBox;
+class QLabel;
+class QMenuBar;
+class QPushButton;
+
+namespace tavrin::ui {
+
+class ChartCanvas;
+
+// The chart of one stock (ChartWindow): its closes over the whole history by
+// trading period, moving averages, the ten registered positions, a crosshair
+// and range buttons. One window serves every stock: opening another stock
+// replaces what it shows.
+class ChartWindow : public FormWindow {
+  Q_OBJECT
+ public:
+  explicit ChartWindow(AppContext& ctx);
+
+  // Reads the stock from a price database and shows it (marks of the previous
+  // stock are cleared). False, with a message, when it cannot be read.
+  bool showStock(const std::string& dbPath, const QString& code);
+
+  // Marks days of the shown stock (day numbers since 1970-01-01) with a
+  // triangle under the close, and names them in the legend.
+  void setMarkedDays(std::vector<int> dayNumbers, QString label);
+
+  // Range button 0..3 (day: 3か月, 6か月, 1年, 全期間).
+  void setRangeChoice(int index);
+  int rangeChoice() const { return rangeChoice_; }
+
+  // Writes the chart as it is drawn now to a PNG file; false when it cannot
+  // be written.
+  bool savePng(const QString& file);
+  // The menu item: asks for the file, saves, and says when that failed.
+  void saveAsPng();
+  // Asks for the file to save to (replaced by tests); empty on cancel.
+  std::function<QString(QWidget* owner, const QString& suggested)> saveFileDialog;
+
+  const chart::ChartStock& stock() const { return stock_; }
+  ChartCanvas* canvas() const { return canvas_; }
+  // What the line under the chart says: the point under the crosshair, else
+  // the latest point.
+  QString pointText() const;
+
+  void closeWindow();
+
+ protected:
+  void titleBarClose() override { closeWindow(); }
+
+ private:
+  void showPoint();
+  void applyUnit();
+
+  chart::ChartStock stock_;
+  int rangeChoice_ = chart::kDefaultRangeChoice;
+  QMenuBar* menuBar_;
+  QAction* saveAction_;
+  QLabel* titleLabel_;
+  QLabel* noteLabel_;
+  std::array<QPushButton*, 4> rangeButtons_{};
+  std::array<QCheckBox*, 3> averageChecks_{};
+  ChartCanvas* canvas_;
+  QLabel* pointLabel_;
+};
+
+}  // namespace tavrin::ui
