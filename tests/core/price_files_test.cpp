@@ -122,7 +122,8 @@ TEST_F(PriceFilesTest, WorkbooksOfEveryWriterImportWithFormulaValuesAndNumbersSt
        {"xlsxwriter", "xlsxwriter-inline", "openpyxl", "odfpy", "ssconvert-xlsx", "ssconvert-ods"}) {
     SCOPED_TRACE(writer);
     std::filesystem::remove(db());
-    makePriceDb(db(), "day", {{"A", I(7203)}, {"B", I(9984), {I(2)}}, {"C", Value("130A")}, {"D", I(6758), {I(4)}}});
+    makePriceDb(db(), "day",
+                {{"A", I(7203), {}}, {"B", I(9984), {I(2)}}, {"C", Value("130A"), {}}, {"D", I(6758), {I(4)}}});
     const std::string name =
         "book-" + writer + (writer.find("ods") != std::string::npos || writer == "odfpy" ? ".ods" : ".xlsx");
     ASSERT_TRUE(writeWorkbook(dir / name, sheets, writer));
