@@ -133,14 +133,14 @@ void GridExportTest::clicksKeepOneCurrentCell() {
   QCOMPARE(g->row(), 3);
   QCOMPARE(g->col(), 2);
   QCOMPARE(g->selectedRows(), (std::vector<int>{3}));
-  QCOMPARE(g->view()->selectionModel()->selectedIndexes().size(), 1);
+  QCOMPARE(int(g->view()->selectionModel()->selectedIndexes().size()), 1);
   // A title click makes its column current and leaves row and selection.
   QHeaderView* header = g->view()->horizontalHeader();
   const QPoint title(header->sectionViewportPosition(1) + header->sectionSize(1) / 2, header->height() / 2);
   QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, title);
   QCOMPARE(g->col(), 1);
   QCOMPARE(g->row(), 3);
-  QCOMPARE(g->view()->selectionModel()->selectedIndexes().size(), 1);
+  QCOMPARE(int(g->view()->selectionModel()->selectedIndexes().size()), 1);
   QVERIFY(entered.count() >= 2);
 }
 
@@ -175,7 +175,7 @@ void GridExportTest::savesWhatTheGridShows() {
   QSignalSpy saved(g.get(), &FlexGrid::saved);
   g->contextMenu()->findChild<QAction*>("gridSaveExcelAction")->trigger();
   QCOMPARE(asked.back().selectedFilter, 2);
-  QCOMPARE(saved.count(), 1);
+  QCOMPARE(int(saved.count()), 1);
   QCOMPARE(saved[0][0].toString(), QString::fromStdString(toUtf8(dir / "hits.xlsx")));
   QStringList got = readBack(dir / "hits.xlsx", "xlsx");
   QVERIFY(got.size() >= 6);
@@ -222,10 +222,10 @@ void GridExportTest::everyWindowGridSaves() {
     QVERIFY2(std::filesystem::exists(file), c.file);
     const QStringList got = readBack(file, "xlsx");
     // The title row and every row, each cell as the grid shows it.
-    QCOMPARE(got.size(), c.grid->rows() + 4);
+    QCOMPARE(int(got.size()), c.grid->rows() + 4);
     for (int r = 0; r < c.grid->rows(); ++r) {
       const QStringList cells = got[r].split(QChar(0x241E));
-      QCOMPARE(cells.size(), c.grid->cols() - 1);
+      QCOMPARE(int(cells.size()), c.grid->cols() - 1);
       for (int col = 1; col < c.grid->cols(); ++col) {
         const QString cell = cells[col - 1];
         QCOMPARE(cell.mid(2), c.grid->textMatrix(r, col));
@@ -240,7 +240,7 @@ void GridExportTest::everyWindowGridSaves() {
   // Ctrl+A and Ctrl+C in a window: the rows of the hits with their titles.
   QTest::keyClick(screening.grid()->view(), Qt::Key_A, Qt::ControlModifier);
   QTest::keyClick(screening.grid()->view(), Qt::Key_C, Qt::ControlModifier);
-  QCOMPARE(clipboard().count('\n'), screening.grid()->rows());
+  QCOMPARE(int(clipboard().count('\n')), screening.grid()->rows());
   QVERIFY(clipboard().startsWith("ID\t銘柄\tコード\t"));
   QVERIFY(e.f.prompts.messages().empty());
 }

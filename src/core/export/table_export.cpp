@@ -3,6 +3,7 @@
 #include <xlsxwriter.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <fstream>
@@ -168,9 +169,9 @@ bool csvBytes(const ExportTable& table, ExportFormat format, std::string& out, s
   }
   // Name the first text that has no counterpart.
   std::string where;
-  auto check = [&](const std::string& text, const std::string& place) {
-    if (!where.empty() || utf8ToCp932(text)) return;
-    where = place + "「" + text + "」";
+  auto check = [&](const std::string& cell, const std::string& place) {
+    if (!where.empty() || utf8ToCp932(cell)) return;
+    where = place + "「" + cell + "」";
   };
   for (size_t c = 0; c < table.titles.size(); ++c) check(table.titles[c], "見出し " + std::to_string(c + 1) + "列目");
   for (size_t r = 0; r < table.rows.size() && where.empty(); ++r)
