@@ -97,7 +97,8 @@ TEST(TableExport, CsvReadsBackInBothEncodings) {
   const auto read = lines(*decodeTextFile(sjis));
   std::vector<std::string> fields;
   ASSERT_TRUE(splitCsvLine(read[2], ',', fields));
-  EXPECT_EQ(fields, (std::vector<std::string>{"2", "カンマ, と \"引用\"", "130A", "東証グロース", "1", "123456789", ""}));
+  EXPECT_EQ(fields,
+            (std::vector<std::string>{"2", "カンマ, と \"引用\"", "130A", "東証グロース", "1", "123456789", ""}));
 
   // TSV keeps the columns: tabs and breaks inside a cell become blanks.
   ExportTable tabs;
@@ -145,11 +146,14 @@ TEST(TableExport, XlsxReadsBackWithNumbersAsNumbers) {
   const auto got = lines(r.out);
   ASSERT_EQ(got.size(), 8u) << r.out;
   const std::string s = kSep;
-  EXPECT_EQ(got[0], "s:ID" + s + "s:銘柄" + s + "s:コード" + s + "s:市場" + s + "s:単位" + s + "s:26/12/09" + s + "s:1日前");
-  EXPECT_EQ(got[1], "n:1" + s + "s:トヨタ自動車" + s + "n:7203" + s + "s:東証プライム" + s + "n:100" + s + "n:2890.5" + s + "n:-3");
+  EXPECT_EQ(got[0],
+            "s:ID" + s + "s:銘柄" + s + "s:コード" + s + "s:市場" + s + "s:単位" + s + "s:26/12/09" + s + "s:1日前");
+  EXPECT_EQ(got[1], "n:1" + s + "s:トヨタ自動車" + s + "n:7203" + s + "s:東証プライム" + s + "n:100" + s + "n:2890.5" +
+                        s + "n:-3");
   EXPECT_EQ(got[2], "n:2" + s + "s:カンマ, と \"引用\"" + s + "s:130A" + s + "s:東証グロース" + s + "n:1" + s +
                         "n:123456789" + s + "e:");
-  EXPECT_EQ(got[3], "n:3" + s + "s:改行\\nあり" + s + "s:0123" + s + "s:ｶﾌﾞ①" + s + "n:1000" + s + "n:0.25" + s + "n:0");
+  EXPECT_EQ(got[3],
+            "n:3" + s + "s:改行\\nあり" + s + "s:0123" + s + "s:ｶﾌﾞ①" + s + "n:1000" + s + "n:0.25" + s + "n:0");
   EXPECT_EQ(got[4], "sheet:一覧_ _全市場__保合");
   EXPECT_EQ(got[5], "bold:1111111");
   EXPECT_EQ(got[6], "freeze:A2");
@@ -275,9 +279,9 @@ TEST(TableExportCli, FilesHoldWhatTheTsvHolds) {
   // Options that do not fit together are wrong arguments.
   EXPECT_EQ(test::runCommand(screen + "--format csv 2>/dev/null").status, 2);
   EXPECT_EQ(test::runCommand(screen + "--format ods --output x.ods 2>/dev/null").status, 2);
-  EXPECT_EQ(test::runCommand(cli + "screen --universe 1001 --all-patterns --format csv --output x.csv 2>/dev/null")
-                .status,
-            2);
+  EXPECT_EQ(
+      test::runCommand(cli + "screen --universe 1001 --all-patterns --format csv --output x.csv 2>/dev/null").status,
+      2);
   // A place that cannot take the file fails with one line: a missing folder,
   // a read-only one (root loses its right to write anywhere for this).
   auto failed = test::runCommand(screen + "--format xlsx --output '" + toUtf8(dir / "none" / "x.xlsx") + "' 2>&1");

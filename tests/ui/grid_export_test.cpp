@@ -4,6 +4,7 @@
 #include <QMenu>
 #include <QTableView>
 #include <QtTest>
+#include <fstream>
 
 #include "app/paths.h"
 #include "data/price_schema.h"
@@ -34,8 +35,8 @@ namespace {
 FlexGrid* makeGrid() {
   auto* g = new FlexGrid;
   g->setContent({"ID", "銘柄", "終値"}, {{Value(1), Value("保合一"), Value(2890.5)},
-                                          {Value(2), Value("カンマ, 商事"), Value(-12)},
-                                          {Value(3), Value("130A"), Value()}});
+                                         {Value(2), Value("カンマ, 商事"), Value(-12)},
+                                         {Value(3), Value("130A"), Value()}});
   g->setTextMatrix(0, 3, "26/12/09");  // retitled as the windows do
   g->resize(400, 300);
   return g;
@@ -88,7 +89,9 @@ struct Env {
     menu.button("Command53")->click();
     return f.ctx->screening();
   }
-  void answerSave(const std::filesystem::path& file, int filter) { f.nextSaveChoice = ui::SaveFileChoice{toUtf8(file), filter}; }
+  void answerSave(const std::filesystem::path& file, int filter) {
+    f.nextSaveChoice = ui::SaveFileChoice{toUtf8(file), filter};
+  }
 
   test::TempDir dir;
   test::UiFixture f;
@@ -202,11 +205,12 @@ void GridExportTest::savesWhatTheGridShows() {
 void GridExportTest::everyWindowGridSaves() {
   Env e;
   auto& screening = e.screening();
-  screening.patternButton("Command14")->click();
-  QVERIFY(screening.grid()->rows() > 1);
+  QCOMPARE(screening.grid()->rows(), 5);
   auto& browser = e.f.ctx->listBrowser();
+  QCOMPARE(browser.grid()->rows(), 5);
   auto& trend = e.f.ctx->trendList();
   auto& interest = e.f.ctx->interestList();
+  QCOMPARE(trend.grid()->rows(), 3);
   struct Case {
     FlexGrid* grid;
     const char* file;
@@ -263,6 +267,17 @@ void GridExportTest::failureToWriteIsReported() {
   QVERIFY(!trend.grid()->saveAs());
   QVERIFY(QString::fromStdString(e.f.prompts.messages().back().text()).contains("Shift_JIS"));
   QVERIFY(!std::filesystem::exists(e.dir / "list.csv"));
+  // A file made read-only is not replaced.
+  {
+    std::ofstream keep(e.dir / "keep.csv");
+    keep << "old";
+  }
+  std::filesystem::permissions(e.dir / "keep.csv", std::filesystem::perms::owner_read);
+  e.answerSave(e.dir / "keep.csv", 0);
+  QVERIFY(!trend.grid()->saveAs());
+  QVERIFY(QString::fromStdString(e.f.prompts.messages().back().text()).contains("読み取り専用のファイルです"));
+  QCOMPARE(QString::fromStdString(test::readFileBytes(e.dir / "keep.csv")), QString("old"));
+  QCOMPARE(int(e.f.prompts.messages().size()), 3);
   // A read-only folder (where this user cannot write into one).
   std::filesystem::create_directory(e.dir / "ro");
   std::filesystem::permissions(e.dir / "ro", std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);

@@ -141,7 +141,8 @@ ExportCell cellOf(const Value& value) {
 
 ExportFormat formatForPath(const fs::path& path) {
   std::string ext = path.extension().string();
-  std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  std::transform(ext.begin(), ext.end(), ext.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   if (ext == ".xlsx") return ExportFormat::Xlsx;
   if (ext == ".tsv" || ext == ".txt") return ExportFormat::Tsv;
   return ExportFormat::CsvUtf8;
@@ -259,8 +260,7 @@ bool writeTable(const fs::path& path, const ExportTable& table, ExportFormat for
     return false;
   }
   // A file made read-only is refused rather than replaced.
-  if (fs::exists(path, ec) &&
-      (fs::status(path, ec).permissions() & fs::perms::owner_write) == fs::perms::none) {
+  if (fs::exists(path, ec) && (fs::status(path, ec).permissions() & fs::perms::owner_write) == fs::perms::none) {
     if (error) *error = cannotWrite(path, "読み取り専用のファイルです");
     return false;
   }

@@ -229,10 +229,10 @@ void FlexGrid::buildContextMenu() {
   add("gridSelectAllAction", QStringLiteral("すべての行を選択"), QKeySequence::SelectAll, [this] { selectAllRows(); });
   add("gridCopyAction", QStringLiteral("選択した行をコピー"), QKeySequence::Copy, [this] { copySelectedRows(); });
   menu_->addSeparator();
-  add("gridSaveCsvAction", QStringLiteral("CSVで保存…"), QKeySequence::Save, [this] {
-    saveAs(lastSaveFormat == ExportFormat::Xlsx ? ExportFormat::CsvUtf8 : lastSaveFormat);
-  });
-  add("gridSaveExcelAction", QStringLiteral("Excel形式で保存…"), QKeySequence(), [this] { saveAs(ExportFormat::Xlsx); });
+  add("gridSaveCsvAction", QStringLiteral("CSVで保存…"), QKeySequence::Save,
+      [this] { saveAs(lastSaveFormat == ExportFormat::Xlsx ? ExportFormat::CsvUtf8 : lastSaveFormat); });
+  add("gridSaveExcelAction", QStringLiteral("Excel形式で保存…"), QKeySequence(),
+      [this] { saveAs(ExportFormat::Xlsx); });
   view_->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(view_, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& at) { menu_->popup(view_->viewport()->mapToGlobal(at)); });
@@ -355,15 +355,16 @@ bool FlexGrid::saveAs(std::optional<ExportFormat> format) {
   SaveFileRequest request;
   request.title = "一覧の保存";
   request.filters = saveFilters();
-  request.selectedFilter =
-      static_cast<int>(std::find(formats.begin(), formats.end(), first) - formats.begin()) % static_cast<int>(formats.size());
+  request.selectedFilter = static_cast<int>(std::find(formats.begin(), formats.end(), first) - formats.begin()) %
+                           static_cast<int>(formats.size());
   request.folder = lastSaveFolder.empty() ? QDir::homePath().toStdString() : lastSaveFolder;
   request.suggestedName = fileNameFrom(exportName()).toStdString() + extensionFor(first);
   const std::optional<SaveFileChoice> choice = dialog(this, request);
   if (!choice || choice->path.empty()) return false;
 
-  const ExportFormat chosen =
-      choice->filter >= 0 && static_cast<size_t>(choice->filter) < formats.size() ? formats[static_cast<size_t>(choice->filter)] : first;
+  const ExportFormat chosen = choice->filter >= 0 && static_cast<size_t>(choice->filter) < formats.size()
+                                  ? formats[static_cast<size_t>(choice->filter)]
+                                  : first;
   std::filesystem::path path = fromUtf8(choice->path);
   if (!path.has_extension()) path += extensionFor(chosen);
   std::string error;
