@@ -199,6 +199,13 @@ void GridExportTest::savesWhatTheGridShows() {
                              listed({"s:2", "s:カンマ, 商事", "s:-12"}), listed({"s:1", "s:保合一", "s:2890.5"})}));
   g->contextMenu()->findChild<QAction*>("gridSaveCsvAction")->trigger();
   QCOMPARE(asked.back().selectedFilter, 1);
+  // A name with the other kind's extension is written as its name says.
+  answer = ui::SaveFileChoice{toUtf8(dir / "typed.xlsx"), 0};
+  QVERIFY(g->saveAs());
+  QCOMPARE(readBack(dir / "typed.xlsx", "xlsx").value(1), listed({"n:3", "s:表示だけ", "e:"}));
+  answer = ui::SaveFileChoice{toUtf8(dir / "typed.csv"), 2};
+  QVERIFY(g->saveAs());
+  QCOMPARE(test::readFileBytes(dir / "typed.csv").substr(0, 5), std::string("\xEF\xBB\xBFID"));
   QVERIFY(prompts.messages().empty());
 }
 

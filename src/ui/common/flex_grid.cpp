@@ -362,11 +362,17 @@ bool FlexGrid::saveAs(std::optional<ExportFormat> format) {
   const std::optional<SaveFileChoice> choice = dialog(this, request);
   if (!choice || choice->path.empty()) return false;
 
-  const ExportFormat chosen = choice->filter >= 0 && static_cast<size_t>(choice->filter) < formats.size()
-                                  ? formats[static_cast<size_t>(choice->filter)]
-                                  : first;
+  ExportFormat chosen = choice->filter >= 0 && static_cast<size_t>(choice->filter) < formats.size()
+                            ? formats[static_cast<size_t>(choice->filter)]
+                            : first;
   std::filesystem::path path = fromUtf8(choice->path);
   if (!path.has_extension()) path += extensionFor(chosen);
+  // A name typed with the other kind's extension: the name says what it holds.
+  const QString extension = QString::fromStdString(toUtf8(path.extension())).toLower();
+  if (extension == QLatin1String(".xlsx"))
+    chosen = ExportFormat::Xlsx;
+  else if (extension == QLatin1String(".csv") && chosen == ExportFormat::Xlsx)
+    chosen = ExportFormat::CsvUtf8;
   std::string error;
   if (!exporting::writeTable(path, exportTable(), chosen, &error)) {
     MessageRequest m;
