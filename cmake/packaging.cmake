@@ -24,6 +24,9 @@ prices from spreadsheet workbooks, and screens a chosen universe of stocks
 with 67 trend-pattern buttons. Two watch lists, chart links, dated backups and
 a memo pad complete it; tavrin-cli performs every data operation without a
 window.")
+# Depends: the libraries the programs link, found by dpkg-shlibdeps: Qt 6,
+# SQLite, FreeXL, minizip, expat and libxlsxwriter (Debian 12: libxlsxwriter4,
+# which writes the .xlsx files of the grids and of tavrin-cli --format xlsx).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The program shows Japanese text: a CJK font must be there.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk | fonts-ipafont-gothic")

@@ -54,32 +54,27 @@ int cmdDemo(const Paths& paths, const Args& argsIn) {
   return kOk;
 }
 
-namespace {
-std::string tsvCell(const Value& v) {
-  std::string s = v.display();
-  for (char& c : s)
-    if (c == '\t' || c == '\n' || c == '\r') c = ' ';
-  return s;
-}
-}  // namespace
-
 int cmdDump(const Paths& paths, const Args& argsIn) {
-  const char* usage = "tavrin-cli [--root DIR] dump [--db FILE] TABLE";
+  const char* usage =
+      "tavrin-cli [--root DIR] dump [--db FILE] [--format tsv|csv|csv-cp932|xlsx] [--output FILE] TABLE";
   Args args = argsIn;
   bool bad = false;
   auto dbFile = takeOption(args, "--db", &bad);
-  if (bad || args.size() != 1) return usageError(usage);
+  TableOutput output;
+  const bool outputFits = takeTableOutput(args, output, &bad);
+  if (bad || !outputFits || args.size() != 1) return usageError(usage);
   const std::string table = args[0];
   Database db(dbFile ? fromUtf8(*dbFile) : paths.dailyDb(), Database::Mode::ReadOnly);
   if (table.find(']') != std::string::npos || !db.tableExists(table)) return failure("no table or view named " + table);
   QueryResult r = db.query("select * from [" + table + "]");
-  for (size_t i = 0; i < r.fields.size(); ++i) std::cout << (i ? "\t" : "") << r.fields[i];
-  std::cout << "\n";
+  exporting::ExportTable out;
+  out.titles = r.fields;
+  out.sheetName = table;
   for (const Row& row : r.rows) {
-    for (size_t i = 0; i < row.size(); ++i) std::cout << (i ? "\t" : "") << tsvCell(row[i]);
-    std::cout << "\n";
+    auto& cells = out.rows.emplace_back();
+    for (const Value& v : row) cells.push_back(exporting::cellOf(v));
   }
-  return kOk;
+  return emitTable(out, output);
 }
 
 }  // namespace tavrin::cli

@@ -17,18 +17,21 @@ namespace {
 
 const char* kScreenUsage =
     "tavrin-cli screen [--db FILE] --universe CODE [--pattern CONTROL | --all-patterns | --search-code TEXT | "
-    "--search-name TEXT | --extract trend|checklist | --restore]";
+    "--search-name TEXT | --extract trend|checklist | --restore] [--format tsv|csv|csv-cp932|xlsx] [--output FILE]";
 
 // The grid as the window shows it: titles of columns 1.., then every row.
-void printGrid(const screening::ScreeningSession& s) {
+exporting::ExportTable gridTable(const screening::ScreeningSession& s) {
+  exporting::ExportTable table;
   const std::vector<std::string> titles = s.titles();
-  for (size_t c = 1; c < titles.size(); ++c) std::cout << (c > 1 ? "\t" : "") << titles[c];
-  std::cout << "\n";
-  const int cols = static_cast<int>(titles.size()) - 1;
-  for (int r = 1; r <= s.listedCount(); ++r) {
-    for (int c = 1; c <= cols; ++c) std::cout << (c > 1 ? "\t" : "") << s.cellText(r, c);
-    std::cout << "\n";
+  table.titles.assign(titles.begin() + (titles.empty() ? 0 : 1), titles.end());
+  table.sheetName = "screen";
+  const size_t cols = table.titles.size();
+  for (int viewRow : s.order()) {
+    const Row& r = s.view().rows()[static_cast<size_t>(viewRow)];
+    auto& cells = table.rows.emplace_back(cols);
+    for (size_t c = 0; c < cols && c < r.size(); ++c) cells[c] = exporting::cellOf(r[c]);
   }
+  return table;
 }
 
 // Codes on a watch list, in list order; a missing list file holds none.
@@ -49,9 +52,13 @@ int cmdScreen(const Paths& paths, const Args& argsIn) {
   const auto searchName = takeOption(args, "--search-name", &bad);
   const auto extract = takeOption(args, "--extract", &bad);
   const bool restore = takeFlag(args, "--restore");
+  TableOutput output;
+  const bool outputFits = takeTableOutput(args, output, &bad);
   const int actions = (pattern ? 1 : 0) + (allPatterns ? 1 : 0) + (searchCode ? 1 : 0) + (searchName ? 1 : 0) +
                       (extract ? 1 : 0) + (restore ? 1 : 0);
-  if (bad || !args.empty() || !universeOpt || actions > 1) return usageError(kScreenUsage);
+  if (bad || !args.empty() || !universeOpt || actions > 1 || !outputFits) return usageError(kScreenUsage);
+  // The counts of --all-patterns are no grid.
+  if (allPatterns && (output.path || output.format != exporting::ExportFormat::Tsv)) return usageError(kScreenUsage);
   if (extract && *extract != "trend" && *extract != "checklist") return usageError(kScreenUsage);
 
   int selectorCode = 0;
@@ -125,8 +132,7 @@ int cmdScreen(const Paths& paths, const Args& argsIn) {
     }
   }
   if (!ok) return failure("query rejected: " + session.view().lastError());
-  printGrid(session);
-  return kOk;
+  return emitTable(gridTable(session), output);
 }
 
 }  // namespace tavrin::cli

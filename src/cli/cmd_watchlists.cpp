@@ -12,15 +12,9 @@ namespace tavrin::cli {
 namespace {
 
 const char* kWatchUsage =
-    "tavrin-cli [--root DIR] watch list trend|checklist | watch add trend|checklist CODE | "
+    "tavrin-cli [--root DIR] watch list trend|checklist [--format tsv|csv|csv-cp932|xlsx] [--output FILE] | "
+    "watch add trend|checklist CODE | "
     "watch remove trend|checklist CODE";
-
-// One TSV field: tabs and line breaks would break the columns.
-std::string tsvField(std::string s) {
-  for (char& c : s)
-    if (c == '\t' || c == '\n' || c == '\r') c = ' ';
-  return s;
-}
 
 std::tm today() {
   std::time_t t = std::time(nullptr);
@@ -29,20 +23,21 @@ std::tm today() {
   return tm;
 }
 
-int listCommand(const Paths& paths, WatchList list) {
+int listCommand(const Paths& paths, WatchList list, const TableOutput& output) {
   QueryResult r;
   std::error_code ec;
   if (std::filesystem::exists(paths.watchListDb(), ec))
     r = readWatchList(paths.watchListDb(), list);
   else
     r.fields = watchListFields();
-  for (size_t i = 0; i < r.fields.size(); ++i) std::cout << (i ? "\t" : "") << tsvField(r.fields[i]);
-  std::cout << "\n";
+  exporting::ExportTable table;
+  table.titles = r.fields;
+  table.sheetName = watchListTable(list);
   for (const Row& row : r.rows) {
-    for (size_t i = 0; i < row.size(); ++i) std::cout << (i ? "\t" : "") << tsvField(row[i].display());
-    std::cout << "\n";
+    auto& cells = table.rows.emplace_back();
+    for (const Value& v : row) cells.push_back(exporting::cellOf(v));
   }
-  return kOk;
+  return emitTable(table, output);
 }
 
 int addCommand(const Paths& paths, WatchList list, const std::string& code) {
@@ -81,11 +76,17 @@ int removeCommand(const Paths& paths, WatchList list, const std::string& code) {
 
 }  // namespace
 
-int cmdWatch(const Paths& paths, const Args& args) {
+int cmdWatch(const Paths& paths, const Args& argsIn) {
+  Args args = argsIn;
   if (args.size() < 2) return usageError(kWatchUsage);
   const std::optional<WatchList> list = watchListFromName(args[1]);
   if (!list) return usageError(kWatchUsage);
-  if (args[0] == "list" && args.size() == 2) return listCommand(paths, *list);
+  if (args[0] == "list") {
+    bool bad = false;
+    TableOutput output;
+    if (!takeTableOutput(args, output, &bad) || bad || args.size() != 2) return usageError(kWatchUsage);
+    return listCommand(paths, *list, output);
+  }
   if ((args[0] == "add" || args[0] == "remove") && args.size() == 3) {
     // "1e3" must not reach the code column, which would read it as 1000.
     const std::optional<std::string> code = parseStockCode(args[2]);

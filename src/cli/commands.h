@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/paths.h"
+#include "export/table_export.h"
 
 namespace tavrin::cli {
 
@@ -36,6 +37,17 @@ int failure(const std::string& message);
 // option is there without a value.
 std::optional<std::string> takeOption(Args& args, const std::string& name, bool* bad);
 bool takeFlag(Args& args, const std::string& name);
+// Where a command's table goes: "--format tsv|csv|csv-cp932|xlsx" and
+// "--output FILE" (TSV on stdout by default; a file without --format takes
+// the format its extension names). False when the options do not fit
+// together (an unknown format, csv or xlsx without a file).
+struct TableOutput {
+  exporting::ExportFormat format = exporting::ExportFormat::Tsv;
+  std::optional<std::string> path;
+};
+bool takeTableOutput(Args& args, TableOutput& out, bool* bad);
+// Prints the table as TSV or writes it to the file; kOk or a failure.
+int emitTable(const exporting::ExportTable& table, const TableOutput& out);
 // The failure text for a command-line code that is no stock code.
 std::string notAStockCode(const std::string& text);
 

@@ -65,14 +65,16 @@ const char* kHelp =
     "commands:\n"
     "  init                                 create the standard files that are missing\n"
     "  demo [--stocks N] [--seed N] [--replace]  fill the root with sample data\n"
-    "  dump [--db FILE] TABLE               print a table or view as TSV\n"
+    "  dump [--db FILE] [OUTPUT] TABLE      print a table or view as TSV\n"
     "  screen [--db FILE] --universe CODE [--pattern CONTROL | --all-patterns |\n"
-    "         --search-code TEXT | --search-name TEXT | --extract trend|checklist | --restore]\n"
+    "         --search-code TEXT | --search-name TEXT | --extract trend|checklist | --restore] [OUTPUT]\n"
     "                                       list a universe as the screening window does\n"
     "  import [--db FILE] K:yy/mm/dd:NAME ...   ten-period import from workbooks or CSV files\n"
     "  insert [--db FILE]                   move every price back one period\n"
-    "  latest [--db FILE] yy/mm/dd:NAME     read the latest period from a workbook or CSV file\n"
-    "  watch list trend|checklist           print a watch list\n"
+    "  latest [--db FILE] yy/mm/dd:NAME     read the latest period from a workbook or CSV file
+"
+    "  watch list trend|checklist [OUTPUT]  print a watch list
+"
     "  watch add trend|checklist CODE       put a stock on a watch list\n"
     "  watch remove trend|checklist CODE    take a stock off a watch list\n"
     "  links CODE MARKET                    print the chart-link addresses\n"
@@ -82,7 +84,12 @@ const char* kHelp =
     "  history import [--db FILE] [--set-positions] FILE...\n"
     "                                       read history files (per stock or per day) into the history\n"
     "  stocks update [--db FILE] [--dry-run] [--remove-missing] [--include-funds] FILE\n"
-    "                                       make the stock list follow the exchange's listed-issues file\n";
+    "                                       make the stock list follow the exchange's listed-issues file\n"
+    "\n"
+    "OUTPUT: [--format tsv|csv|csv-cp932|xlsx] [--output FILE]\n"
+    "    TSV on stdout unless told otherwise; csv is UTF-8 with a byte order mark, csv-cp932 code page\n"
+    "    932 (Shift_JIS), xlsx an Excel workbook with numbers as numbers. csv and xlsx need --output;\n"
+    "    a FILE without --format is written in the format its extension names (.csv, .xlsx, else TSV).\n";
 
 }  // namespace
 

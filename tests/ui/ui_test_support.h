@@ -22,6 +22,12 @@ struct UiFixture {
     ctx->openFileDialog = [this](QWidget*, const std::string&, const std::string&, const std::string&) {
       return nextFileChoice;
     };
+    ctx->saveFileDialog = [this](QWidget*, const ui::SaveFileRequest& request) {
+      saveRequests.push_back(request);
+      std::optional<ui::SaveFileChoice> answer = nextSaveChoice;
+      nextSaveChoice.reset();
+      return answer;
+    };
     ctx->now = [] {
       std::tm t{};
       t.tm_year = 126;
@@ -46,6 +52,10 @@ struct UiFixture {
   bool quitCalled = false;
   std::vector<std::string> openedUrls;
   std::string nextFileChoice;
+  // The save dialog: what it was asked, and the one answer it gives next
+  // (then cancel).
+  std::vector<ui::SaveFileRequest> saveRequests;
+  std::optional<ui::SaveFileChoice> nextSaveChoice;
 };
 
 }  // namespace tavrin::test

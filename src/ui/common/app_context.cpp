@@ -35,6 +35,7 @@ AppContext::AppContext(Paths paths, Prompts& prompts) : paths_(std::move(paths))
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     return QFileInfo(dialog.selectedFiles().front()).absoluteFilePath().toStdString();
   };
+  saveFileDialog = qtSaveFileDialog;
   openUrl = [](const std::string& url) { return QDesktopServices::openUrl(QUrl(QString::fromStdString(url))); };
   now = [] {
     std::time_t t = std::time(nullptr);

@@ -8,6 +8,7 @@
 #include "app/paths.h"
 #include "app/prompts.h"
 #include "app/state.h"
+#include "ui/common/save_file_dialog.h"
 
 class QWidget;
 
@@ -48,6 +49,8 @@ class AppContext {
   std::function<std::string(QWidget* owner, const std::string& filterTitle, const std::string& pattern,
                             const std::string& dialogTitle)>
       openFileDialog;
+  // Shows the save dialog (the grids' "保存" items); nullopt on cancel.
+  SaveFileDialog saveFileDialog;
   // Hands an address to the web browser; false when nothing opened it.
   std::function<bool(const std::string& url)> openUrl;
   // The local date and time now.

@@ -3,9 +3,16 @@
 #include "data/grid_sort.h"
 
 #include <QAbstractItemDelegate>
+#include <QAction>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QDir>
 #include <QEvent>
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QMenu>
 #include <QStyle>
 #include <QStyleOptionViewItem>
 #include <QTableView>
@@ -15,7 +22,41 @@
 #include <limits>
 #include <optional>
 
+#include "app/paths.h"
+#include "app/prompts.h"
+#include "ui/common/app_context.h"
+#include "ui/common/form_window.h"
+#include "ui/common/qt_prompts.h"
+
 namespace tavrin::ui {
+
+namespace {
+
+using exporting::ExportFormat;
+
+// The save dialog's filters, one per format of FlexGrid::saveFormats().
+const std::vector<std::string>& saveFilters() {
+  static const std::vector<std::string> filters = {"CSV（UTF-8） (*.csv)", "CSV（Shift_JIS・cp932） (*.csv)",
+                                                   "Excel形式 (*.xlsx)"};
+  return filters;
+}
+
+const char* extensionFor(ExportFormat format) { return format == ExportFormat::Xlsx ? ".xlsx" : ".csv"; }
+
+// What the last save chose: the next one offers the same.
+ExportFormat lastSaveFormat = ExportFormat::CsvUtf8;
+std::string lastSaveFolder;
+
+// A file name from a title: no folder separators or characters other systems refuse.
+QString fileNameFrom(QString name) {
+  static const QString refused = QStringLiteral("/\\:*?\"<>|");
+  for (QChar& c : name)
+    if (refused.contains(c) || c.unicode() < 0x20) c = QLatin1Char('_');
+  name = name.trimmed();
+  return name.isEmpty() ? QStringLiteral("一覧") : name;
+}
+
+}  // namespace
 
 int twipsToPixels(int twips, QWidget* widget) {
   const double dpi = widget ? widget->logicalDpiX() : 96.0;
@@ -143,7 +184,8 @@ FlexGrid::FlexGrid(QWidget* parent) : QWidget(parent) {
   view_->horizontalHeader()->setMinimumSectionSize(8);
   view_->horizontalHeader()->setHighlightSections(false);
   view_->setSortingEnabled(false);
-  view_->setSelectionMode(QAbstractItemView::SingleSelection);
+  // One cell is current; a range or every row (Ctrl+A) can be selected for copying.
+  view_->setSelectionMode(QAbstractItemView::ExtendedSelection);
   view_->setSelectionBehavior(QAbstractItemView::SelectItems);
   view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   view_->setWordWrap(false);
@@ -160,14 +202,196 @@ FlexGrid::FlexGrid(QWidget* parent) : QWidget(parent) {
     enterCell(index);
     emit doubleClicked();
   });
+  // A title click makes only the column current (the windows sort by it);
+  // it never selects the column's cells nor moves the current row.
+  disconnect(view_->horizontalHeader(), &QHeaderView::sectionPressed, view_, nullptr);
+  disconnect(view_->horizontalHeader(), &QHeaderView::sectionEntered, view_, nullptr);
   connect(view_->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int c) {
     col_ = c;
     emit headerClicked(c);
     emit cellEntered();
   });
+  buildContextMenu();
+}
+
+void FlexGrid::buildContextMenu() {
+  menu_ = new QMenu(this);
+  menu_->setObjectName(QStringLiteral("gridContextMenu"));
+  auto add = [this](const char* name, const QString& caption, const QKeySequence& keys, auto handler) {
+    QAction* a = menu_->addAction(caption);
+    a->setObjectName(QLatin1String(name));
+    a->setShortcut(keys);
+    // The keys themselves are handled by the grid; the menu only shows them.
+    a->setShortcutContext(Qt::WidgetShortcut);
+    connect(a, &QAction::triggered, this, handler);
+    return a;
+  };
+  add("gridSelectAllAction", QStringLiteral("すべての行を選択"), QKeySequence::SelectAll, [this] { selectAllRows(); });
+  add("gridCopyAction", QStringLiteral("選択した行をコピー"), QKeySequence::Copy, [this] { copySelectedRows(); });
+  menu_->addSeparator();
+  add("gridSaveCsvAction", QStringLiteral("CSVで保存…"), QKeySequence::Save,
+      [this] { saveAs(lastSaveFormat == ExportFormat::Xlsx ? ExportFormat::CsvUtf8 : lastSaveFormat); });
+  add("gridSaveExcelAction", QStringLiteral("Excel形式で保存…"), QKeySequence(),
+      [this] { saveAs(ExportFormat::Xlsx); });
+  view_->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(view_, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& at) { menu_->popup(view_->viewport()->mapToGlobal(at)); });
+}
+
+bool FlexGrid::handleExportKey(QEvent* event) {
+  auto* key = static_cast<QKeyEvent*>(event);
+  const bool selectAll = key->matches(QKeySequence::SelectAll);
+  const bool copy = key->matches(QKeySequence::Copy);
+  const bool save = key->matches(QKeySequence::Save);
+  if (!selectAll && !copy && !save) return false;
+  // The grid takes these keys before any shortcut of its window.
+  event->accept();
+  if (event->type() == QEvent::ShortcutOverride) return true;
+  if (selectAll)
+    selectAllRows();
+  else if (copy)
+    copySelectedRows();
+  else
+    saveAs();
+  return true;
+}
+
+const std::vector<ExportFormat>& FlexGrid::saveFormats() {
+  static const std::vector<ExportFormat> formats = {ExportFormat::CsvUtf8, ExportFormat::CsvCp932, ExportFormat::Xlsx};
+  return formats;
+}
+
+void FlexGrid::setSaveServices(SaveFileDialog dialog, Prompts* prompts) {
+  saveDialog_ = std::move(dialog);
+  prompts_ = prompts;
+}
+
+QString FlexGrid::exportName() const {
+  if (!exportName_.isEmpty()) return exportName_;
+  return window() ? window()->windowTitle() : QString();
+}
+
+exporting::ExportTable FlexGrid::exportTable() const {
+  std::vector<int> all(static_cast<size_t>(std::max(0, rows() - 1)));
+  for (size_t i = 0; i < all.size(); ++i) all[i] = static_cast<int>(i) + 1;
+  exporting::ExportTable table;
+  table.sheetName = exportName().toStdString();
+  for (int c = 1; c < cols(); ++c) table.titles.push_back(textMatrix(0, c).toStdString());
+  table.rows.reserve(all.size());
+  for (int r : all) {
+    auto& cells = table.rows.emplace_back();
+    cells.reserve(static_cast<size_t>(std::max(0, cols() - 1)));
+    const Row* values = rowValues(r);
+    for (int c = 1; c < cols(); ++c) {
+      exporting::ExportCell cell;
+      cell.text = textMatrix(r, c).toStdString();
+      // A number stays one as long as the cell shows a number.
+      const size_t i = static_cast<size_t>(c - 1);
+      if (values && i < values->size() && (values->at(i).isInteger() || values->at(i).isReal()))
+        cell.number = parseNumber(cell.text).has_value();
+      cells.push_back(std::move(cell));
+    }
+  }
+  return table;
+}
+
+std::vector<int> FlexGrid::selectedRows() const {
+  std::vector<bool> chosen(static_cast<size_t>(std::max(0, rows() - 1)), false);
+  bool any = false;
+  for (const QItemSelectionRange& range : view_->selectionModel()->selection()) {
+    for (int vr = range.top(); vr <= range.bottom(); ++vr) {
+      if (vr < 0 || static_cast<size_t>(vr) >= chosen.size()) continue;
+      chosen[static_cast<size_t>(vr)] = true;
+      any = true;
+    }
+  }
+  std::vector<int> out;
+  if (!any) {
+    if (row_ >= 1 && row_ < rows()) out.push_back(row_);
+    return out;
+  }
+  for (size_t i = 0; i < chosen.size(); ++i)
+    if (chosen[i]) out.push_back(static_cast<int>(i) + 1);
+  return out;
+}
+
+exporting::ExportTable FlexGrid::selectedRowsTable() const {
+  exporting::ExportTable all = exportTable();
+  exporting::ExportTable table;
+  table.titles = std::move(all.titles);
+  table.sheetName = std::move(all.sheetName);
+  for (int r : selectedRows()) table.rows.push_back(std::move(all.rows[static_cast<size_t>(r - 1)]));
+  return table;
+}
+
+void FlexGrid::selectAllRows() {
+  if (rows() < 2 || cols() < 1) return;
+  // The current cell stays where it is.
+  view_->selectionModel()->select(
+      QItemSelection(model_->index(0, 0), model_->index(model_->rowCount() - 1, model_->columnCount() - 1)),
+      QItemSelectionModel::Select);
+}
+
+void FlexGrid::copySelectedRows() {
+  if (cols() < 2) return;
+  QGuiApplication::clipboard()->setText(QString::fromStdString(exporting::tsvText(selectedRowsTable())));
+}
+
+bool FlexGrid::saveAs(std::optional<ExportFormat> format) {
+  const FormWindow* owner = nullptr;
+  for (QWidget* w = parentWidget(); w && !owner; w = w->parentWidget()) owner = qobject_cast<FormWindow*>(w);
+  SaveFileDialog dialog = saveDialog_;
+  Prompts* prompts = prompts_;
+  if (owner) {
+    if (!dialog) dialog = owner->context().saveFileDialog;
+    if (!prompts) prompts = &owner->context().prompts();
+  }
+  if (!dialog) dialog = qtSaveFileDialog;
+  static QtPrompts realPrompts;
+  if (!prompts) prompts = &realPrompts;
+
+  const auto& formats = saveFormats();
+  const ExportFormat first = format.value_or(lastSaveFormat);
+  SaveFileRequest request;
+  request.title = "一覧の保存";
+  request.filters = saveFilters();
+  request.selectedFilter = static_cast<int>(std::find(formats.begin(), formats.end(), first) - formats.begin()) %
+                           static_cast<int>(formats.size());
+  request.folder = lastSaveFolder.empty() ? QDir::homePath().toStdString() : lastSaveFolder;
+  request.suggestedName = fileNameFrom(exportName()).toStdString() + extensionFor(first);
+  const std::optional<SaveFileChoice> choice = dialog(this, request);
+  if (!choice || choice->path.empty()) return false;
+
+  ExportFormat chosen = choice->filter >= 0 && static_cast<size_t>(choice->filter) < formats.size()
+                            ? formats[static_cast<size_t>(choice->filter)]
+                            : first;
+  std::filesystem::path path = fromUtf8(choice->path);
+  if (!path.has_extension()) path += extensionFor(chosen);
+  // A name typed with the other kind's extension: the name says what it holds.
+  const QString extension = QString::fromStdString(toUtf8(path.extension())).toLower();
+  if (extension == QLatin1String(".xlsx"))
+    chosen = ExportFormat::Xlsx;
+  else if (extension == QLatin1String(".csv") && chosen == ExportFormat::Xlsx)
+    chosen = ExportFormat::CsvUtf8;
+  std::string error;
+  if (!exporting::writeTable(path, exportTable(), chosen, &error)) {
+    MessageRequest m;
+    m.title = "一覧の保存";
+    m.lines = {error, "一覧は保存されていません。"};
+    m.icon = MessageIcon::Warning;
+    prompts->message(m);
+    return false;
+  }
+  lastSaveFormat = chosen;
+  lastSaveFolder = toUtf8(path.parent_path());
+  emit saved(QString::fromStdString(toUtf8(path)));
+  return true;
 }
 
 bool FlexGrid::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == view_ && (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride) &&
+      handleExportKey(event))
+    return true;
   // The view's font may change when it is first polished (item views can
   // have a font of their own): widths measured on texts follow it.
   if (watched == view_ &&

@@ -2,12 +2,20 @@
 #include <QAbstractTableModel>
 #include <QColor>
 #include <QWidget>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
 #include "data/database.h"
+#include "export/table_export.h"
+#include "ui/common/save_file_dialog.h"
 
+class QMenu;
 class QTableView;
+
+namespace tavrin {
+class Prompts;
+}
 
 namespace tavrin::ui {
 
@@ -97,6 +105,34 @@ class FlexGrid : public QWidget {
   QTableView* view() const { return view_; }
   FlexGridModel* model() const { return model_; }
 
+  // Taking the rows out (every grid, from its context menu and the keys):
+  // Ctrl+A selects every row, Ctrl+C copies the selected rows with the title
+  // row as TSV, Ctrl+S saves the whole grid as CSV or .xlsx.
+  //
+  // The grid as shown: titles of columns 1.., every row in the order shown,
+  // cells as shown; a cell whose value is a number is marked as one.
+  exporting::ExportTable exportTable() const;
+  // The rows 1.. that the selection touches, in grid order; the current row
+  // when nothing is selected.
+  std::vector<int> selectedRows() const;
+  exporting::ExportTable selectedRowsTable() const;
+  void selectAllRows();
+  void copySelectedRows();
+  // Asks for a file (the save dialog, first showing the format given, else
+  // the last one used) and writes the grid there. False when the user
+  // cancelled or the file could not be written (then a message says why).
+  bool saveAs(std::optional<exporting::ExportFormat> format = std::nullopt);
+  // The file name proposed by saveAs (without extension) and the name of the
+  // worksheet; the window's title when not set.
+  void setExportName(const QString& name) { exportName_ = name; }
+  QString exportName() const;
+  // The save dialog and the message boxes of a grid that is in no program
+  // window (in a window they are the program's).
+  void setSaveServices(SaveFileDialog dialog, Prompts* prompts);
+  // The filters the save dialog offers, in the order of formats below.
+  static const std::vector<exporting::ExportFormat>& saveFormats();
+  QMenu* contextMenu() const { return menu_; }
+
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -104,8 +140,11 @@ class FlexGrid : public QWidget {
   void cellEntered();  // the current cell changed
   void doubleClicked();
   void headerClicked(int col);
+  void saved(const QString& path);  // saveAs wrote the file
 
  private:
+  void buildContextMenu();
+  bool handleExportKey(QEvent* event);
   void syncSelection();
   void enterCell(const QModelIndex& index);
   void applyWidths();
@@ -120,6 +159,10 @@ class FlexGrid : public QWidget {
   int dataColumnMinimum_ = 0;
   std::vector<int> widths_;  // twips per column; 0 = not set
   std::vector<bool> fitsContents_;
+  QMenu* menu_ = nullptr;
+  QString exportName_;
+  SaveFileDialog saveDialog_;
+  Prompts* prompts_ = nullptr;
 };
 
 // Twips to pixels for this screen (15 twips a pixel at 96 dpi).
