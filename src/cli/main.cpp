@@ -71,10 +71,8 @@ const char* kHelp =
     "                                       list a universe as the screening window does\n"
     "  import [--db FILE] K:yy/mm/dd:NAME ...   ten-period import from workbooks or CSV files\n"
     "  insert [--db FILE]                   move every price back one period\n"
-    "  latest [--db FILE] yy/mm/dd:NAME     read the latest period from a workbook or CSV file
-"
-    "  watch list trend|checklist [OUTPUT]  print a watch list
-"
+    "  latest [--db FILE] yy/mm/dd:NAME     read the latest period from a workbook or CSV file\n"
+    "  watch list trend|checklist [OUTPUT]  print a watch list\n"
     "  watch add trend|checklist CODE       put a stock on a watch list\n"
     "  watch remove trend|checklist CODE    take a stock off a watch list\n"
     "  links CODE MARKET                    print the chart-link addresses\n"

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QEvent>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QPushButton>
 #include <QTableView>
 
@@ -76,8 +77,11 @@ QPushButton* addChartEntries(FormWindow& window, FlexGrid* grid, int codeColumn)
   action->setObjectName(QStringLiteral("chartWindowAction"));
   QObject::connect(action, &QAction::triggered, &window,
                    [&window, grid, codeColumn] { openChartOfCurrentRow(window, grid, codeColumn); });
-  grid->view()->addAction(action);
-  grid->view()->setContextMenuPolicy(Qt::ActionsContextMenu);
+  // First in the grid's own context menu, above copying and saving.
+  QMenu* menu = grid->contextMenu();
+  QAction* first = menu->actions().isEmpty() ? nullptr : menu->actions().first();
+  menu->insertAction(first, action);
+  menu->insertSeparator(first);
   return button;
 }
 
