@@ -8,6 +8,7 @@
 #include "ui/app/chooser_window.h"
 #include "ui/app/file_select_window.h"
 #include "ui/app/main_menu_window.h"
+#include "ui/backtest/backtest_window.h"
 #include "ui/common/flex_grid.h"
 #include "ui/exchange/transfer_window.h"
 #include "ui/registration/list_browser_window.h"
@@ -61,6 +62,7 @@ InterestListWindow& AppContext::interestList() { return ensure(interestList_); }
 TrendListWindow& AppContext::trendList() { return ensure(trendList_); }
 TransferWindow& AppContext::transfer() { return ensure(transfer_); }
 StockListWindow& AppContext::stockList() { return ensure(stockList_); }
+BacktestWindow& AppContext::backtest() { return ensure(backtest_); }
 
 bool AppContext::isLoaded(const FormWindow* w) const {
   for (const FormWindow* p :
@@ -69,7 +71,8 @@ bool AppContext::isLoaded(const FormWindow* w) const {
         static_cast<const FormWindow*>(backup_.data()), static_cast<const FormWindow*>(screening_.data()),
         static_cast<const FormWindow*>(registration_.data()), static_cast<const FormWindow*>(listBrowser_.data()),
         static_cast<const FormWindow*>(interestList_.data()), static_cast<const FormWindow*>(trendList_.data()),
-        static_cast<const FormWindow*>(transfer_.data()), static_cast<const FormWindow*>(stockList_.data())})
+        static_cast<const FormWindow*>(transfer_.data()), static_cast<const FormWindow*>(stockList_.data()),
+        static_cast<const FormWindow*>(backtest_.data())})
     if (p && p == w) return true;
   return false;
 }
@@ -107,19 +110,21 @@ void AppContext::unload(FormWindow* w) {
     transfer_ = nullptr;
   else if (w == stockList_)
     stockList_ = nullptr;
+  else if (w == backtest_)
+    backtest_ = nullptr;
   w->deleteLater();
 }
 
 void AppContext::unloadAll() {
-  FormWindow* all[] = {stockList_, transfer_, trendList_, interestList_, listBrowser_, registration_,
-                       screening_, backup_,   memo_,      fileSelect_,   chooser_,     mainMenu_};
+  FormWindow* all[] = {backtest_,  stockList_, transfer_, trendList_,  interestList_, listBrowser_, registration_,
+                       screening_, backup_,    memo_,     fileSelect_, chooser_,      mainMenu_};
   for (FormWindow* w : all)
     if (w) unload(w);
 }
 
 AppContext::~AppContext() {
-  FormWindow* all[] = {stockList_, transfer_, trendList_, interestList_, listBrowser_, registration_,
-                       screening_, backup_,   memo_,      fileSelect_,   chooser_,     mainMenu_};
+  FormWindow* all[] = {backtest_,  stockList_, transfer_, trendList_,  interestList_, listBrowser_, registration_,
+                       screening_, backup_,    memo_,     fileSelect_, chooser_,      mainMenu_};
   for (FormWindow* w : all) delete w;
 }
 

@@ -25,6 +25,7 @@ class InterestListWindow;
 class TrendListWindow;
 class TransferWindow;
 class StockListWindow;
+class BacktestWindow;
 class FormWindow;
 
 // The process: shared variables, data root, prompts, the platform services
@@ -66,6 +67,7 @@ class AppContext {
   TrendListWindow& trendList();
   TransferWindow& transfer();
   StockListWindow& stockList();
+  BacktestWindow& backtest();
 
   // Whether a window has been created (and not unloaded since).
   bool isLoaded(const FormWindow* w) const;
@@ -104,6 +106,7 @@ class AppContext {
   QPointer<TrendListWindow> trendList_;
   QPointer<TransferWindow> transfer_;
   QPointer<StockListWindow> stockList_;
+  QPointer<BacktestWindow> backtest_;
 };
 
 }  // namespace tavrin::ui
