@@ -1,8 +1,10 @@
 #include "backtest/backtest.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
+#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -238,6 +240,51 @@ struct DateColumns {
 
 }  // namespace
 
+namespace {
+
+// Threads besides the caller's for n items of work: none for small runs.
+unsigned extraThreads(std::size_t items) {
+  if (items < 32) return 0;
+  const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+  return std::min(cores, 8u) - 1;
+}
+
+// Runs work(i, t) for i = 0..n-1 on the caller's thread (t = 0) and `extra`
+// more (t = 1..extra), each taking the next item; the caller's thread calls
+// after(done) following each of its items, and stops everyone when it
+// returns false.
+template <class Work, class After>
+bool shareOut(std::size_t n, unsigned extra, Work&& work, After&& after) {
+  std::atomic<std::size_t> next{0}, done{0};
+  std::atomic<bool> stop{false};
+  auto loop = [&](unsigned t) {
+    for (;;) {
+      if (stop.load(std::memory_order_relaxed)) return;
+      const std::size_t i = next.fetch_add(1);
+      if (i >= n) return;
+      work(i, t);
+      const std::size_t d = done.fetch_add(1) + 1;
+      if (t == 0 && !after(d)) stop = true;
+    }
+  };
+  std::vector<std::thread> threads;
+  for (unsigned t = 1; t <= extra; ++t) threads.emplace_back(loop, t);
+  loop(0);
+  for (std::thread& t : threads) t.join();
+  return !stop.load();
+}
+
+// What one date gives: the hits of each pattern and the baseline's returns
+// for each horizon, kept apart so that the dates can be worked on in any
+// order and gathered in theirs.
+struct DateWork {
+  bool done = false;
+  std::vector<std::vector<Hit>> hits;
+  std::vector<std::vector<double>> baseline;
+};
+
+}  // namespace
+
 BacktestResult runBacktest(const HistoryPanel& panel, const BacktestRequest& request, const Progress& progress) {
   BacktestResult result;
   const auto& catalogue = screening::patternCatalogue();
@@ -251,56 +298,93 @@ BacktestResult runBacktest(const HistoryPanel& panel, const BacktestRequest& req
     conditions.push_back(&screening::columnarFor(catalogue[p], request.universeIndex, unit));
     PatternResult r;
     r.pattern = p;
-    r.perDate.reserve(result.dates.size());
     result.patterns.push_back(std::move(r));
   }
 
   const UniverseMembers universe(panel, request.universeIndex, request.watchCodes);
   const std::size_t nStocks = panel.stocks.size();
-  std::vector<std::uint32_t> members;
-  DateColumns columns;
-  std::vector<std::uint8_t> hits;
-  std::vector<std::vector<double>> baseline(result.horizons.size());
-  for (std::size_t k = 0; k < result.dates.size(); ++k) {
-    const std::size_t day = result.dates[k];
-    universe.membersAt(day, members);
-    columns.fill(panel, day, members);
-    hits.resize(members.size());
-    for (std::size_t p = 0; p < conditions.size(); ++p) {
-      conditions[p]->evaluate(columns.ptr, members.size(), hits.data());
-      PatternResult& r = result.patterns[p];
-      std::uint32_t count = 0;
-      for (std::size_t j = 0; j < members.size(); ++j)
-        if (hits[j]) {
-          r.hits.push_back({static_cast<std::uint32_t>(day), members[j]});
-          ++count;
-        }
-      r.perDate.push_back(count);
-    }
-    for (std::size_t h = 0; h < result.horizons.size(); ++h) {
-      const std::size_t later = day + static_cast<std::size_t>(result.horizons[h]);
-      if (later >= panel.days.size()) continue;
-      const std::int64_t* now = panel.closes.data() + day * nStocks;
-      const std::int64_t* then = panel.closes.data() + later * nStocks;
-      for (std::uint32_t s : members)
-        if (const auto fr = forwardReturn(now[s], then[s])) baseline[h].push_back(*fr);
-    }
-    if (progress && !progress(k + 1, result.dates.size())) {
-      result.cancelled = true;
-      break;
-    }
-  }
+  const std::size_t nDates = result.dates.size();
+  std::vector<DateWork> work(nDates);
+  const unsigned extra = extraThreads(nDates);
+  // Scratch of each thread.
+  struct Scratch {
+    std::vector<std::uint32_t> members;
+    DateColumns columns;
+    std::vector<std::uint8_t> hits;
+  };
+  std::vector<Scratch> scratches(extra + 1);
 
-  std::vector<double> returns;
-  for (PatternResult& r : result.patterns) {
-    for (int h : result.horizons) {
-      returns.clear();
-      for (const Hit& hit : r.hits)
-        if (const auto fr = hitReturn(panel, hit, h)) returns.push_back(*fr);
-      r.stats.push_back(returnStats(returns));
+  const bool complete = shareOut(
+      nDates, extra,
+      [&](std::size_t k, unsigned t) {
+        Scratch& sc = scratches[t];
+        DateWork& w = work[k];
+        const std::size_t day = result.dates[k];
+        universe.membersAt(day, sc.members);
+        sc.columns.fill(panel, day, sc.members);
+        sc.hits.resize(sc.members.size());
+        w.hits.resize(conditions.size());
+        for (std::size_t p = 0; p < conditions.size(); ++p) {
+          conditions[p]->evaluate(sc.columns.ptr, sc.members.size(), sc.hits.data());
+          for (std::size_t j = 0; j < sc.members.size(); ++j)
+            if (sc.hits[j]) w.hits[p].push_back({static_cast<std::uint32_t>(day), sc.members[j]});
+        }
+        w.baseline.resize(result.horizons.size());
+        for (std::size_t h = 0; h < result.horizons.size(); ++h) {
+          const std::size_t later = day + static_cast<std::size_t>(result.horizons[h]);
+          if (later >= panel.days.size()) continue;
+          const std::int64_t* now = panel.closes.data() + day * nStocks;
+          const std::int64_t* then = panel.closes.data() + later * nStocks;
+          for (std::uint32_t s : sc.members)
+            if (const auto fr = forwardReturn(now[s], then[s])) w.baseline[h].push_back(*fr);
+        }
+        w.done = true;
+      },
+      [&](std::size_t done) { return !progress || progress(done, nDates); });
+
+  // The dates done without a gap, in their order.
+  std::size_t kept = 0;
+  while (kept < nDates && work[kept].done) ++kept;
+  result.cancelled = !complete;
+  result.dates.resize(kept);
+  std::vector<std::vector<double>> baseline(result.horizons.size());
+  for (std::size_t p = 0; p < result.patterns.size(); ++p) {
+    PatternResult& r = result.patterns[p];
+    std::size_t total = 0;
+    for (std::size_t k = 0; k < kept; ++k) total += work[k].hits[p].size();
+    r.hits.reserve(total);
+    r.perDate.reserve(kept);
+    for (std::size_t k = 0; k < kept; ++k) {
+      r.hits.insert(r.hits.end(), work[k].hits[p].begin(), work[k].hits[p].end());
+      r.perDate.push_back(static_cast<std::uint32_t>(work[k].hits[p].size()));
+      std::vector<Hit>().swap(work[k].hits[p]);
     }
   }
-  for (auto& b : baseline) result.baseline.push_back(returnStats(std::move(b)));
+  for (std::size_t h = 0; h < baseline.size(); ++h)
+    for (std::size_t k = 0; k < kept; ++k)
+      baseline[h].insert(baseline[h].end(), work[k].baseline[h].begin(), work[k].baseline[h].end());
+  work.clear();
+
+  // Figures of each pattern (and of the baseline) on every thread.
+  const std::size_t nPatterns = result.patterns.size();
+  result.baseline.resize(baseline.size());
+  shareOut(
+      nPatterns + baseline.size(), extraThreads(nPatterns),
+      [&](std::size_t i, unsigned) {
+        if (i >= nPatterns) {
+          result.baseline[i - nPatterns] = returnStats(std::move(baseline[i - nPatterns]));
+          return;
+        }
+        PatternResult& r = result.patterns[i];
+        std::vector<double> returns;
+        for (int h : result.horizons) {
+          returns.clear();
+          for (const Hit& hit : r.hits)
+            if (const auto fr = hitReturn(panel, hit, h)) returns.push_back(*fr);
+          r.stats.push_back(returnStats(returns));
+        }
+      },
+      [](std::size_t) { return true; });
   return result;
 }
 

@@ -102,8 +102,9 @@ struct BacktestResult {
   bool cancelled = false;
 };
 
-// Called after each date with the dates done and their count; returning
-// false stops the run (the result is marked cancelled).
+// Called after dates are done with how many are done and their count;
+// returning false stops the run: the result is marked cancelled and keeps
+// the dates done before the first one left undone.
 using Progress = std::function<bool(std::size_t done, std::size_t total)>;
 
 // Every date d of the history with nine earlier dates (within the range): the
@@ -112,7 +113,8 @@ using Progress = std::function<bool(std::size_t done, std::size_t total)>;
 // is evaluated over the universe's stocks of that date by the screening's
 // columnar evaluator (the unit word's thresholds, the universe kind). A hit
 // whose close h dates later exists has a forward return; the baseline takes
-// every stock of the universe with a close at d and d+h.
+// every stock of the universe with a close at d and d+h. The dates are
+// shared out among the processor's cores; the result does not depend on it.
 BacktestResult runBacktest(const HistoryPanel& panel, const BacktestRequest& request, const Progress& progress = {});
 
 // The forward return of a hit over h dates.
