@@ -29,6 +29,7 @@ int cmdTransfer(const Paths& paths, const Args& args);
 int cmdBackup(const Paths& paths, const Args& args);
 int cmdHistory(const Paths& paths, const Args& args);
 int cmdStocks(const Paths& paths, const Args& args);
+int cmdBacktest(const Paths& paths, const Args& args);
 
 // Helpers shared by the commands.
 int usageError(const std::string& usageLine);

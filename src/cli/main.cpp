@@ -83,6 +83,10 @@ const char* kHelp =
     "                                       read history files (per stock or per day) into the history\n"
     "  stocks update [--db FILE] [--dry-run] [--remove-missing] [--include-funds] FILE\n"
     "                                       make the stock list follow the exchange's listed-issues file\n"
+    "  backtest [--db FILE] --universe CODE --pattern CONTROL|all --horizon H [--from YYYY-MM-DD] [--to YYYY-MM-DD]\n"
+    "                                       how a pattern's hits in the price history went on, as TSV\n"
+    "  backtest [--db FILE] --code CODE [--universe CODE] [--from YYYY-MM-DD] [--to YYYY-MM-DD]\n"
+    "                                       the dates on which one stock met patterns\n"
     "\n"
     "OUTPUT: [--format tsv|csv|csv-cp932|xlsx] [--output FILE]\n"
     "    TSV on stdout unless told otherwise; csv is UTF-8 with a byte order mark, csv-cp932 code page\n"
@@ -121,7 +125,7 @@ int main(int argc, char** argv) {
       {"init", cmdInit},     {"demo", cmdDemo},         {"dump", cmdDump},     {"screen", cmdScreen},
       {"import", cmdImport}, {"insert", cmdInsert},     {"latest", cmdLatest}, {"watch", cmdWatch},
       {"links", cmdLinks},   {"transfer", cmdTransfer}, {"backup", cmdBackup}, {"history", cmdHistory},
-      {"stocks", cmdStocks}};
+      {"stocks", cmdStocks}, {"backtest", cmdBacktest}};
   auto it = commands.find(command);
   if (it == commands.end()) {
     std::cerr << "tavrin-cli: unknown command '" << tavrin::printableText(command) << "'\n";

@@ -90,64 +90,86 @@ struct ColumnarProgram {
 
 namespace {
 
-// A value of the block: a run of doubles, or one constant for every row.
+// A value of the selected rows: a run of doubles, or one constant for all.
 struct Operand {
   const double* p;
   double c;
 };
 
-bool none(const std::uint8_t* m, std::size_t n) {
-  std::uint8_t any = 0;
-  for (std::size_t i = 0; i < n; ++i) any |= m[i];
-  return any == 0;
-}
+using Index = std::uint16_t;  // a row of the block
 
+// Keeps the selected rows for which cmp holds: out[k++] = sel[j]. out may be
+// sel itself (k never passes j).
 template <class Cmp>
-void compareInto(Operand x, Operand y, const std::uint8_t* in, std::uint8_t* out, std::size_t n, Cmp cmp) {
+std::size_t keepWhere(Operand x, Operand y, const Index* sel, std::size_t n, Index* out, Cmp cmp) {
+  std::size_t k = 0;
   if (x.p && y.p) {
-    for (std::size_t i = 0; i < n; ++i) out[i] = in[i] & static_cast<std::uint8_t>(cmp(x.p[i], y.p[i]));
+    for (std::size_t j = 0; j < n; ++j) {
+      out[k] = sel[j];
+      k += cmp(x.p[j], y.p[j]) ? 1 : 0;
+    }
   } else if (x.p) {
-    for (std::size_t i = 0; i < n; ++i) out[i] = in[i] & static_cast<std::uint8_t>(cmp(x.p[i], y.c));
+    for (std::size_t j = 0; j < n; ++j) {
+      out[k] = sel[j];
+      k += cmp(x.p[j], y.c) ? 1 : 0;
+    }
   } else if (y.p) {
-    for (std::size_t i = 0; i < n; ++i) out[i] = in[i] & static_cast<std::uint8_t>(cmp(x.c, y.p[i]));
-  } else {
-    const std::uint8_t t = cmp(x.c, y.c) ? 1 : 0;
-    for (std::size_t i = 0; i < n; ++i) out[i] = in[i] & t;
+    for (std::size_t j = 0; j < n; ++j) {
+      out[k] = sel[j];
+      k += cmp(x.c, y.p[j]) ? 1 : 0;
+    }
+  } else if (cmp(x.c, y.c)) {
+    if (out != sel) std::copy(sel, sel + n, out);
+    k = n;
   }
+  return k;
 }
 
+// Evaluates a program over a block of rows with a selection of row indexes:
+// each part of an "and" is evaluated only for the rows that met the parts
+// before it, and each alternative of an "or" only for the rows no earlier
+// alternative listed. Every value expression is computed for the selected
+// rows in the order the row evaluator computes it (the same rounding).
 class BlockRun {
  public:
   BlockRun(const ColumnarProgram& p)
       : p_(p),
-        values_(kBlock * static_cast<std::size_t>(4 * p.exprDepth + 3)),
-        masks_(kBlock * 2 * static_cast<std::size_t>(p.nodeDepth + 1)) {}
+        values_(std::make_unique_for_overwrite<double[]>(kBlock * static_cast<std::size_t>(6 * p.exprDepth + 3))),
+        sels_(kBlock * 2 * static_cast<std::size_t>(p.nodeDepth + 1)),
+        listed_(kBlock * static_cast<std::size_t>(p.nodeDepth + 1)) {}
 
   void run(const double* const cols[9], std::size_t n, std::uint8_t* hits) {
-    std::uint8_t all[kBlock];
-    std::fill(all, all + kBlock, std::uint8_t{1});
+    Index all[kBlock], met[kBlock];
+    for (std::size_t i = 0; i < kBlock; ++i) all[i] = static_cast<Index>(i);
     for (std::size_t base = 0; base < n; base += kBlock) {
       const std::size_t len = std::min(kBlock, n - base);
       for (int k = 0; k < 9; ++k) cols_[k] = cols[k] + base;
       len_ = len;
-      node(p_.root, all, hits + base, 0);
+      const std::size_t m = node(p_.root, all, len, met, 0);
+      std::fill(hits + base, hits + base + len, std::uint8_t{0});
+      for (std::size_t j = 0; j < m; ++j) hits[base + met[j]] = 1;
     }
   }
 
  private:
-  // Expression e of the block into buffer `slot` (or a constant, or a column).
-  Operand expr(int e, int slot) {
+  // Expression e over the selected rows into buffer `slot` (or a constant,
+  // or the column itself when every row of the block is selected).
+  Operand expr(int e, const Index* sel, std::size_t n, int slot) {
     const ColumnarProgram::Expr& x = p_.exprs[static_cast<std::size_t>(e)];
+    double* out = values_.get() + static_cast<std::size_t>(slot) * kBlock;
     switch (x.kind) {
       case ExprNode::Const: return {nullptr, x.value};
-      case ExprNode::Ratio: return {cols_[x.ratio], 0};
+      case ExprNode::Ratio: {
+        const double* c = cols_[x.ratio];
+        if (n == len_) return {c, 0};  // the selection is every row, in order
+        for (std::size_t j = 0; j < n; ++j) out[j] = c[sel[j]];
+        return {out, 0};
+      }
       default: break;
     }
-    double* out = values_.data() + static_cast<std::size_t>(slot) * kBlock;
-    const std::size_t n = len_;
     if (x.kind == ExprNode::Add || x.kind == ExprNode::Sub) {
-      const Operand a = expr(x.a, slot + 1);
-      const Operand b = expr(x.b, slot + 2);
+      const Operand a = expr(x.a, sel, n, slot + 1);
+      const Operand b = expr(x.b, sel, n, slot + 2);
       const bool add = x.kind == ExprNode::Add;
       if (!a.p && !b.p) return {nullptr, add ? a.c + b.c : a.c - b.c};
       if (add) {
@@ -167,7 +189,7 @@ class BlockRun {
       }
       return {out, 0};
     }
-    const Operand a = expr(x.a, slot + 1);
+    const Operand a = expr(x.a, sel, n, slot + 1);
     if (x.kind == ExprNode::Div) {
       if (!a.p) return {nullptr, a.c / x.value};
       for (std::size_t i = 0; i < n; ++i) out[i] = a.p[i] / x.value;
@@ -178,69 +200,90 @@ class BlockRun {
     return {out, 0};
   }
 
-  // out[i] = in[i] and the node holds for row i (a Null makes a comparison
-  // false here, which is all a listing needs: only True lists a stock).
-  void node(int id, const std::uint8_t* in, std::uint8_t* out, int depth) {
+  // The selected rows (ascending) for which the node holds, into out (which
+  // may be sel); returns how many. A Null makes a comparison false here,
+  // which is all a listing needs: only True lists a stock, and the notation
+  // has no negation.
+  std::size_t node(int id, const Index* sel, std::size_t n, Index* out, int depth) {
     const ColumnarProgram::Node& nd = p_.nodes[static_cast<std::size_t>(id)];
-    const std::size_t n = len_;
     switch (nd.kind) {
       case CondNode::Cmp: {
         // Operands share the value buffers: x takes the lower half, y the upper.
-        const Operand x = expr(nd.x, 0);
-        const Operand y = expr(nd.y, splitSlot());
+        const Operand x = expr(nd.x, sel, n, 0);
+        const Operand y = expr(nd.y, sel, n, splitSlot());
         switch (nd.op) {
-          case Op::Lt: compareInto(x, y, in, out, n, [](double a, double b) { return a < b; }); break;
-          case Op::Le: compareInto(x, y, in, out, n, [](double a, double b) { return a <= b; }); break;
-          case Op::Gt: compareInto(x, y, in, out, n, [](double a, double b) { return a > b; }); break;
-          case Op::Ge: compareInto(x, y, in, out, n, [](double a, double b) { return a >= b; }); break;
-          case Op::Eq: compareInto(x, y, in, out, n, [](double a, double b) { return a == b; }); break;
-          case Op::Ne: compareInto(x, y, in, out, n, [](double a, double b) { return a < b || a > b; }); break;
+          case Op::Lt: return keepWhere(x, y, sel, n, out, [](double a, double b) { return a < b; });
+          case Op::Le: return keepWhere(x, y, sel, n, out, [](double a, double b) { return a <= b; });
+          case Op::Gt: return keepWhere(x, y, sel, n, out, [](double a, double b) { return a > b; });
+          case Op::Ge: return keepWhere(x, y, sel, n, out, [](double a, double b) { return a >= b; });
+          case Op::Eq: return keepWhere(x, y, sel, n, out, [](double a, double b) { return a == b; });
+          case Op::Ne: return keepWhere(x, y, sel, n, out, [](double a, double b) { return a < b || a > b; });
         }
-        return;
+        return 0;
       }
       case CondNode::Between: {
-        const Operand x = expr(nd.x, 0);
-        const Operand lo = expr(nd.y, splitSlot());
-        compareInto(x, lo, in, out, n, [](double a, double b) { return a >= b; });
-        const Operand hi = expr(nd.z, splitSlot());
-        compareInto(x, hi, out, out, n, [](double a, double b) { return a <= b; });
-        return;
+        const Operand x = expr(nd.x, sel, n, 0);
+        const Operand lo = expr(nd.y, sel, n, splitSlot());
+        const Operand hi = expr(nd.z, sel, n, splitSlot() + 1 + 2 * p_.exprDepth);
+        std::size_t k = 0;
+        for (std::size_t j = 0; j < n; ++j) {
+          const double v = x.p ? x.p[j] : x.c;
+          out[k] = sel[j];
+          k += (v >= (lo.p ? lo.p[j] : lo.c) && v <= (hi.p ? hi.p[j] : hi.c)) ? 1 : 0;
+        }
+        return k;
       }
       case CondNode::And: {
-        const std::uint8_t* cur = in;
-        for (int k = 0; k < nd.count; ++k) {
-          node(p_.kids[static_cast<std::size_t>(nd.first + k)], cur, out, depth + 1);
-          cur = out;
-          if (none(out, n)) return;
+        if (nd.count == 0) {
+          if (out != sel) std::copy(sel, sel + n, out);
+          return n;
         }
-        if (nd.count == 0) std::copy(in, in + n, out);
-        return;
+        const Index* cur = sel;
+        for (int k = 0; k < nd.count && n > 0; ++k) {
+          n = node(p_.kids[static_cast<std::size_t>(nd.first + k)], cur, n, out, depth + 1);
+          cur = out;
+        }
+        return n;
       }
       case CondNode::Or: {
-        std::uint8_t* left = masks_.data() + static_cast<std::size_t>(depth) * 2 * kBlock;
-        std::uint8_t* got = left + kBlock;
-        std::copy(in, in + n, left);
-        std::fill(out, out + n, std::uint8_t{0});
-        for (int k = 0; k < nd.count; ++k) {
-          if (none(left, n)) return;
-          node(p_.kids[static_cast<std::size_t>(nd.first + k)], left, got, depth + 1);
-          for (std::size_t i = 0; i < n; ++i) {
-            out[i] |= got[i];
-            left[i] &= static_cast<std::uint8_t>(~got[i]);
+        // left: the rows no alternative has listed yet; listed: flags by row.
+        Index* left = sels_.data() + static_cast<std::size_t>(depth) * 2 * kBlock;
+        Index* got = left + kBlock;
+        std::uint8_t* listed = listed_.data() + static_cast<std::size_t>(depth) * kBlock;
+        std::copy(sel, sel + n, left);
+        std::size_t nLeft = n;
+        for (int k = 0; k < nd.count && nLeft > 0; ++k) {
+          const std::size_t m = node(p_.kids[static_cast<std::size_t>(nd.first + k)], left, nLeft, got, depth + 1);
+          if (m == 0) continue;
+          for (std::size_t j = 0; j < m; ++j) listed[got[j]] = 1;
+          std::size_t r = 0;
+          for (std::size_t j = 0; j < nLeft; ++j) {
+            left[r] = left[j];
+            r += listed[left[j]] ? 0 : 1;
           }
+          nLeft = r;
         }
-        return;
+        std::size_t m = 0;
+        for (std::size_t j = 0; j < n; ++j) {
+          const Index i = sel[j];
+          out[m] = i;
+          m += listed[i];
+          listed[i] = 0;
+        }
+        return m;
       }
     }
+    return 0;
   }
 
-  // An expression of depth d at slot s writes buffers s .. s + 2d: the
-  // second operand of a comparison starts beyond every buffer of the first.
+  // An expression of depth d at slot s writes buffers s .. s + 2d: each
+  // operand of a comparison starts beyond every buffer of the one before.
   int splitSlot() const { return 2 * p_.exprDepth + 1; }
 
   const ColumnarProgram& p_;
-  std::vector<double> values_;
-  std::vector<std::uint8_t> masks_;
+  std::unique_ptr<double[]> values_;  // scratch, never read before written
+  std::vector<Index> sels_;
+  std::vector<std::uint8_t> listed_;
   const double* cols_[9] = {};
   std::size_t len_ = 0;
 };

@@ -25,10 +25,11 @@ struct RatioColumns {
 struct ColumnarProgram;
 
 // A condition evaluated over columns of ratios, a block of stocks at a time:
-// every value expression is computed for the whole block in the order the
-// row evaluator computes it (so the rounding is the same), and an "and"
-// stops at the first part no stock of the block meets. It lists exactly the
-// rows for which Condition::evaluate is True.
+// each part of an "and" is evaluated only for the stocks of the block that
+// met the parts before it, each alternative of an "or" only for those no
+// earlier alternative listed, and every value expression is computed for
+// those stocks in the order the row evaluator computes it (so the rounding
+// is the same). It lists exactly the rows for which Condition::evaluate is True.
 class ColumnarCondition {
  public:
   explicit ColumnarCondition(const Condition& condition);

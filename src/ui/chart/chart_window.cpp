@@ -18,6 +18,7 @@
 #include "app/log.h"
 #include "app/paths.h"
 #include "app/prompts.h"
+#include "backtest/backtest.h"
 #include "ui/chart/chart_canvas.h"
 #include "ui/common/app_context.h"
 
@@ -93,6 +94,13 @@ ChartWindow::ChartWindow(AppContext& ctx) : FormWindow(ctx, "ChartWindow") {
     averageChecks_[static_cast<size_t>(k)] = c;
     connect(c, &QCheckBox::toggled, this, [this, k](bool on) { canvas_->setAverageShown(k, on); });
   }
+  controls->addSpacing(16);
+  patternDaysCheck_ = new QCheckBox(QStringLiteral("パターンの出た日"), this);
+  patternDaysCheck_->setObjectName(QStringLiteral("chartPatternDaysCheck"));
+  patternDaysCheck_->setToolTip(
+      QStringLiteral("株価履歴の各日に、この銘柄がどのパターンに当てはまったかを調べて印を付けます"));
+  controls->addWidget(patternDaysCheck_);
+  connect(patternDaysCheck_, &QCheckBox::toggled, this, [this] { markPatternDays(); });
   controls->addStretch();
   root->addLayout(controls);
 
@@ -152,9 +160,26 @@ bool ChartWindow::showStock(const std::string& dbPath, const QString& code) {
     noteLabel_->setText(QStringLiteral("株価履歴がないため、登録中の10期間だけを表示しています"));
   else
     noteLabel_->setText(QStringLiteral("%1期間").arg(stock_.series.size()));
+  dbPath_ = dbPath;
+  if (patternDaysCheck_->isChecked()) markPatternDays();
   setRangeChoice(rangeChoice_);
   showPoint();
   return true;
+}
+
+void ChartWindow::markPatternDays() {
+  if (!patternDaysCheck_->isChecked() || stock_.series.empty()) {
+    setMarkedDays({}, {});
+    return;
+  }
+  std::vector<int> days;
+  try {
+    for (const backtest::StockDate& d : backtest::patternDaysOfStock(fromUtf8(dbPath_), stock_.code))
+      days.push_back(d.day);
+  } catch (const std::exception& e) {
+    logLine("chart", std::string("pattern days: ") + e.what());
+  }
+  setMarkedDays(std::move(days), QStringLiteral("パターン"));
 }
 
 void ChartWindow::setMarkedDays(std::vector<int> dayNumbers, QString label) {

@@ -61,6 +61,8 @@ class ChartWindow : public FormWindow {
  private:
   void showPoint();
   void applyUnit();
+  // Marks the days on which the stock met a screening pattern (or clears them).
+  void markPatternDays();
 
   chart::ChartStock stock_;
   int rangeChoice_ = chart::kDefaultRangeChoice;
@@ -70,6 +72,8 @@ class ChartWindow : public FormWindow {
   QLabel* noteLabel_;
   std::array<QPushButton*, 4> rangeButtons_{};
   std::array<QCheckBox*, 3> averageChecks_{};
+  QCheckBox* patternDaysCheck_;
+  std::string dbPath_;
   ChartCanvas* canvas_;
   QLabel* pointLabel_;
 };

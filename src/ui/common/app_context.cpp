@@ -8,6 +8,7 @@
 #include "ui/app/chooser_window.h"
 #include "ui/app/file_select_window.h"
 #include "ui/app/main_menu_window.h"
+#include "ui/backtest/backtest_window.h"
 #include "ui/chart/chart_window.h"
 #include "ui/common/flex_grid.h"
 #include "ui/exchange/transfer_window.h"
@@ -66,6 +67,7 @@ TransferWindow& AppContext::transfer() { return ensure(transfer_); }
 StockListWindow& AppContext::stockList() { return ensure(stockList_); }
 ChartWindow& AppContext::chart() { return ensure(chart_); }
 HistoryImportWindow& AppContext::historyImport() { return ensure(historyImport_); }
+BacktestWindow& AppContext::backtest() { return ensure(backtest_); }
 
 bool AppContext::isLoaded(const FormWindow* w) const {
   for (const FormWindow* p :
@@ -75,7 +77,8 @@ bool AppContext::isLoaded(const FormWindow* w) const {
         static_cast<const FormWindow*>(registration_.data()), static_cast<const FormWindow*>(listBrowser_.data()),
         static_cast<const FormWindow*>(interestList_.data()), static_cast<const FormWindow*>(trendList_.data()),
         static_cast<const FormWindow*>(transfer_.data()), static_cast<const FormWindow*>(stockList_.data()),
-        static_cast<const FormWindow*>(chart_.data()), static_cast<const FormWindow*>(historyImport_.data())})
+        static_cast<const FormWindow*>(chart_.data()), static_cast<const FormWindow*>(historyImport_.data()),
+        static_cast<const FormWindow*>(backtest_.data())})
     if (p && p == w) return true;
   return false;
 }
@@ -117,19 +120,23 @@ void AppContext::unload(FormWindow* w) {
     chart_ = nullptr;
   else if (w == historyImport_)
     historyImport_ = nullptr;
+  else if (w == backtest_)
+    backtest_ = nullptr;
   w->deleteLater();
 }
 
 void AppContext::unloadAll() {
-  FormWindow* all[] = {historyImport_, chart_,     stockList_, transfer_, trendList_,  interestList_, listBrowser_,
-                       registration_,  screening_, backup_,    memo_,     fileSelect_, chooser_,      mainMenu_};
+  FormWindow* all[] = {backtest_,  historyImport_, chart_,       stockList_,    transfer_,
+                       trendList_, interestList_,  listBrowser_, registration_, screening_,
+                       backup_,    memo_,          fileSelect_,  chooser_,      mainMenu_};
   for (FormWindow* w : all)
     if (w) unload(w);
 }
 
 AppContext::~AppContext() {
-  FormWindow* all[] = {historyImport_, chart_,     stockList_, transfer_, trendList_,  interestList_, listBrowser_,
-                       registration_,  screening_, backup_,    memo_,     fileSelect_, chooser_,      mainMenu_};
+  FormWindow* all[] = {backtest_,  historyImport_, chart_,       stockList_,    transfer_,
+                       trendList_, interestList_,  listBrowser_, registration_, screening_,
+                       backup_,    memo_,          fileSelect_,  chooser_,      mainMenu_};
   for (FormWindow* w : all) delete w;
 }
 

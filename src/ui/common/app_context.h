@@ -28,6 +28,7 @@ class TransferWindow;
 class StockListWindow;
 class ChartWindow;
 class HistoryImportWindow;
+class BacktestWindow;
 class FormWindow;
 
 // The process: shared variables, data root, prompts, the platform services
@@ -73,6 +74,7 @@ class AppContext {
   StockListWindow& stockList();
   ChartWindow& chart();
   HistoryImportWindow& historyImport();
+  BacktestWindow& backtest();
 
   // Whether a window has been created (and not unloaded since).
   bool isLoaded(const FormWindow* w) const;
@@ -113,6 +115,7 @@ class AppContext {
   QPointer<StockListWindow> stockList_;
   QPointer<ChartWindow> chart_;
   QPointer<HistoryImportWindow> historyImport_;
+  QPointer<BacktestWindow> backtest_;
 };
 
 }  // namespace tavrin::ui

@@ -14,10 +14,12 @@
 #include "screening/query_assembly.h"
 #include "screening/screening_session.h"
 #include "ui/app/main_menu_window.h"
+#include "ui/backtest/backtest_window.h"
 #include "ui/chart/chart_entries.h"
 #include "ui/common/app_context.h"
 #include "ui/common/flex_grid.h"
 #include "ui/screening/screening_hooks.h"
+#include "watchlists/watch_list_store.h"
 
 namespace tavrin::ui {
 
@@ -127,6 +129,15 @@ void ScreeningWindow::buildControls() {
   QPushButton* restore = makeButton("Command10", QStringLiteral("元に戻す"));
   restore->setGeometry(6, 88, 96, 24);
   connect(restore, &QPushButton::clicked, this, &ScreeningWindow::restoreUniverse);
+  QPushButton* backtest = makeButton("backtestButton", QStringLiteral("バックテスト"));
+  backtest->setGeometry(6, 116, 96, 24);
+  backtest->setToolTip(QStringLiteral("この銘柄群で、各パターンのその後の騰落率を価格履歴から集計します"));
+  connect(backtest, &QPushButton::clicked, this, &ScreeningWindow::openBacktest);
+  patternStatus_ = makeLabel("patternStatusLabel", QString());
+  patternStatus_->setGeometry(108, 92, 300, 20);
+  QFont statusFont = patternStatus_->font();
+  statusFont.setBold(true);
+  patternStatus_->setFont(statusFont);
   QLabel* countLabel = makeLabel("Label1", QStringLiteral("カードの枚数　"));
   countLabel->setGeometry(108, 40, 100, 20);
   text7_ = makeText("Text7", QStringLiteral("0"));
@@ -227,18 +238,98 @@ void ScreeningWindow::buildPatternPanel() {
     b->setFocusPolicy(Qt::StrongFocus);
     connect(b, &QPushButton::clicked, this, [this, &p, b] { patternClicked(p, b); });
     patternButtons_.insert(name, b);
+    // The count of the loaded universe, small, below the caption.
+    auto* count = new QLabel(b);
+    count->setObjectName(QStringLiteral("patternCount") + name);
+    count->setAttribute(Qt::WA_TransparentForMouseEvents);
+    QFont f = count->font();
+    f.setPixelSize(8);
+    count->setFont(f);
+    count->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
+    count->setGeometry(1, b->height() - 10, b->width() - 2, 9);
+    count->hide();
   }
   resetPatternColours();
 }
 
 void ScreeningWindow::resetPatternColours() {
+  patternPressed_.clear();
+  currentPattern_.clear();
+  if (patternStatus_) patternStatus_->clear();
   for (const screening::ScreeningPattern& p : screening::patternCatalogue())
-    if (QPushButton* b = patternButtons_.value(QString::fromLatin1(p.control))) setBackground(b, rgbColor(p.rgb));
+    stylePatternButton(QString::fromLatin1(p.control));
+}
+
+void ScreeningWindow::stylePatternButton(const QString& control) {
+  QPushButton* b = patternButtons_.value(control);
+  const screening::ScreeningPattern* p = screening::findPattern(control.toStdString());
+  if (!b || !p) return;
+  const int count = patternCount(control);
+  const QColor background = patternPressed_.value(control) ? kHighlight : rgbColor(p->rgb);
+  QString css = QStringLiteral("QPushButton#%1 { background-color: %2;").arg(control, background.name());
+  if (count >= 0) css += QStringLiteral(" padding-top: 0px; padding-bottom: 8px;");
+  if (count == 0) css += QStringLiteral(" color: #8c8c8c;");  // no hit: dimmed, still pressable
+  if (control == currentPattern_) css += QStringLiteral(" border: 3px solid #0000c0; font-weight: bold;");
+  b->setStyleSheet(css + QStringLiteral(" }"));
+  b->setProperty("currentPattern", control == currentPattern_);
+  b->setProperty("dimmed", count == 0);
+  if (auto* label = b->findChild<QLabel*>(QStringLiteral("patternCount") + control)) {
+    label->setText(count >= 0 ? QString::number(count) : QString());
+    label->setStyleSheet(count == 0 ? QStringLiteral("color: #8c8c8c;") : QString());
+    label->setVisible(count >= 0);
+  }
+  QString group = QString::fromUtf8(p->caption);
+  for (const screening::PanelLabel& l : screening::panelLabels())
+    if (std::string(l.control) == p->groupLabel) group = QString::fromUtf8(l.caption).trimmed();
+  QString tip = QStringLiteral("%1（%2）").arg(QString::fromUtf8(p->caption), group);
+  if (count >= 0) tip += QStringLiteral("\n%1 件").arg(count);
+  b->setToolTip(tip);
+}
+
+void ScreeningWindow::showPatternCounts() {
+  const SharedState& st = ctx_.state();
+  std::vector<int> counts;
+  if (universe_.current(st.priceDbPath, st.baseQuery))
+    counts = screening::countAllPatterns(universe_.columns(), st.universeIndex, ctx_.unitWord());
+  else if (universeByIndex(st.universeIndex))
+    counts = screening::countAllPatterns(st.priceDbPath, st.universeIndex, st.baseQuery, ctx_.unitWord());
+  const auto& catalogue = screening::patternCatalogue();
+  patternCounts_.clear();
+  if (counts.size() == catalogue.size())
+    for (size_t i = 0; i < catalogue.size(); ++i)
+      patternCounts_.insert(QString::fromLatin1(catalogue[i].control), counts[i]);
+  for (const screening::ScreeningPattern& p : catalogue) stylePatternButton(QString::fromLatin1(p.control));
+}
+
+QString ScreeningWindow::patternStatusText() const { return patternStatus_ ? patternStatus_->text() : QString(); }
+
+void ScreeningWindow::openBacktest() {
+  const SharedState& st = ctx_.state();
+  std::vector<std::string> codes;
+  if (st.universeIndex >= 22) {
+    try {
+      codes =
+          readWatchCodes(ctx_.paths().watchListDb(), st.universeIndex == 22 ? WatchList::Trend : WatchList::Checklist);
+    } catch (const std::exception& e) {
+      logLine("backtest", std::string("watch list not read: ") + e.what());
+    }
+  }
+  BacktestWindow& w = ctx_.backtest();
+  w.show();
+  w.raise();
+  w.openFor(st.universeIndex, st.priceDbPath, codes, ctx_.unitWord());
 }
 
 bool ScreeningWindow::requery(const std::string& sql, const std::vector<Value>& params) {
   data1_.setRecordSource(sql, params);
   if (!data1_.refresh()) return false;
+  // The grid no longer shows a pattern's hits.
+  if (!currentPattern_.isEmpty()) {
+    const QString was = currentPattern_;
+    currentPattern_.clear();
+    patternStatus_->clear();
+    stylePatternButton(was);
+  }
   const bool wasOn = grid_->redraw();
   grid_->setRedraw(false);
   grid_->setContent(data1_.fields(), data1_.rows());
@@ -289,6 +380,7 @@ void ScreeningWindow::load() {
       universe_.remember(st.priceDbPath, st.baseQuery, stamp, data1_.fields(), data1_.rows());
     else
       universe_.clear();
+    showPatternCounts();
   } else {
     logLine("screening", "no universe for selector code " + std::to_string(st.selectorCode));
   }
@@ -314,13 +406,21 @@ void ScreeningWindow::showEvent(QShowEvent* event) {
 }
 
 void ScreeningWindow::patternClicked(const screening::ScreeningPattern& p, QPushButton* button) {
-  setBackground(button, kHighlight);
+  const QString control = button->objectName();
+  patternPressed_.insert(control, true);
+  stylePatternButton(control);
   const SharedState& st = ctx_.state();
   if (screening::runPatternQuery(data1_, universe_, st.baseQuery, st.universeIndex, p, ctx_.unitWord())) {
     const bool wasOn = grid_->redraw();
     grid_->setRedraw(false);
     grid_->setContent(data1_.fields(), data1_.rows());
     grid_->setRedraw(wasOn);
+    // This button's condition is what the grid shows now.
+    const QString was = currentPattern_;
+    currentPattern_ = control;
+    if (!was.isEmpty() && was != control) stylePatternButton(was);
+    stylePatternButton(control);
+    patternStatus_->setText(QStringLiteral("%1: %2 件").arg(QString::fromUtf8(p.caption)).arg(data1_.rowCount()));
   }
   hi_title();
   for (const screening::SortStep& s : p.sortSteps) {
@@ -357,7 +457,13 @@ void ScreeningWindow::sortExecute() {
 
 void ScreeningWindow::restoreUniverse() {
   grid_->setRedraw(false);
-  requery(ctx_.state().baseQuery);
+  const SharedState& st = ctx_.state();
+  const auto stamp = screening::fileStamp(fromUtf8(st.priceDbPath));
+  if (requery(st.baseQuery)) {
+    // The universe as read now: the pattern clicks and counts follow it.
+    universe_.remember(st.priceDbPath, st.baseQuery, stamp, data1_.fields(), data1_.rows());
+    showPatternCounts();
+  }
   grid_->setRedraw(true);
   grid_->setCol(5);
   grid_->sort(FlexGrid::GenericAscending);

@@ -59,6 +59,15 @@ class ScreeningWindow : public FormWindow {
   // The pattern button of a control name (tests, benchmarks).
   QPushButton* patternButton(const QString& name) const { return patternButtons_.value(name); }
 
+  // How many stocks of the loaded universe a pattern button lists (-1 before
+  // any universe was loaded or when it could not be read).
+  int patternCount(const QString& control) const { return patternCounts_.value(control, -1); }
+  // The pattern whose condition the grid shows now (empty after a load,
+  // search, restore or extraction).
+  QString currentPattern() const { return currentPattern_; }
+  // "caption: N 件" of the current pattern.
+  QString patternStatusText() const;
+
  protected:
   void showEvent(QShowEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
@@ -70,6 +79,12 @@ class ScreeningWindow : public FormWindow {
   ClickableLabel* makeLink(const QString& name, const QString& caption, int x, int y);
   void patternClicked(const screening::ScreeningPattern& pattern, QPushButton* button);
   void resetPatternColours();
+  // Counts of every pattern button over the universe as loaded.
+  void showPatternCounts();
+  // A pattern button's look: design colour or #FFFF80 once pressed, the
+  // current pattern framed, a pattern without hits dimmed, its count below the caption.
+  void stylePatternButton(const QString& control);
+  void openBacktest();
   void updateCount();
   void cellEntered();
   void sortPrepare();        // Command1 "並替え準備"
@@ -91,6 +106,10 @@ class ScreeningWindow : public FormWindow {
   std::vector<std::pair<QWidget*, int>> bottomControls_;  // with their distance from the bottom strip's top
   QHash<QString, QPushButton*> patternButtons_;
   screening::UniverseCache universe_;  // the universe as loaded, for fast pattern clicks
+  QHash<QString, int> patternCounts_;
+  QHash<QString, bool> patternPressed_;
+  QString currentPattern_;
+  QLabel* patternStatus_ = nullptr;
 };
 
 }  // namespace tavrin::ui

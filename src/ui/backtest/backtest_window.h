@@ -1,0 +1,97 @@
+#pragma once
+#include <QString>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ui/common/form_window.h"
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QThread;
+class QTimer;
+
+namespace tavrin::ui {
+
+class FlexGrid;
+struct BacktestJob;
+
+// The backtest window: how every pattern's hits in the price history of the
+// open database went on, 1, 5 and 10 dates later, against every stock of the
+// universe (the baseline). The run goes on in a worker thread with a
+// progress bar and a cancel button; the window stays responsive. Selecting a
+// pattern lists its hit dates and stocks; a stock opens in the chart window
+// through openChart().
+class BacktestWindow : public FormWindow {
+  Q_OBJECT
+ public:
+  explicit BacktestWindow(AppContext& ctx);
+  ~BacktestWindow() override;
+
+  // Horizons of the summary, in dates.
+  static const std::vector<int>& horizons();
+
+  // Backtests a universe of a price database (watch codes for 22 and 23):
+  // starts a run unless the last finished one was of the same universe and file.
+  void openFor(int universeIndex, const std::string& dbPath, const std::vector<std::string>& watchCodes,
+               const std::string& unitWord);
+  // "実行": runs again; "中止": stops the run (the grids keep the last result).
+  void start();
+  void cancel();
+  bool running() const;
+  // Waits for the run to end while handling events (tests); false on timeout.
+  bool waitForRun(int timeoutMs);
+
+  FlexGrid* summaryGrid() const { return summary_; }
+  FlexGrid* hitGrid() const { return hits_; }
+  // Lists the hits of the pattern with this control name; false when the
+  // last result has no such pattern.
+  bool showPattern(const QString& control);
+  // The control name of the pattern whose hits are listed (empty: none).
+  QString shownPattern() const { return shownPattern_; }
+
+  // The hook of the chart window: asks for the stock's chart (emits
+  // chartRequested). The hit grid's double-click and "チャートを開く" call it.
+  void openChart(const QString& code);
+  QString statusText() const;
+
+ signals:
+  void chartRequested(const QString& code);
+  void runFinished();
+
+ private:
+  void poll();
+  void finished();
+  void fillSummary();
+  void summaryRowEntered();
+  void openSelectedChart();
+  void sortOnHeader(FlexGrid* grid, int col);
+  void closeWindow();
+  QString unitSuffix() const;
+
+  QLabel* universeLabel_;
+  QPushButton* runButton_;
+  QPushButton* cancelButton_;
+  QProgressBar* progress_;
+  QLabel* status_;
+  FlexGrid* summary_;
+  QLabel* hitsLabel_;
+  FlexGrid* hits_;
+  QPushButton* chartButton_;
+  QPushButton* closeButton_;
+  QTimer* timer_;
+
+  int universeIndex_ = 0;
+  std::string dbPath_;
+  std::vector<std::string> watchCodes_;
+  std::string unitWord_;
+  QThread* thread_ = nullptr;
+  std::shared_ptr<BacktestJob> job_;    // the running one
+  std::shared_ptr<BacktestJob> shown_;  // the finished one the grids show
+  QString shownPattern_;
+  int sortCol_[2] = {-1, -1};  // summary, hits
+  bool sortDescending_[2] = {false, false};
+};
+
+}  // namespace tavrin::ui
