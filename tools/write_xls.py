@@ -3,7 +3,8 @@
 
 {"path": "out.xls", "sheets": [{"name": "s261209", "rows": [["コード", "銘柄", "終値"], [7203, "name", 2500.5]]}]}
 
-Numbers become number cells, strings text cells, null an empty cell.
+Numbers become number cells, strings text cells, null an empty cell, and
+{"formula": "C2*2", "value": 10} a formula cell (xlwt stores no value with it).
 """
 import json
 import sys
@@ -19,6 +20,9 @@ def main() -> int:
         for r, row in enumerate(sheet["rows"]):
             for c, value in enumerate(row):
                 if value is None:
+                    continue
+                if isinstance(value, dict):
+                    ws.write(r, c, xlwt.Formula(value["formula"].lstrip("=")))
                     continue
                 ws.write(r, c, value)
     book.save(request["path"])

@@ -276,6 +276,27 @@ TEST_F(PriceFilesTest, FailuresExplainThemselvesAndLeaveTheDatabaseByteIdentical
   EXPECT_EQ(readBytes(db()), bytes);
 }
 
+TEST_F(PriceFilesTest, XlsFormulaCellsAreCountedNeverSilentlyEmpty) {
+  // xlwt writes formulas without a value, as FreeXL reads them: counted and reported.
+  ASSERT_TRUE(
+      writeWorkbook(dir / "f.xls",
+                    {{"s261209", {{"コード", "銘柄", "終値"}, {7203, "A", 100}, {9984, "B", Formula{"=C2*2", 200}}}}}));
+  ImportOutcome o = latest("26/12/09", "f");
+  ASSERT_TRUE(o.done()) << describeFailure(o);
+  EXPECT_EQ(o.periods[0].formulasWithoutValue, 1u);
+  EXPECT_EQ(o.periods[0].pricesRead, 1u);
+  std::string all;
+  for (const std::string& l : importReportLines(o)) all += l + "\n";
+  EXPECT_NE(all.find("formula cells without a stored value: 1"), std::string::npos) << all;
+  // Prices that are all formulas: nothing is written.
+  const std::string bytes = readBytes(db());
+  ASSERT_TRUE(
+      writeWorkbook(dir / "g.xls", {{"s261209", {{"コード", "銘柄", "終値"}, {7203, "A", Formula{"=1+1", 2}}}}}));
+  o = latest("26/12/09", "g");
+  EXPECT_EQ(o.failure, ImportOutcome::Failure::NoPrices);
+  EXPECT_EQ(readBytes(db()), bytes);
+}
+
 TEST_F(PriceFilesTest, AnXlsxRenamedXlsImportsAndHugeFilesAreRefusedWhole) {
   ASSERT_TRUE(writeWorkbook(dir / "renamed.xls", {{"s261209", priceRows({{7203, 777}})}}, "openpyxl"));
   ImportOutcome o = latest("26/12/09", "renamed");
