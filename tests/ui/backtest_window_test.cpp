@@ -1,3 +1,4 @@
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -13,6 +14,8 @@
 #include "test_support.h"
 #include "ui/app/main_menu_window.h"
 #include "ui/backtest/backtest_window.h"
+#include "ui/chart/chart_canvas.h"
+#include "ui/chart/chart_window.h"
 #include "ui/common/flex_grid.h"
 #include "ui/screening/screening_window.h"
 #include "ui_test_support.h"
@@ -63,7 +66,29 @@ class BacktestWindowTest : public QObject {
   void currentPatternMarkedApartAndEmptyPatternsDimmed();
   void backtestWindowListsEveryPatternAndItsHits();
   void cancelStopsTheRun();
+  void chartOpensFromTheBacktestAndMarksThePatternDays();
 };
+
+void BacktestWindowTest::chartOpensFromTheBacktestAndMarksThePatternDays() {
+  Sample s;
+  const Paths paths(s.dir.path());
+  s.open(paths.dailyDb());
+  s.f.ctx->backtest().openChart(QStringLiteral("1101"));  // a sample stock that shows a pattern today
+  ui::ChartWindow& c = s.f.ctx->chart();
+  QVERIFY(c.isVisible());
+  QCOMPARE(QString::fromStdString(c.stock().code), QStringLiteral("1101"));
+  auto* canvas = c.findChild<ui::ChartCanvas*>(QStringLiteral("chartCanvas"));
+  QVERIFY(canvas->markedDays().empty());
+  c.findChild<QCheckBox*>(QStringLiteral("chartPatternDaysCheck"))->setChecked(true);
+  // The days are those the command line's reverse question lists.
+  std::unordered_set<int> expected;
+  for (const backtest::StockDate& d : backtest::patternDaysOfStock(paths.dailyDb(), "1101")) expected.insert(d.day);
+  QVERIFY(!expected.empty());
+  QCOMPARE(canvas->markedDays(), expected);
+  QVERIFY(expected.count(c.stock().series.days.back()));  // today's pattern
+  c.findChild<QCheckBox*>(QStringLiteral("chartPatternDaysCheck"))->setChecked(false);
+  QVERIFY(canvas->markedDays().empty());
+}
 
 void BacktestWindowTest::countsEqualWhatEveryButtonLists() {
   Sample s;

@@ -27,6 +27,7 @@ class ChartCanvas : public QWidget {
   void setAverageShown(int which, bool shown);
   bool averageShown(int which) const { return shown_[static_cast<size_t>(which)]; }
   void setMarkedDays(std::unordered_set<int> days, QString label);
+  const std::unordered_set<int>& markedDays() const { return markedDays_; }
   // The point under the crosshair (nothing when the mouse is away).
   std::optional<std::size_t> crosshair() const { return crosshair_; }
   // Puts the crosshair on a point (keyboard and tests); nothing hides it.
