@@ -81,6 +81,8 @@ RegistrationWindow::RegistrationWindow(AppContext& ctx) : FormWindow(ctx, "Form1
     text16_[k]->setMaximumWidth(32);
     for (QLineEdit* t : {text4_[k], text11_[k], text12_[k]}) t->setMaximumWidth(36);
     text13_[k]->setMaximumWidth(70);
+    // Room for the name of a data service's daily file.
+    text3_[k]->setMinimumWidth(text3_[k]->fontMetrics().horizontalAdvance(QStringLiteral("kabuka_20261209.csv")) + 16);
     rows->addWidget(label3_[k], k, 0);
     rows->addWidget(text16_[k], k, 1);
     rows->addWidget(text4_[k], k, 2);
