@@ -11,7 +11,7 @@ TEST(Cli, VersionComesFromTheProjectAndLeavesTheRootAlone) {
   const std::string root = (dir / "never-created").string();
   auto r = test::runCommand("TAVRIN_ROOT='" + root + "' " + test::cliPath() + " --version");
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, std::string("tavrin-cli ") + TAVRIN_EXPECTED_VERSION + "\n");
+  EXPECT_EQ(r.out, "tavrin-cli " TAVRIN_EXPECTED_VERSION "\n");
   EXPECT_FALSE(std::filesystem::exists(root));
 
   auto help = test::runCommand(test::cliPath() + " --help");

@@ -8,6 +8,7 @@
 #include "app/paths.h"
 #include "history/price_history.h"
 #include "readers/csv_text.h"
+#include "readers/price_text.h"
 #include "registration/workbook.h"
 #include "utilities/memo.h"
 
@@ -16,17 +17,6 @@ namespace tavrin {
 namespace {
 
 constexpr std::size_t kProgressLines = 50000;
-
-// Header names compared without case, blanks and the angle brackets of the
-// bulk-download layout.
-std::string headerKey(const std::string& name) {
-  std::string k;
-  for (char c : name) {
-    if (c == '<' || c == '>' || c == ' ' || c == '"' || c == '\t') continue;
-    k += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-  }
-  return k;
-}
 
 int findColumn(const std::vector<std::string>& keys, std::initializer_list<const char*> names) {
   for (const char* n : names)
@@ -44,22 +34,6 @@ std::optional<std::string> codeOfTicker(const std::string& ticker) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   if (t.empty()) return std::nullopt;
   return codeKey(Value(t));
-}
-
-enum class CloseRead { Price, Empty, Bad };
-
-CloseRead readClose(const std::string& text, std::int64_t& out) {
-  std::string t;
-  for (char c : text)
-    if (c != ',' && c != ' ') t += c;
-  if (t.empty() || t == "-" || t == "--" || t == "---" || t == "null" || t == "NULL" || t == "N/A")
-    return CloseRead::Empty;
-  std::optional<double> v = parseNumber(t);
-  if (!v) return CloseRead::Bad;
-  std::optional<std::int32_t> p = priceFromCell(Value(*v));
-  if (!p) return CloseRead::Bad;
-  out = *p;
-  return CloseRead::Price;
 }
 
 std::string nameOnly(const std::filesystem::path& p) { return toUtf8(p.filename()); }
@@ -135,11 +109,14 @@ ParsedHistoryFile parseHistoryFile(const std::string& raw, const std::string& fi
     std::optional<int> day = parseHistoryDate(fields[static_cast<size_t>(dateCol)]);
     if (!day) return damaged(where + ": date '" + fields[static_cast<size_t>(dateCol)].substr(0, 40) + "'");
     r.day = *day;
-    switch (readClose(fields[static_cast<size_t>(closeCol)], r.close)) {
-      case CloseRead::Empty: ++out.withoutClose; continue;
-      case CloseRead::Bad:
+    std::int32_t close = 0;
+    const PriceCell cell = priceOf(Value(fields[static_cast<size_t>(closeCol)]), close);
+    r.close = close;
+    switch (cell) {
+      case PriceCell::NoPrice: ++out.withoutClose; continue;
+      case PriceCell::NotNumber:
         return damaged(where + ": close '" + fields[static_cast<size_t>(closeCol)].substr(0, 40) + "'");
-      case CloseRead::Price: break;
+      case PriceCell::Price: break;
     }
     out.records.push_back(std::move(r));
   }

@@ -102,6 +102,7 @@ PriceCell priceOf(const Value& cell, std::int32_t& price) {
     if (c != ',' && c != ' ' && c != '\t' && c != '\r' && c != '"') t += c;
   if (t.empty() || t.find_first_not_of('-') == std::string::npos) return PriceCell::NoPrice;
   if (t == "\xE2\x80\x95" || t == "\xE2\x80\x94" || t == "\xE2\x88\x92") return PriceCell::NoPrice;  // ― — −
+  if (t == "null" || t == "NULL" || t == "N/A" || t == "n/a") return PriceCell::NoPrice;
   std::optional<double> n = parseNumber(t);
   if (!n) return PriceCell::NotNumber;
   std::optional<std::int32_t> p = priceFromCell(Value(*n));

@@ -24,7 +24,8 @@ std::optional<std::string> stockCodeOf(const Value& cell);
 
 // A price cell: numbers and numeric text ("1,234", "1234.5", "１２３４") give
 // a whole price (halves to even, as stored); an empty cell, "-" or "－" no
-// price; anything else (words, out of range) is no number.
+// price ("null" and "N/A" too); anything else (words, out of range) is no
+// number.
 enum class PriceCell { Price, NoPrice, NotNumber };
 PriceCell priceOf(const Value& cell, std::int32_t& price);
 
