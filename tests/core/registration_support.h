@@ -94,8 +94,8 @@ inline std::string writerScript() {
 // xlsxwriter-inline, openpyxl, odfpy, ssconvert-xlsx, ssconvert-ods).
 inline bool writeWorkbook(const std::filesystem::path& path, const std::vector<SheetSpec>& sheets,
                           const std::string& writer = {}) {
-  std::string json = "{\"path\": " + registration_detail::jsonString(toUtf8(path)) + ", \"writer\": " +
-                     registration_detail::jsonString(writer) + ", \"sheets\": [";
+  std::string json = "{\"path\": " + registration_detail::jsonString(toUtf8(path)) +
+                     ", \"writer\": " + registration_detail::jsonString(writer) + ", \"sheets\": [";
   for (size_t s = 0; s < sheets.size(); ++s) {
     json += (s ? ", " : "") + std::string("{\"name\": ") + registration_detail::jsonString(sheets[s].name) +
             ", \"rows\": [";

@@ -1,8 +1,8 @@
 #include <QAction>
-#include <QMenu>
 #include <QCheckBox>
 #include <QImage>
 #include <QLabel>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QTableView>
 #include <QtTest>
