@@ -49,6 +49,24 @@ std::optional<std::size_t> HistoryPanel::findDay(int dayNumber) const {
   return static_cast<std::size_t>(it - days.begin());
 }
 
+namespace {
+
+// A row of "select [コード], [銘柄], [市場], [単位] from [list]"; nothing without a code.
+std::optional<PanelStock> panelStockOf(Statement& st) {
+  PanelStock s;
+  s.code = st.column(0);
+  const std::optional<std::string> key = codeKey(s.code);
+  if (!key) return std::nullopt;
+  s.key = *key;
+  const Value name = st.column(1), market = st.column(2), unit = st.column(3);
+  s.name = name.isNull() ? std::string() : name.display();
+  s.market = market.isText() ? market.textValue() : market.display();
+  if (!unit.isText()) s.unit = unit.asNumber();
+  return s;
+}
+
+}  // namespace
+
 HistoryPanel loadHistoryPanel(Database& db) {
   HistoryPanel panel;
   if (const auto rec = readDateRecord(db)) panel.unitWord = rec->unit;
@@ -58,15 +76,9 @@ HistoryPanel loadHistoryPanel(Database& db) {
   {
     Statement st(db, "select [コード], [銘柄], [市場], [単位] from [list] order by rowid");
     while (st.step()) {
-      PanelStock s;
-      s.code = st.column(0);
-      const std::optional<std::string> key = codeKey(s.code);
-      if (!key) continue;
-      s.key = *key;
-      const Value name = st.column(1), market = st.column(2), unit = st.column(3);
-      s.name = name.isNull() ? std::string() : name.display();
-      s.market = market.isText() ? market.textValue() : market.display();
-      if (!unit.isText()) s.unit = unit.asNumber();
+      std::optional<PanelStock> row = panelStockOf(st);
+      if (!row) continue;
+      PanelStock& s = *row;
       byKey[s.key].push_back(static_cast<std::uint32_t>(panel.stocks.size()));
       panel.stocks.push_back(std::move(s));
     }
@@ -123,16 +135,8 @@ HistoryPanel loadStockPanel(Database& db, const std::string& wanted) {
   {
     Statement st(db, "select [コード], [銘柄], [市場], [単位] from [list] order by rowid");
     while (st.step() && panel.stocks.empty()) {
-      const std::optional<std::string> key = codeKey(st.column(0));
-      if (!key || *key != wanted) continue;
-      PanelStock s;
-      s.code = st.column(0);
-      s.key = *key;
-      const Value name = st.column(1), market = st.column(2), unit = st.column(3);
-      s.name = name.isNull() ? std::string() : name.display();
-      s.market = market.isText() ? market.textValue() : market.display();
-      if (!unit.isText()) s.unit = unit.asNumber();
-      panel.stocks.push_back(std::move(s));
+      std::optional<PanelStock> row = panelStockOf(st);
+      if (row && row->key == wanted) panel.stocks.push_back(std::move(*row));
     }
   }
   if (panel.stocks.empty() || !hasHistoryTable(db)) return panel;

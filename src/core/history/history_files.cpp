@@ -18,13 +18,6 @@ namespace {
 
 constexpr std::size_t kProgressLines = 50000;
 
-int findColumn(const std::vector<std::string>& keys, std::initializer_list<const char*> names) {
-  for (const char* n : names)
-    for (size_t i = 0; i < keys.size(); ++i)
-      if (keys[i] == n) return static_cast<int>(i);
-  return -1;
-}
-
 // "7203.JP" -> "7203"; "130a.jp" -> "130A".
 std::optional<std::string> codeOfTicker(const std::string& ticker) {
   std::string t = trimmedField(ticker);
@@ -75,9 +68,9 @@ ParsedHistoryFile parseHistoryFile(const std::string& raw, const std::string& fi
   std::vector<std::string> keys;
   for (const std::string& f : fields) keys.push_back(headerKey(f));
 
-  const int dateCol = findColumn(keys, {"date", "日付", "日時", "年月日", "取引日"});
-  const int closeCol = findColumn(keys, {"close", "終値", "株価", "現在値"});
-  int codeCol = findColumn(keys, {"ticker", "コード", "銘柄コード", "証券コード", "code", "sc", "symbol"});
+  const int dateCol = findHeaderColumn(keys, {"date", "日付", "日時", "年月日", "取引日"});
+  const int closeCol = findHeaderColumn(keys, {"close", "終値", "株価", "現在値"});
+  int codeCol = findHeaderColumn(keys, {"ticker", "コード", "銘柄コード", "証券コード", "code", "sc", "symbol"});
   if (dateCol < 0 || closeCol < 0)
     return damaged("line " + std::to_string(lines.number()) + ": no date and close columns");
   std::optional<std::string> fileCode;

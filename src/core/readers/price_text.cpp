@@ -133,4 +133,11 @@ std::string headerKey(std::string_view name) {
   return k;
 }
 
+int findHeaderColumn(const std::vector<std::string>& keys, std::initializer_list<const char*> names) {
+  for (const char* n : names)
+    for (std::size_t i = 0; i < keys.size(); ++i)
+      if (keys[i] == n) return static_cast<int>(i);
+  return -1;
+}
+
 }  // namespace tavrin

@@ -1,8 +1,10 @@
 #pragma once
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "data/value.h"
 
@@ -36,5 +38,8 @@ std::optional<int> dayOfCell(const Value& cell);
 // A header name reduced for comparison: ASCII letters in lower case, without
 // blanks, quotes and the angle brackets of "<CLOSE>".
 std::string headerKey(std::string_view name);
+
+// The column whose reduced header name is the first of `names` found; -1 when none is.
+int findHeaderColumn(const std::vector<std::string>& keys, std::initializer_list<const char*> names);
 
 }  // namespace tavrin

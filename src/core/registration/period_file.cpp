@@ -16,13 +16,6 @@ std::string lowerExtension(const std::filesystem::path& p) {
   return ext;
 }
 
-int findHeader(const std::vector<std::string>& keys, std::initializer_list<const char*> names) {
-  for (const char* n : names)
-    for (std::size_t i = 0; i < keys.size(); ++i)
-      if (keys[i] == n) return static_cast<int>(i);
-  return -1;
-}
-
 void addPrice(PeriodPrices& out, std::string key, std::optional<std::int32_t> price) {
   auto [it, added] = out.index.emplace(std::move(key), price);
   if (!added) return;  // the upper row wins, even without a price
@@ -84,15 +77,15 @@ PeriodPrices readPeriodPrices(const SheetCells& sheet, PriceFileKind kind, std::
     if (keys.size() <= column) keys.resize(column + 1);
     if (value.isText()) keys[column] = headerKey(value.textValue());
   }
-  const int headerCode =
-      findHeader(keys, {"コード", "銘柄コード", "証券コード", "sc", "code", "symbol", "ticker", "銘柄ｺｰﾄﾞ", "ｺｰﾄﾞ"});
-  const int headerClose = findHeader(keys, {"終値", "株価", "現在値", "close"});
+  const int headerCode = findHeaderColumn(
+      keys, {"コード", "銘柄コード", "証券コード", "sc", "code", "symbol", "ticker", "銘柄ｺｰﾄﾞ", "ｺｰﾄﾞ"});
+  const int headerClose = findHeaderColumn(keys, {"終値", "株価", "現在値", "close"});
   std::size_t firstData = 0;
   if (headerCode >= 0 && headerClose >= 0) {
     out.headerFound = true;
     codeCol = headerCode;
     closeCol = headerClose;
-    dateCol = findHeader(keys, {"日付", "date"});
+    dateCol = findHeaderColumn(keys, {"日付", "date"});
     firstData = 1;
   } else {
     std::int32_t p = 0;
