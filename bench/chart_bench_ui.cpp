@@ -13,14 +13,14 @@
 #include <string>
 #include <vector>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "app/prompts.h"
 #include "chart/chart_data.h"
 #include "data/price_schema.h"
 #include "history/price_history.h"
 #include "ui/chart/chart_canvas.h"
 #include "ui/chart/chart_window.h"
-#include "ui/common/app_context.h"
+#include "ui/app/app_context.h"
 
 using namespace tavrin;
 using Clock = std::chrono::steady_clock;

@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <string>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "sample/sample_market.h"
 
 using namespace tavrin;

@@ -15,7 +15,7 @@
 #include <fstream>
 #include <string>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "data/database.h"
 #include "data/price_schema.h"
 #include "history/history_files.h"

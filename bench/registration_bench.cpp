@@ -16,10 +16,10 @@
 #include "app/paths.h"
 #include "data/price_schema.h"
 #include "history/price_history.h"
-#include "readers/price_file.h"
+#include "formats/price_file.h"
 #include "registration/period_file.h"
 #include "registration/price_import.h"
-#include "utilities/memo.h"
+#include "base/encoding.h"
 
 using namespace tavrin;
 using Clock = std::chrono::steady_clock;

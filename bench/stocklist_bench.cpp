@@ -11,7 +11,7 @@
 #include <fstream>
 #include <string>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "app/setup.h"
 #include "stocklist/listed_issues.h"
 #include "stocklist/stock_list_update.h"

@@ -1,12 +1,18 @@
-// History files over any bytes, under each of the names that choose a layout.
+// History files over any bytes: the layouts, and every date of their lines.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
-#include "history/history_files.h"
+#include "base/calendar.h"
+#include "formats/history_layout.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string bytes(reinterpret_cast<const char*>(data), size);
-  for (const char* name : {"7203.jp.txt", "130a.csv", "20261209.csv"}) (void)tavrin::parseHistoryFile(bytes, name);
+  (void)tavrin::readHistoryText(
+      bytes, [](tavrin::HistoryLayout) { return std::string(); },
+      [](const tavrin::HistoryTextLine& line) {
+        (void)tavrin::parseHistoryDate(std::string(line.date));
+        return std::string();
+      });
   return 0;
 }

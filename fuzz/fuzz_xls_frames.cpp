@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "registration/workbook_error.h"
-#include "registration/xls_frames.h"
+#include "formats/xls/workbook_error.h"
+#include "formats/xls/xls_frames.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   try {

@@ -1,14 +1,14 @@
 #pragma once
-// Shared body of the price-file targets: open the bytes with one reader and
-// read every sheet, then take its prices as an import does (header search,
-// codes, prices, date column); the readers' own refusals are the expected
-// outcome.
+// Shared body of the sheet-file targets: open the bytes with one reader and
+// read every sheet, then look at every cell as the imports do (its text, its
+// header key, its date); the readers' own refusals are the expected outcome.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
-#include "readers/price_file.h"
-#include "registration/period_file.h"
+#include "base/calendar.h"
+#include "formats/cell_text.h"
+#include "formats/price_file.h"
 
 namespace tavrin::fuzz {
 
@@ -21,8 +21,11 @@ int readEverySheet(Open open, const std::uint8_t* data, std::size_t size) {
     for (const std::string& name : names) {
       try {
         const SheetCells cells = file->readSheet(name);
-        (void)readPeriodPrices(cells, file->kind(), 20796);  // 2026-12-09
-        (void)sheetTable(cells, 100);
+        for (const SheetCells::Row& row : cells.rows)
+          for (const auto& [column, value] : row.cells) {
+            (void)headerKey(value.display());
+            (void)dayOfCell(value);
+          }
       } catch (const PriceFileError&) {
       }
     }

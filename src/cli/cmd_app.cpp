@@ -3,7 +3,7 @@
 #include "app/setup.h"
 #include "cli/commands.h"
 #include "data/database.h"
-#include "data/value.h"
+#include "base/value.h"
 #include "sample/sample_daily_csv.h"
 #include "sample/sample_market.h"
 

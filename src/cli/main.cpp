@@ -2,8 +2,8 @@
 #include <iostream>
 #include <map>
 
-#include "app/log.h"
-#include "app/printable_text.h"
+#include "base/log.h"
+#include "base/text.h"
 #include "cli/commands.h"
 #include "tavrin_version.h"
 

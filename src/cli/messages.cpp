@@ -1,4 +1,4 @@
-#include "app/printable_text.h"
+#include "base/text.h"
 #include "cli/commands.h"
 
 namespace tavrin::cli {

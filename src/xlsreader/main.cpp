@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "biff_scan.h"
-#include "registration/xls_frames.h"
+#include "formats/xls/xls_frames.h"
 
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer)

@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <fstream>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "exchange_test_data.h"
 #include "test_support.h"
 #include "utilities/backup.h"

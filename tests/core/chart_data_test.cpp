@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/text.h"
 #include "chart/chart_data.h"
 #include "history/price_history.h"
 #include "registration_support.h"
@@ -139,9 +140,9 @@ TEST(ChartSeries, CrosshairTextAndPriceAxis) {
   EXPECT_EQ(pointDescription(s, 1, ChartUnit::Day), "2026-03-05（木）  終値 1,234  前日比 +12（+0.98%）");
   EXPECT_EQ(pointDescription(s, 2, ChartUnit::Week), "2026-03-06  終値 1,200  前週比 -34（-2.76%）");
   EXPECT_EQ(pointDescription(s, 3, ChartUnit::Day), "");
-  EXPECT_EQ(groupedNumber(1234567), "1,234,567");
-  EXPECT_EQ(groupedNumber(-999), "-999");
-  EXPECT_EQ(groupedNumber(INT64_MIN), "-9,223,372,036,854,775,808");
+  EXPECT_EQ(groupedCount(1234567), "1,234,567");
+  EXPECT_EQ(groupedCount(-999), "-999");
+  EXPECT_EQ(groupedCount(INT64_MIN), "-9,223,372,036,854,775,808");
 
   EXPECT_EQ(valueTicks(0, 100, 6), (std::vector<double>{0, 20, 40, 60, 80, 100}));
   EXPECT_EQ(valueTicks(0, 100, 5), (std::vector<double>{0, 25, 50, 75, 100}));

@@ -5,7 +5,7 @@
 #include <csignal>
 #include <fstream>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "exchange/companion.h"
 #include "exchange_test_data.h"
 #include "test_support.h"

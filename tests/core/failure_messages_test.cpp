@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <fstream>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "app/paths.h"
-#include "app/printable_text.h"
+#include "base/text.h"
 #include "data/database.h"
 #include "data/stock_code.h"
 #include "test_support.h"

@@ -5,7 +5,7 @@
 
 #include <sqlite3.h>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "history/history_files.h"
 #include "history/price_history.h"
 #include "registration/price_import.h"

@@ -5,14 +5,14 @@
 
 #include <random>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "history/price_history.h"
-#include "readers/price_text.h"
+#include "data/price_text.h"
 #include "registration/import_report.h"
 #include "registration/period_file.h"
 #include "registration/price_import.h"
 #include "registration_support.h"
-#include "utilities/memo.h"
+#include "base/encoding.h"
 
 using namespace tavrin;
 using namespace tavrin::test;

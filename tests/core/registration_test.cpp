@@ -8,9 +8,11 @@
 
 #include <sqlite3.h>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "registration/price_import.h"
-#include "registration/workbook.h"
+#include "data/stock_code.h"
+#include "formats/xls/workbook.h"
+#include "registration/period_file.h"
 #include "registration_support.h"
 #include "test_support.h"
 

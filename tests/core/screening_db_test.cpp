@@ -5,7 +5,7 @@
 #include <random>
 #include <set>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "app/paths.h"
 #include "data/database.h"
 #include "data/grid_sort.h"

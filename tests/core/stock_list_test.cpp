@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "app/setup.h"
 #include "registration_support.h"
 #include "stocklist/listed_issues.h"

@@ -6,7 +6,7 @@
 
 #include "app/paths.h"
 #include "export/table_export.h"
-#include "readers/csv_text.h"
+#include "formats/csv_text.h"
 #include "test_support.h"
 
 using namespace tavrin;

@@ -2,7 +2,7 @@
 
 #include <fstream>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "app/paths.h"
 #include "screening/extraction.h"
 #include "test_support.h"

@@ -8,9 +8,10 @@
 #include <chrono>
 #include <fstream>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "registration/price_import.h"
-#include "registration/workbook.h"
+#include "data/stock_code.h"
+#include "formats/xls/workbook.h"
 #include "registration_support.h"
 #include "test_support.h"
 

@@ -2,7 +2,7 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "exchange_test_data.h"
 #include "test_support.h"
 #include "ui/app/file_select_window.h"

@@ -7,7 +7,7 @@
 #include <QTableView>
 #include <QtTest>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "chart/chart_data.h"
 #include "data/price_schema.h"
 #include "history/price_history.h"

@@ -2,7 +2,7 @@
 #include <QLineEdit>
 #include <QtTest>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "exchange_test_data.h"
 #include "test_support.h"
 #include "ui/app/main_menu_window.h"

@@ -6,7 +6,7 @@
 #include <QtTest>
 #include <fstream>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "data/price_schema.h"
 #include "history/price_history.h"
 #include "test_support.h"

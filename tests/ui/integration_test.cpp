@@ -9,10 +9,10 @@
 #include <map>
 #include <set>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "app/setup.h"
 #include "data/database.h"
-#include "registration/workbook.h"
+#include "registration/period_file.h"
 #include "sample/sample_market.h"
 #include "screening/chart_links.h"
 #include "screening/pattern_catalogue.h"
@@ -351,10 +351,9 @@ void IntegrationTest::nextDayRegistrationReachesMenuAndBrowser() {
   QVERIFY(reg.sheetGrid()->rows() > kStocks);
 
   // The workbook's next-day closes are the browser's latest prices.
-  Workbook book(d.f->ctx->paths().workbook(kDemoWorkbook));
-  book.selectSheet(kDemoNextDaySheet);
   std::map<std::string, std::string> sheet;
-  for (const Row& r : readSheetTable(book).rows) sheet[r[0].display()] = r[2].display();
+  const SheetCells cells = openPriceFile(d.f->ctx->paths().workbook(kDemoWorkbook))->readSheet(kDemoNextDaySheet);
+  for (const Row& r : sheetTable(cells, SIZE_MAX).rows) sheet[r[0].display()] = r[2].display();
   FlexGrid* bg = browser.findChild<FlexGrid*>("MSFlexGrid1");
   QVERIFY(bg);
   int kabuka1 = -1, kabuka2 = -1, codeCol = -1;

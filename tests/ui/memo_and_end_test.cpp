@@ -4,13 +4,14 @@
 #include <fstream>
 #include <iterator>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "data/price_schema.h"
 #include "test_support.h"
 #include "ui/app/file_select_window.h"
 #include "ui/app/main_menu_window.h"
 #include "ui/utilities/memo_window.h"
 #include "ui_test_support.h"
+#include "base/encoding.h"
 #include "utilities/memo.h"
 
 using namespace tavrin;

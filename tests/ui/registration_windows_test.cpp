@@ -5,7 +5,7 @@
 #include <QtTest>
 #include <fstream>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "data/price_schema.h"
 #include "registration/price_import.h"
 #include "registration_support.h"
@@ -15,7 +15,7 @@
 #include "ui/registration/list_browser_window.h"
 #include "ui/registration/registration_window.h"
 #include "ui_test_support.h"
-#include "utilities/memo.h"
+#include "base/encoding.h"
 
 using namespace tavrin;
 using test::UiFixture;

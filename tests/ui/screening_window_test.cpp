@@ -5,7 +5,7 @@
 #include <QtTest>
 #include "watchlists/watch_query.h"
 
-#include "app/log.h"
+#include "base/log.h"
 #include "data/price_schema.h"
 #include "screening/pattern_catalogue.h"
 #include "screening/query_assembly.h"

@@ -4,7 +4,7 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "app/setup.h"
 #include "registration_support.h"
 #include "stocklist/stock_list_update.h"

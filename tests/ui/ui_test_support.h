@@ -6,7 +6,7 @@
 
 #include "app/paths.h"
 #include "app/prompts.h"
-#include "ui/common/app_context.h"
+#include "ui/app/app_context.h"
 
 namespace tavrin::test {
 

@@ -3,7 +3,7 @@
 #include <QtTest>
 #include <fstream>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "data/price_schema.h"
 #include "test_support.h"
 #include "ui/app/main_menu_window.h"

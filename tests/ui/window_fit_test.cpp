@@ -11,7 +11,7 @@
 #include <QtTest>
 #include <fstream>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "data/price_schema.h"
 #include "registration_support.h"
 #include "test_support.h"

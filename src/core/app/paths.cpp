@@ -1,3 +1,4 @@
+#include "base/text.h"
 #include "app/paths.h"
 
 #include <algorithm>
@@ -19,13 +20,8 @@ std::filesystem::path Paths::resolveRoot(const std::optional<std::string>& comma
 std::filesystem::path Paths::workbook(const std::string& baseName) const { return root_ / fromUtf8(baseName + ".xls"); }
 
 namespace {
-std::string lowerAscii(std::string s) {
-  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return s;
-}
-
 bool startsWithNoCase(const std::string& text, const std::string& prefix) {
-  return text.size() >= prefix.size() && lowerAscii(text.substr(0, prefix.size())) == lowerAscii(prefix);
+  return text.size() >= prefix.size() && asciiLower(text.substr(0, prefix.size())) == asciiLower(prefix);
 }
 
 std::filesystem::path appendBackslashed(std::filesystem::path base, const std::string& rest) {
@@ -55,15 +51,6 @@ std::filesystem::path Paths::mapWindowsPath(const std::string& windowsPath) cons
     if (rest.empty() || rest[0] == '\\' || rest[0] == '/') return appendBackslashed(hpDataDir(), rest);
   }
   return fromUtf8(windowsPath);
-}
-
-std::string toUtf8(const std::filesystem::path& p) {
-  auto u8 = p.u8string();
-  return std::string(u8.begin(), u8.end());
-}
-
-std::filesystem::path fromUtf8(const std::string& s) {
-  return std::filesystem::path(std::u8string(s.begin(), s.end()));
 }
 
 }  // namespace tavrin

@@ -3,6 +3,8 @@
 #include <optional>
 #include <string>
 
+#include "base/files.h"
+
 namespace tavrin {
 
 // Every fixed file of the system lives below one data root folder. The root is
@@ -47,9 +49,5 @@ class Paths {
  private:
   std::filesystem::path root_;
 };
-
-// Path <-> UTF-8 text, for showing and storing paths.
-std::string toUtf8(const std::filesystem::path& p);
-std::filesystem::path fromUtf8(const std::string& s);
 
 }  // namespace tavrin

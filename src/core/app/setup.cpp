@@ -3,7 +3,7 @@
 #include <fstream>
 
 #include "data/price_schema.h"
-#include "watchlists/watch_list_store.h"
+#include "data/watch_schema.h"
 
 namespace tavrin {
 

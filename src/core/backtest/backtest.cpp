@@ -12,7 +12,7 @@
 #include "data/price_schema.h"
 #include "data/stock_code.h"
 #include "history/price_history.h"
-#include "registration/workbook.h"
+#include "data/stock_code.h"
 #include "screening/columnar.h"
 #include "screening/pattern_catalogue.h"
 
@@ -20,12 +20,6 @@ namespace tavrin::backtest {
 
 namespace {
 
-// The key a code is matched by: what codeKey gives for the text, so that
-// "07203", "7203" and the number 7203 meet.
-std::optional<std::string> keyOfText(const std::string& text) {
-  const std::optional<std::string> code = parseStockCode(text);
-  return codeKey(Value(code ? *code : text));
-}
 
 std::int64_t closeOf(const Value& v) {
   if (v.isInteger()) return v.integer();
@@ -36,7 +30,7 @@ std::int64_t closeOf(const Value& v) {
 }  // namespace
 
 std::optional<std::size_t> HistoryPanel::findStock(const std::string& code) const {
-  const std::optional<std::string> key = keyOfText(code);
+  const std::optional<std::string> key = stockCodeKeyOfText(code);
   if (!key) return std::nullopt;
   for (std::size_t s = 0; s < stocks.size(); ++s)
     if (stocks[s].key == *key) return s;
@@ -189,7 +183,7 @@ UniverseMembers::UniverseMembers(const HistoryPanel& panel, int universeIndex,
   std::unordered_set<std::string> keys;
   if (watched)
     for (const std::string& c : watchCodes)
-      if (const auto k = keyOfText(c)) keys.insert(*k);
+      if (const auto k = stockCodeKeyOfText(c)) keys.insert(*k);
   for (std::size_t s = 0; s < panel.stocks.size(); ++s) {
     const PanelStock& st = panel.stocks[s];
     listPart_[s] = passesListPart(f, st.market, st.unit) && (!watched || keys.count(st.key)) ? 1 : 0;

@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <map>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "app/paths.h"
-#include "registration/workbook.h"
+#include "data/stock_code.h"
 
 namespace tavrin::chart {
 
@@ -160,20 +160,6 @@ std::vector<DateLabel> dateLabels(const ChartSeries& series, IndexRange range, C
   return out;
 }
 
-std::string groupedNumber(std::int64_t value) {
-  const bool negative = value < 0;
-  const std::uint64_t magnitude =
-      negative ? std::uint64_t{0} - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
-  const std::string digits = std::to_string(magnitude);
-  std::string out;
-  const std::size_t n = digits.size();
-  for (std::size_t i = 0; i < n; ++i) {
-    out += digits[i];
-    if ((n - i - 1) % 3 == 0 && i + 1 < n) out += ',';
-  }
-  return negative ? "-" + out : out;
-}
-
 std::string pointDescription(const ChartSeries& series, std::size_t i, ChartUnit unit) {
   if (i >= series.size()) return {};
   std::string out = isoDate(series.days[i]);
@@ -182,11 +168,11 @@ std::string pointDescription(const ChartSeries& series, std::size_t i, ChartUnit
     const int wd = ((series.days[i] % 7) + 7 + 4) % 7;
     out += std::string("（") + kWeekdays[wd] + "）";
   }
-  out += "  終値 " + groupedNumber(series.closes[i]) + "  " + changeWord(unit) + " ";
+  out += "  終値 " + groupedCount(series.closes[i]) + "  " + changeWord(unit) + " ";
   if (i == 0) return out + "—";
   const std::int64_t prev = series.closes[i - 1];
   const std::int64_t change = series.closes[i] - prev;
-  out += (change > 0 ? "+" : "") + groupedNumber(change);
+  out += (change > 0 ? "+" : "") + groupedCount(change);
   if (prev != 0) {
     char buf[32];
     std::snprintf(buf, sizeof buf, "%+.2f%%", static_cast<double>(change) * 100.0 / static_cast<double>(prev));

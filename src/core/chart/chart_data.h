@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/text.h"
 #include "data/database.h"
 #include "history/price_history.h"
 
@@ -82,8 +83,6 @@ std::vector<DateLabel> dateLabels(const ChartSeries& series, IndexRange range, C
 // "2026-03-05（木）  終値 1,234  前日比 +12（+0.98%）" for the point at index;
 // the first point has no change ("前日比 —").
 std::string pointDescription(const ChartSeries& series, std::size_t index, ChartUnit unit);
-// "1,234,567", "-12"
-std::string groupedNumber(std::int64_t value);
 
 // Round values for the price axis between low and high (steps of 1, 2, 2.5
 // or 5 times a power of ten), at most maxTicks of them.

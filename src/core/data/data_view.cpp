@@ -1,7 +1,7 @@
 #include "data/data_view.h"
 
-#include "app/log.h"
-#include "app/paths.h"
+#include "base/log.h"
+#include "base/files.h"
 
 namespace tavrin {
 

@@ -3,7 +3,7 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
-#include "app/paths.h"
+#include "base/files.h"
 
 namespace tavrin {
 

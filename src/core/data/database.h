@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "data/value.h"
+#include "base/value.h"
 
 struct sqlite3;
 struct sqlite3_stmt;

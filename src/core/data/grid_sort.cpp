@@ -4,7 +4,7 @@
 #include <limits>
 #include <optional>
 
-#include "data/value.h"
+#include "base/value.h"
 
 namespace tavrin {
 

@@ -1,11 +1,15 @@
 #include "data/price_schema.h"
 
-#include "app/paths.h"
-#include "history/price_history.h"
+#include "base/files.h"
 
 namespace tavrin {
 
 namespace {
+
+constexpr const char* kHistoryDdl =
+    "CREATE TABLE IF NOT EXISTS [history] ([コード] INTEGER NOT NULL, [day] INTEGER NOT NULL, [close] INTEGER, "
+    "PRIMARY KEY ([コード], [day])) WITHOUT ROWID";
+
 // Markets of the sections: the words before April 2022 and today's segments.
 #define FIRST_SECTIONS "'東証１部','大証１部','名証１部','東証プライム','名証プレミア'"
 #define TOKYO_FIRST "[市場] in ('東証１部','東証プライム')"
@@ -224,5 +228,9 @@ std::string codeSqlLiteral(const std::string& code) {
   }
   return out + "'";
 }
+
+void ensureHistoryTable(Database& db) { db.exec(kHistoryDdl); }
+
+bool hasHistoryTable(Database& db) { return db.tableExists(kHistoryTable); }
 
 }  // namespace tavrin

@@ -63,4 +63,15 @@ void writeDateRecord(Database& db, const DateRecord& record);
 std::string codeSqlLiteral(const std::string& code);
 bool isPlainNumberCode(const std::string& code);
 
+// Every close that enters a price database is kept in its table [history]:
+// one row per stock and day, keyed by the code as list stores it (7203 a
+// number, "130A" text) and the day number (days since 1970-01-01, a civil
+// date without time zone). The ten positions of list are a window on it.
+inline constexpr const char* kHistoryTable = "history";
+
+// Creates the table when it is missing (new files get it from the schema
+// code, older files on first use).
+void ensureHistoryTable(Database& db);
+bool hasHistoryTable(Database& db);
+
 }  // namespace tavrin

@@ -1,51 +1,29 @@
 #include "data/stock_code.h"
 
-#include "app/printable_text.h"
+#include <cmath>
+#include <limits>
+
+#include "base/text.h"
 
 namespace tavrin {
 
 namespace {
-// Full-width digits and capitals (what a Japanese input method types) as
-// their ASCII forms; the ideographic space as a blank.
-std::string narrowed(const std::string& text) {
-  std::string out;
-  out.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    const auto c0 = static_cast<unsigned char>(text[i]);
-    if (c0 == 0xEF && i + 2 < text.size()) {
-      const auto c1 = static_cast<unsigned char>(text[i + 1]);
-      const auto c2 = static_cast<unsigned char>(text[i + 2]);
-      // U+FF10..U+FF19 = EF BC 90..99, U+FF21..U+FF3A = EF BC A1..BA
-      if (c1 == 0xBC && c2 >= 0x90 && c2 <= 0x99) {
-        out += static_cast<char>('0' + (c2 - 0x90));
-        i += 2;
-        continue;
-      }
-      if (c1 == 0xBC && c2 >= 0xA1 && c2 <= 0xBA) {
-        out += static_cast<char>('A' + (c2 - 0xA1));
-        i += 2;
-        continue;
-      }
-    }
-    if (c0 == 0xE3 && i + 2 < text.size() && static_cast<unsigned char>(text[i + 1]) == 0x80 &&
-        static_cast<unsigned char>(text[i + 2]) == 0x80) {
-      out += ' ';
-      i += 2;
-      continue;
-    }
-    out += static_cast<char>(c0);
-  }
-  return out;
+
+std::optional<std::string> wholeNumberKey(double v) {
+  if (!std::isfinite(v) || v != std::floor(v) || std::fabs(v) >= 1e15) return std::nullopt;
+  return std::to_string(static_cast<long long>(v));
 }
+
+// A five-digit code with its check digit: 72030 -> 7203.
+std::string withoutCheckDigit(std::string code) {
+  if (code.size() == 5 && code[4] == '0' && isAsciiDigit(code[0])) code.resize(4);
+  return code;
+}
+
 }  // namespace
 
 std::optional<std::string> parseStockCode(const std::string& typed) {
-  const std::string text = narrowed(typed);
-  size_t b = 0, e = text.size();
-  auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-  while (b < e && blank(text[b])) ++b;
-  while (e > b && blank(text[e - 1])) --e;
-  const std::string code = text.substr(b, e - b);
+  const std::string code = trimmed(foldFullWidth(typed));
   if (code.empty()) return std::nullopt;
   bool allDigits = true, codeCharacters = true;
   for (char c : code) {
@@ -60,6 +38,76 @@ std::optional<std::string> parseStockCode(const std::string& typed) {
 
 std::string invalidStockCodeMessage(const std::string& text) {
   return "コードではありません：" + printableText(text) + "（数字と英大文字の4～5文字で入力してください）";
+}
+
+std::optional<std::string> codeKey(const Value& code) {
+  if (code.isInteger()) return std::to_string(code.integer());
+  if (code.isReal()) return wholeNumberKey(code.real());
+  if (!code.isText()) return std::nullopt;
+  std::string t = trimmed(code.textValue());
+  if (t.empty()) return std::nullopt;
+  if (std::optional<double> n = parseNumber(t)) return wholeNumberKey(*n);
+  return t;
+}
+
+std::optional<std::string> stockCodeOf(const Value& cell) {
+  if (cell.isInteger() || cell.isReal()) {
+    std::optional<std::string> key = codeKey(cell);
+    if (!key) return std::nullopt;
+    return withoutCheckDigit(std::move(*key));
+  }
+  if (!cell.isText()) return std::nullopt;
+  std::string t = trimmed(foldFullWidth(cell.textValue()));
+  // An exchange suffix: "7203.T", "7203.JP", "130a.jp".
+  const std::size_t dot = t.rfind('.');
+  if (dot != std::string::npos && dot + 1 < t.size()) {
+    bool letters = true;
+    for (std::size_t i = dot + 1; i < t.size(); ++i) letters = letters && isAsciiLetter(t[i]);
+    if (letters) t.resize(dot);
+  }
+  if (t.empty() || t.size() > 12) return std::nullopt;
+  if (std::optional<double> n = parseNumber(t)) {
+    std::optional<std::string> key = codeKey(Value(*n));
+    if (!key) return std::nullopt;
+    return withoutCheckDigit(std::move(*key));
+  }
+  for (char& c : t) {
+    if (!isAsciiDigit(c) && !isAsciiLetter(c)) return std::nullopt;
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  if (t.size() == 5 && t[4] == '0') t.resize(4);
+  return t;
+}
+
+std::optional<std::string> stockCodeOfTicker(const std::string& ticker) {
+  std::string t = trimmed(ticker);
+  const size_t dot = t.find('.');
+  if (dot != std::string::npos) t.resize(dot);
+  for (char& c : t)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  if (t.empty()) return std::nullopt;
+  return codeKey(Value(t));
+}
+
+std::optional<std::string> stockCodeKeyOfText(const std::string& text) {
+  const std::optional<std::string> code = parseStockCode(text);
+  return codeKey(Value(code ? *code : text));
+}
+
+std::optional<std::int32_t> priceFromCell(const Value& cell) {
+  double v;
+  if (cell.isInteger()) {
+    const std::int64_t i = cell.integer();
+    if (i < std::numeric_limits<std::int32_t>::min() || i > std::numeric_limits<std::int32_t>::max())
+      return std::nullopt;
+    return static_cast<std::int32_t>(i);
+  }
+  if (!cell.isReal()) return std::nullopt;
+  v = cell.real();
+  if (!std::isfinite(v)) return std::nullopt;
+  const double r = std::nearbyint(v);  // the default rounding: to nearest, halves to even
+  if (r < -2147483648.0 || r > 2147483647.0) return std::nullopt;
+  return static_cast<std::int32_t>(r);
 }
 
 }  // namespace tavrin

@@ -8,7 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "app/paths.h"
 #include "data/database.h"
 #include "utilities/backup.h"

@@ -1,3 +1,4 @@
+#include "base/text.h"
 #include "export/table_export.h"
 
 #include <xlsxwriter.h>
@@ -9,11 +10,11 @@
 #include <fstream>
 #include <system_error>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "app/paths.h"
-#include "readers/csv_text.h"
+#include "formats/csv_text.h"
 #include "utilities/backup.h"
-#include "utilities/memo.h"
+#include "base/encoding.h"
 
 namespace tavrin::exporting {
 
@@ -140,9 +141,7 @@ ExportCell cellOf(const Value& value) {
 }
 
 ExportFormat formatForPath(const fs::path& path) {
-  std::string ext = path.extension().string();
-  std::transform(ext.begin(), ext.end(), ext.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  const std::string ext = asciiLower(path.extension().string());
   if (ext == ".xlsx") return ExportFormat::Xlsx;
   if (ext == ".tsv" || ext == ".txt") return ExportFormat::Tsv;
   return ExportFormat::CsvUtf8;
@@ -291,11 +290,12 @@ bool writeTable(const fs::path& path, const ExportTable& table, ExportFormat for
     }
   }
   if (written) {
-    fs::rename(tmp, path, ec);
+    ec = replaceWithWritten(tmp, path);
     if (!ec) return true;
     if (error) *error = cannotWrite(path, reasonOf(ec));
+  } else {
+    fs::remove(tmp, ec);
   }
-  fs::remove(tmp, ec);
   logLine("export", error ? *error : cannotWrite(path, reason));
   return false;
 }

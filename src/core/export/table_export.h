@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "data/value.h"
+#include "base/value.h"
 
 namespace tavrin::exporting {
 

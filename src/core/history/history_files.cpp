@@ -4,30 +4,19 @@
 #include <fstream>
 #include <unordered_map>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "app/paths.h"
 #include "history/price_history.h"
-#include "readers/csv_text.h"
-#include "readers/price_text.h"
-#include "registration/workbook.h"
-#include "utilities/memo.h"
+#include "formats/history_layout.h"
+#include "data/price_text.h"
+#include "data/stock_code.h"
+#include "base/calendar.h"
 
 namespace tavrin {
 
 namespace {
 
 constexpr std::size_t kProgressLines = 50000;
-
-// "7203.JP" -> "7203"; "130a.jp" -> "130A".
-std::optional<std::string> codeOfTicker(const std::string& ticker) {
-  std::string t = trimmedField(ticker);
-  const size_t dot = t.find('.');
-  if (dot != std::string::npos) t.resize(dot);
-  for (char& c : t)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  if (t.empty()) return std::nullopt;
-  return codeKey(Value(t));
-}
 
 std::string nameOnly(const std::filesystem::path& p) { return toUtf8(p.filename()); }
 
@@ -37,83 +26,52 @@ std::optional<std::string> codeFromFileName(const std::string& fileName) {
   std::string base = toUtf8(std::filesystem::path(fromUtf8(fileName)).filename());
   const size_t dot = base.find('.');
   if (dot != std::string::npos) base.resize(dot);
-  return codeOfTicker(base);
+  return stockCodeOfTicker(base);
 }
 
 ParsedHistoryFile parseHistoryFile(const std::string& raw, const std::string& fileName) {
   ParsedHistoryFile out;
-  auto damaged = [&out](std::string why) {
-    out.ok = false;
-    out.error = std::move(why);
-    out.records.clear();
-    return out;
-  };
-  if (raw.find('\0') != std::string::npos) return damaged("not a text file");
-  const std::optional<std::string> text = decodeTextFile(raw);
-  if (!text) return damaged("neither UTF-8 nor code page 932 text");
-  TextLines lines(*text);
-  auto nextLine = [&lines](std::string_view& line) { return lines.next(line); };
-
-  std::string_view line;
-  bool haveHeader = false;
-  while (nextLine(line))
-    if (!trimmedField(line).empty()) {
-      haveHeader = true;
-      break;
-    }
-  if (!haveHeader) return damaged("empty file");
-  const char sep = detectSeparator(line);
-  std::vector<std::string> fields;
-  if (!splitCsvLine(line, sep, fields)) return damaged("line 1: unclosed quote");
-  std::vector<std::string> keys;
-  for (const std::string& f : fields) keys.push_back(headerKey(f));
-
-  const int dateCol = findHeaderColumn(keys, {"date", "日付", "日時", "年月日", "取引日"});
-  const int closeCol = findHeaderColumn(keys, {"close", "終値", "株価", "現在値"});
-  int codeCol = findHeaderColumn(keys, {"ticker", "コード", "銘柄コード", "証券コード", "code", "sc", "symbol"});
-  if (dateCol < 0 || closeCol < 0)
-    return damaged("line " + std::to_string(lines.number()) + ": no date and close columns");
   std::optional<std::string> fileCode;
-  if (codeCol >= 0) {
-    out.layout = keys[static_cast<size_t>(codeCol)] == "ticker" ? ParsedHistoryFile::Layout::BulkDownload
-                                                                : ParsedHistoryFile::Layout::PerDay;
-  } else {
-    out.layout = ParsedHistoryFile::Layout::Export;
-    fileCode = codeFromFileName(fileName);
-    if (!fileCode) return damaged("no stock code in the file name");
-  }
-  const size_t needed = static_cast<size_t>(std::max({dateCol, closeCol, codeCol})) + 1;
-
-  out.records.reserve(lines.size() / 40);
-  while (nextLine(line)) {
-    if (trimmedField(line).empty()) continue;
-    const std::string where = "line " + std::to_string(lines.number());
-    if (!splitCsvLine(line, sep, fields)) return damaged(where + ": unclosed quote");
-    if (fields.size() < needed) return damaged(where + ": " + std::to_string(fields.size()) + " fields");
+  auto onLayout = [&](HistoryLayout layout) -> std::string {
+    out.layout = layout == HistoryLayout::BulkDownload ? ParsedHistoryFile::Layout::BulkDownload
+                 : layout == HistoryLayout::PerDay     ? ParsedHistoryFile::Layout::PerDay
+                                                       : ParsedHistoryFile::Layout::Export;
+    if (layout == HistoryLayout::Export) {
+      fileCode = codeFromFileName(fileName);
+      if (!fileCode) return "no stock code in the file name";
+    }
+    out.records.reserve(raw.size() / 40);
+    return {};
+  };
+  auto onLine = [&](const HistoryTextLine& line) -> std::string {
+    const std::string where = "line " + std::to_string(line.number);
     ++out.lines;
     HistoryFileRecord r;
     if (fileCode) {
       r.code = *fileCode;
     } else {
-      std::optional<std::string> c = codeOfTicker(fields[static_cast<size_t>(codeCol)]);
-      if (!c) return damaged(where + ": no stock code");
+      std::optional<std::string> c = stockCodeOfTicker(std::string(line.code));
+      if (!c) return where + ": no stock code";
       r.code = std::move(*c);
     }
-    std::optional<int> day = parseHistoryDate(fields[static_cast<size_t>(dateCol)]);
-    if (!day) return damaged(where + ": date '" + fields[static_cast<size_t>(dateCol)].substr(0, 40) + "'");
+    const std::string date(line.date);
+    const std::optional<int> day = parseHistoryDate(date);
+    if (!day) return where + ": date '" + date.substr(0, 40) + "'";
     r.day = *day;
     std::int32_t close = 0;
-    const PriceCell cell = priceOf(Value(fields[static_cast<size_t>(closeCol)]), close);
-    r.close = close;
-    switch (cell) {
-      case PriceCell::NoPrice: ++out.withoutClose; continue;
-      case PriceCell::NotNumber:
-        return damaged(where + ": close '" + fields[static_cast<size_t>(closeCol)].substr(0, 40) + "'");
+    const std::string closeText(line.close);
+    switch (priceOf(Value(closeText), close)) {
+      case PriceCell::NoPrice: ++out.withoutClose; return {};
+      case PriceCell::NotNumber: return where + ": close '" + closeText.substr(0, 40) + "'";
       case PriceCell::Price: break;
     }
+    r.close = close;
     out.records.push_back(std::move(r));
-  }
-  out.ok = true;
+    return {};
+  };
+  out.error = readHistoryText(raw, onLayout, onLine);
+  out.ok = out.error.empty();
+  if (!out.ok) out.records.clear();
   return out;
 }
 

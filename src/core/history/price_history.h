@@ -5,36 +5,12 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/calendar.h"
 #include "data/database.h"
 #include "data/price_schema.h"
 
 namespace tavrin {
 
-// Every close that enters a price database is kept in its table [history]:
-// one row per stock and day, keyed by the code as list stores it (7203 a
-// number, "130A" text) and the day number (days since 1970-01-01, a civil
-// date without time zone). The ten positions of list are a window on it.
-inline constexpr const char* kHistoryTable = "history";
-
-// Creates the table when it is missing (new files get it from the schema
-// code, older files on first use).
-void ensureHistoryTable(Database& db);
-bool hasHistoryTable(Database& db);
-
-// Day numbers. A civil date that does not exist gives nothing.
-std::optional<int> dayFromCivil(int year, int month, int day);
-void civilFromDay(int dayNumber, int& year, int& month, int& day);
-// "2026-12-08"
-std::string isoDate(int dayNumber);
-// "26/12/08", the date record's form.
-std::string recordDate(int dayNumber);
-// The date record's "yy/mm/dd" (two-digit years are 20yy); nothing when it is
-// not a real date.
-std::optional<int> dayFromRecordDate(const std::string& text);
-// A date as history files write it: YYYYMMDD, YYYY-MM-DD, YYYY/MM/DD (one- or
-// two-digit month and day), yy/mm/dd or yy-mm-dd (20yy), optionally followed
-// by a time after a blank or "T". Nothing for anything else.
-std::optional<int> parseHistoryDate(const std::string& text);
 
 // The value a code key is stored under when list has no row to copy it from:
 // a plain whole number as a number, anything else as text.

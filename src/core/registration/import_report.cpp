@@ -2,15 +2,6 @@
 
 namespace tavrin {
 
-std::string groupedCount(std::size_t n) {
-  std::string digits = std::to_string(n), out;
-  for (std::size_t i = 0; i < digits.size(); ++i) {
-    if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
-    out += digits[i];
-  }
-  return out;
-}
-
 std::vector<std::string> importReportLines(const ImportOutcome& o) {
   std::vector<std::string> lines;
   for (const PeriodReport& p : o.periods) {

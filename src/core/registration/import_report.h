@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "base/text.h"
 #include "registration/price_import.h"
 
 namespace tavrin {
@@ -12,7 +13,5 @@ namespace tavrin {
 // value.
 std::vector<std::string> importReportLines(const ImportOutcome& outcome);
 
-// Numbers with thousands separators: 3812 -> "3,812".
-std::string groupedCount(std::size_t n);
 
 }  // namespace tavrin

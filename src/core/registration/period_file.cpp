@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <initializer_list>
 
-#include "readers/price_text.h"
+#include "base/calendar.h"
+#include "data/price_text.h"
+#include "data/stock_code.h"
+#include "formats/cell_text.h"
 
 namespace tavrin {
 
@@ -142,6 +145,20 @@ QueryResult sheetTable(const SheetCells& sheet, std::size_t maxRows, std::uint32
     next = row.index + 1;
   }
   return out;
+}
+
+PriceIndex buildPriceIndex(const Workbook& book) {
+  PriceIndex index;
+  const std::uint32_t rows = book.rows();  // at most 65,536: the reader refuses larger claims
+  index.reserve(rows);
+  for (std::uint32_t r = 1; r < rows; ++r) {
+    std::optional<std::string> key = codeKey(book.cell(r, 0));
+    if (!key) continue;
+    auto it = index.find(*key);
+    if (it != index.end()) continue;  // the upper row wins
+    index.emplace(std::move(*key), priceFromCell(book.cell(r, 2)));
+  }
+  return index;
 }
 
 }  // namespace tavrin

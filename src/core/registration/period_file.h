@@ -1,15 +1,22 @@
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "app/paths.h"
-#include "readers/price_file.h"
-#include "registration/workbook.h"
+#include "data/database.h"
+#include "formats/price_file.h"
+#include "data/stock_code.h"
+#include "formats/xls/workbook.h"
 
 namespace tavrin {
+
+// Code -> price of a sheet.
+using PriceIndex = std::unordered_map<std::string, std::optional<std::int32_t>>;
 
 // The file a period's prices come from. The name of a date row (or of the
 // command line) may carry an extension (.xls, .xlsx, .ods, .csv, .txt); without
@@ -44,6 +51,11 @@ PeriodPrices readPeriodPrices(const SheetCells& sheet, PriceFileKind kind, std::
 // A sheet as a table, as the registration window shows the sheet last read:
 // the first row gives the field names (F1, F2… where empty), the other rows
 // the data, at most maxRows of them and at most maxColumns columns.
+// Code -> price of one .xls sheet: column 1 the code, column 3 the price, the
+// first row a header. The upper row of a repeated code wins, even when its
+// price is empty (then the stock keeps its stored price).
+PriceIndex buildPriceIndex(const Workbook& book);
+
 QueryResult sheetTable(const SheetCells& sheet, std::size_t maxRows, std::uint32_t maxColumns = 64);
 
 }  // namespace tavrin

@@ -6,12 +6,13 @@
 #include <optional>
 #include <unordered_set>
 
-#include "app/log.h"
-#include "history/import_history.h"
+#include "base/log.h"
+#include "registration/import_history.h"
 #include "history/price_history.h"
-#include "readers/price_file.h"
+#include "formats/price_file.h"
 #include "registration/period_file.h"
-#include "registration/workbook.h"
+#include "data/stock_code.h"
+#include "formats/xls/workbook.h"
 
 namespace tavrin {
 

@@ -5,7 +5,7 @@
 #include <stdexcept>
 
 #include "app/paths.h"
-#include "utilities/memo.h"
+#include "base/encoding.h"
 
 namespace tavrin {
 

@@ -1,3 +1,4 @@
+#include "base/calendar.h"
 #include "sample/sample_market.h"
 
 #include <unistd.h>
@@ -14,7 +15,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "data/database.h"
 #include "data/price_schema.h"
 #include "exchange/companion.h"
@@ -64,10 +65,8 @@ class Rng {
 };
 
 std::string yymmdd(const year_month_day& d, bool slashes) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, slashes ? "%02d/%02u/%02u" : "%02d%02u%02u", static_cast<int>(d.year()) % 100,
-                static_cast<unsigned>(d.month()), static_cast<unsigned>(d.day()));
-  return buf;
+  return twoDigitDate(static_cast<int>(d.year()), static_cast<int>(static_cast<unsigned>(d.month())),
+                      static_cast<int>(static_cast<unsigned>(d.day())), slashes ? "/" : "");
 }
 
 // Today's segments for most stocks, a few on the regional exchanges, and a

@@ -1,3 +1,4 @@
+#include "base/text.h"
 #include "screening/chart_links.h"
 
 #include <fstream>
@@ -115,11 +116,10 @@ int slot(char endpoint) {
   return endpoint >= 'A' && endpoint <= 'H' ? endpoint - 'A' : -1;
 }
 
-std::string trim(const std::string& s) {
-  const auto b = s.find_first_not_of(" \t\r\n\xEF\xBB\xBF");
-  if (b == std::string::npos) return {};
-  const auto e = s.find_last_not_of(" \t\r\n");
-  return s.substr(b, e - b + 1);
+// A line of the file: a byte order mark and blanks around it dropped.
+std::string lineText(std::string_view line) {
+  if (line.substr(0, 3) == "\xEF\xBB\xBF") line.remove_prefix(3);
+  return trimmed(line);
 }
 
 }  // namespace
@@ -193,11 +193,11 @@ LinkEndpoints LinkEndpoints::load(const std::filesystem::path& iniFile, std::vec
   int number = 0;
   while (std::getline(in, line)) {
     ++number;
-    const std::string t = trim(line);
+    const std::string t = lineText(line);
     if (t.empty() || t[0] == '#' || t[0] == ';') continue;
     const auto eq = t.find('=');
-    const std::string key = eq == std::string::npos ? std::string() : trim(t.substr(0, eq));
-    const std::string value = eq == std::string::npos ? std::string() : trim(t.substr(eq + 1));
+    const std::string key = eq == std::string::npos ? std::string() : trimmed(t.substr(0, eq));
+    const std::string value = eq == std::string::npos ? std::string() : trimmed(t.substr(eq + 1));
     if (!value.empty() && chartLinkByControl(key)) {
       e.setLinkTemplate(key, value);
       continue;

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "data/value.h"
+#include "base/value.h"
 #include "screening/pattern_catalogue.h"
 
 namespace tavrin::screening {

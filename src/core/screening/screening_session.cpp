@@ -1,7 +1,7 @@
 #include "screening/screening_session.h"
 #include "screening/extraction.h"
 
-#include "app/log.h"
+#include "base/log.h"
 #include "app/paths.h"
 #include "app/period_unit.h"
 #include "data/grid_sort.h"

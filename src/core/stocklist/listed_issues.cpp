@@ -1,3 +1,4 @@
+#include "base/text.h"
 #include "stocklist/listed_issues.h"
 
 #include <algorithm>
@@ -5,8 +6,8 @@
 #include <unordered_set>
 
 #include "data/stock_code.h"
-#include "readers/price_file.h"
-#include "registration/workbook.h"
+#include "formats/price_file.h"
+#include "data/stock_code.h"
 
 namespace tavrin {
 
@@ -23,32 +24,9 @@ std::string asciiUpper(std::string s) {
   return s;
 }
 
-// Blanks around a text dropped: ASCII white space and the ideographic space.
-std::string trimmed(const std::string& s) {
-  size_t b = 0, e = s.size();
-  auto blankAt = [&](size_t i, bool back) -> size_t {
-    const size_t p = back ? i - 1 : i;
-    const char c = s[p];
-    if (c == ' ' || c == '\t' || c == '\r' || c == '\n') return 1;
-    if (back ? (i >= 3 && s.compare(i - 3, 3, "\xE3\x80\x80") == 0) : s.compare(i, 3, "\xE3\x80\x80") == 0) return 3;
-    return 0;
-  };
-  while (b < e) {
-    const size_t n = blankAt(b, false);
-    if (!n) break;
-    b += n;
-  }
-  while (e > b) {
-    const size_t n = blankAt(e, true);
-    if (!n) break;
-    e -= n;
-  }
-  return s.substr(b, e - b);
-}
-
 std::string headerWord(const Value& cell) {
   if (!cell.isText()) return {};
-  std::string t = trimmed(cell.textValue());
+  std::string t = trimmedBlanks(cell.textValue());
   for (char& c : t)
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   return t;
@@ -106,7 +84,7 @@ std::optional<std::string> issueCode(const Value& cell) {
 
 std::string cellText(const SheetCells::Row& row, std::uint32_t column) {
   const Value* v = row.at(column);
-  return v ? trimmed(v->display()) : std::string();
+  return v ? trimmedBlanks(v->display()) : std::string();
 }
 
 class SkipCounter {
@@ -128,7 +106,7 @@ class SkipCounter {
 }  // namespace
 
 IssueSection classifySection(const std::string& sectionText) {
-  const std::string s = asciiUpper(trimmed(sectionText));
+  const std::string s = asciiUpper(trimmedBlanks(sectionText));
   using K = IssueSection::Kind;
   // A list that already names the market by its word (a list of our own, or
   // of a regional exchange) keeps it.

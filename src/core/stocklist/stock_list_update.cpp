@@ -5,9 +5,9 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "data/price_schema.h"
-#include "registration/workbook.h"
+#include "data/stock_code.h"
 
 namespace tavrin {
 

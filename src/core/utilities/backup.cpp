@@ -1,3 +1,4 @@
+#include "base/calendar.h"
 #include "utilities/backup.h"
 
 #include <signal.h>
@@ -12,19 +13,12 @@
 #include <thread>
 #include <vector>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "data/database.h"
 
 namespace tavrin {
 
 namespace fs = std::filesystem;
-
-fs::path temporaryBeside(const fs::path& target) {
-  static std::atomic<unsigned> counter{0};
-  fs::path tmp = target;
-  tmp += ".part-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
-  return tmp;
-}
 
 namespace {
 
@@ -140,9 +134,8 @@ void copyDatabaseSnapshot(const fs::path& source, const fs::path& target, bool r
   from.reset();
   if (replace) {
     removeJournals(target);
-    fs::rename(tmp, target, ec);
+    ec = replaceWithWritten(tmp, target);
     if (ec) {
-      removeQuietly(tmp);
       throw DatabaseError("cannot replace " + toUtf8(target) + ": " + ec.message());
     }
     return;
@@ -159,10 +152,7 @@ void copyDatabaseSnapshot(const fs::path& source, const fs::path& target, bool r
 }
 
 std::string backupDateText(const std::tm& now) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "%02d%02d%02d", ((now.tm_year % 100) + 100) % 100, (now.tm_mon % 12) + 1,
-                now.tm_mday % 100);
-  return buf;
+  return twoDigitDate(now.tm_year, (now.tm_mon % 12) + 1, now.tm_mday, "");
 }
 
 bool isSafeBackupDateText(const std::string& text) {

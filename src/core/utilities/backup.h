@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/paths.h"
+#include "base/files.h"
 
 namespace tavrin {
 
@@ -18,9 +19,6 @@ namespace tavrin {
 // nothing is left behind then.
 void copyDatabaseSnapshot(const std::filesystem::path& source, const std::filesystem::path& target, bool replace);
 
-// A new name beside target for a file in the making: target + ".part-PID-N"
-// (this process's id and a counter).
-std::filesystem::path temporaryBeside(const std::filesystem::path& target);
 
 // Removes the files in a folder that a killed copy or transfer of ours left:
 // names of the form NAME.part-PID-N (and the journals beside them) whose

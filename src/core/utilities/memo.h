@@ -5,15 +5,6 @@
 
 namespace tavrin {
 
-// Code page 932 (Shift_JIS with the Windows extensions) <-> UTF-8.
-// nullopt when a character has no counterpart.
-std::optional<std::string> utf8ToCp932(const std::string& utf8);
-std::optional<std::string> cp932ToUtf8(const std::string& bytes);
-
-// Line ends: "\n" in the program, CR LF in files.
-std::string toCrLf(const std::string& text);
-std::string fromCrLf(const std::string& text);
-
 // What a memo file held and how it could be read.
 enum class MemoEncoding { None, Cp932, Utf8 };
 struct MemoContent {

@@ -1,3 +1,4 @@
+#include "base/text.h"
 #include "watchlists/watch_query.h"
 
 #include <set>
@@ -13,13 +14,6 @@ namespace {
 // exceed the database's limit on the depth of one expression, so longer lists
 // go into one in (...) list, which the database looks up instead.
 constexpr size_t kLongestOrChain = 150;
-
-std::string trimmed(const std::string& s) {
-  const auto b = s.find_first_not_of(" \t\r\n");
-  if (b == std::string::npos) return {};
-  const auto e = s.find_last_not_of(" \t\r\n");
-  return s.substr(b, e - b + 1);
-}
 
 std::vector<std::string> usableCodes(const std::vector<std::string>& codes) {
   std::vector<std::string> out;

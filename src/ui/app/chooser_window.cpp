@@ -3,10 +3,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "data/value.h"
+#include "base/value.h"
 #include "ui/app/file_select_window.h"
 #include "ui/app/main_menu_window.h"
-#include "ui/common/app_context.h"
+#include "ui/app/app_context.h"
 
 namespace tavrin::ui {
 

@@ -5,9 +5,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "ui/app/main_menu_window.h"
-#include "ui/common/app_context.h"
+#include "ui/app/app_context.h"
 
 namespace tavrin::ui {
 

@@ -10,9 +10,9 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "app/paths.h"
-#include "ui/common/app_context.h"
+#include "ui/app/app_context.h"
 #include "ui/common/flex_grid.h"
 #include "ui/exchange/transfer_menu_actions.h"
 #include "ui/history/history_import_window.h"
@@ -23,6 +23,7 @@
 #include "ui/utilities/backup_window.h"
 #include "ui/utilities/memo_window.h"
 #include "ui/watchlists/watch_menu_actions.h"
+#include "base/encoding.h"
 #include "utilities/memo.h"
 
 namespace tavrin::ui {

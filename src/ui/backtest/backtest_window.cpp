@@ -12,14 +12,14 @@
 #include <atomic>
 #include <chrono>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "app/paths.h"
 #include "backtest/backtest.h"
 #include "data/price_schema.h"
 #include "history/price_history.h"
 #include "screening/pattern_catalogue.h"
 #include "ui/chart/chart_entries.h"
-#include "ui/common/app_context.h"
+#include "ui/app/app_context.h"
 #include "ui/common/flex_grid.h"
 
 namespace tavrin::ui {

@@ -19,7 +19,7 @@ const QColor kGridColor(0xe4, 0xe4, 0xe4);
 const QColor kMajorGridColor(0xb8, 0xb8, 0xb8);
 
 QString priceText(double v, double step) {
-  if (step >= 1) return QString::fromStdString(chart::groupedNumber(std::llround(v)));
+  if (step >= 1) return QString::fromStdString(groupedCount(std::llround(v)));
   return QString::number(v, 'f', step >= 0.1 ? 1 : 2);
 }
 
@@ -267,7 +267,7 @@ void ChartCanvas::paintEvent(QPaintEvent*) {
     p.setBrush(Qt::white);
     p.drawEllipse(pt, 4, 4);
     p.setClipping(false);
-    const QString price = QString::fromStdString(chart::groupedNumber(s.closes[i]));
+    const QString price = QString::fromStdString(groupedCount(s.closes[i]));
     const QRectF box(a.right() + 1, pt.y() - fm.height() / 2.0 - 1, kRight - 2, fm.height() + 2);
     p.fillRect(box, kCloseColor);
     p.setPen(Qt::white);

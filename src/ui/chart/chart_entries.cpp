@@ -9,7 +9,7 @@
 
 #include "app/prompts.h"
 #include "ui/chart/chart_window.h"
-#include "ui/common/app_context.h"
+#include "ui/app/app_context.h"
 #include "ui/common/flex_grid.h"
 #include "ui/common/form_window.h"
 

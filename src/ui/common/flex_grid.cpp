@@ -24,7 +24,7 @@
 
 #include "app/paths.h"
 #include "app/prompts.h"
-#include "ui/common/app_context.h"
+#include "ui/app/app_context.h"
 #include "ui/common/form_window.h"
 #include "ui/common/qt_prompts.h"
 

@@ -4,9 +4,9 @@
 #include <QTimer>
 #include <cstring>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "exchange/companion.h"
-#include "ui/common/app_context.h"
+#include "ui/app/app_context.h"
 #include "ui/exchange/transfer_window.h"
 
 namespace tavrin::ui {

@@ -10,10 +10,10 @@
 #include <QVBoxLayout>
 #include <filesystem>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "app/paths.h"
 #include "ui/app/main_menu_window.h"
-#include "ui/common/app_context.h"
+#include "ui/app/app_context.h"
 #include "ui/common/flex_grid.h"
 
 namespace tavrin::ui {

@@ -14,10 +14,10 @@
 #include <QThread>
 #include <QVBoxLayout>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "app/paths.h"
 #include "chart/chart_data.h"
-#include "ui/common/app_context.h"
+#include "ui/app/app_context.h"
 
 namespace tavrin::ui {
 
@@ -25,7 +25,7 @@ namespace {
 
 constexpr const char* kTitle = "株価履歴の取り込み";
 
-QString number(std::size_t n) { return QString::fromStdString(chart::groupedNumber(static_cast<std::int64_t>(n))); }
+QString number(std::size_t n) { return QString::fromStdString(groupedCount(static_cast<std::int64_t>(n))); }
 
 QString codesText(const std::set<std::string>& codes, std::size_t max) {
   QStringList out;

@@ -8,13 +8,14 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "app/period_unit.h"
-#include "readers/price_file.h"
+#include "formats/price_file.h"
 #include "registration/period_file.h"
-#include "registration/workbook.h"
+#include "data/stock_code.h"
+#include "formats/xls/workbook.h"
 #include "ui/app/main_menu_window.h"
-#include "ui/common/app_context.h"
+#include "ui/app/app_context.h"
 #include "ui/common/flex_grid.h"
 #include "ui/common/text_fit.h"
 #include "ui/registration/import_report_text.h"
@@ -266,14 +267,7 @@ void RegistrationWindow::showSheet(const PeriodSource& period) {
   // The sheet last read is shown below the rows.
   try {
     const std::filesystem::path file = resolvePriceFile(ctx_.paths(), period.baseName);
-    QueryResult table;
-    if (priceFileKindOf(file) == PriceFileKind::Xls) {
-      Workbook book(file);
-      book.selectSheet(period.sheet);
-      table = readSheetTable(book, kSheetGridRows);
-    } else {
-      table = sheetTable(openPriceFile(file)->readSheet(period.sheet), kSheetGridRows);
-    }
+    QueryResult table = sheetTable(openPriceFile(file)->readSheet(period.sheet), kSheetGridRows);
     data1_.setContent(std::move(table.fields), std::move(table.rows));
   } catch (const std::exception& e) {
     logLine("registration", e.what());

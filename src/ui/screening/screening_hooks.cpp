@@ -1,9 +1,9 @@
 #include "ui/screening/screening_hooks.h"
 
-#include "app/log.h"
+#include "base/log.h"
 #include "screening/chart_links.h"
 #include "screening/extraction.h"
-#include "ui/common/app_context.h"
+#include "ui/app/app_context.h"
 #include "ui/common/flex_grid.h"
 #include "ui/common/window_placement.h"
 #include "ui/screening/screening_window.h"

@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <QShowEvent>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "app/paths.h"
 #include "data/price_schema.h"
 #include "data/stock_code.h"
@@ -16,7 +16,7 @@
 #include "ui/app/main_menu_window.h"
 #include "ui/backtest/backtest_window.h"
 #include "ui/chart/chart_entries.h"
-#include "ui/common/app_context.h"
+#include "ui/app/app_context.h"
 #include "ui/common/flex_grid.h"
 #include "ui/screening/screening_hooks.h"
 #include "watchlists/watch_list_store.h"

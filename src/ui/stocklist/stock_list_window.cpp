@@ -9,10 +9,10 @@
 #include <QVBoxLayout>
 #include <set>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "app/paths.h"
 #include "app/prompts.h"
-#include "ui/common/app_context.h"
+#include "ui/app/app_context.h"
 
 namespace tavrin::ui {
 

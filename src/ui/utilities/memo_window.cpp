@@ -5,8 +5,8 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
-#include "app/log.h"
-#include "ui/common/app_context.h"
+#include "base/log.h"
+#include "ui/app/app_context.h"
 #include "utilities/memo.h"
 
 namespace tavrin::ui {

@@ -8,8 +8,8 @@
 #include <QVBoxLayout>
 #include <set>
 
-#include "app/log.h"
-#include "ui/common/app_context.h"
+#include "base/log.h"
+#include "ui/app/app_context.h"
 #include "ui/common/flex_grid.h"
 #include "ui/common/text_fit.h"
 

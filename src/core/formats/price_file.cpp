@@ -1,0 +1,111 @@
+#include "base/text.h"
+#include "formats/price_file.h"
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+
+#include "base/files.h"
+
+namespace tavrin {
+
+namespace {
+
+bool startsWith(const std::string& s, const char* prefix, std::size_t n) {
+  return s.size() >= n && std::memcmp(s.data(), prefix, n) == 0;
+}
+
+std::string readWhole(const std::filesystem::path& path) {
+  FileBytes file = readWholeFile(path, kMaxPriceFileBytes);
+  switch (file.failure) {
+    case FileBytes::Failure::None: return std::move(file.bytes);
+    case FileBytes::Failure::Missing:
+    case FileBytes::Failure::NotAFile: throw PriceFileUnavailable("no such file: " + toUtf8(path));
+    case FileBytes::Failure::TooLarge: throw PriceFileError("file too large for a price file: " + toUtf8(path));
+    case FileBytes::Failure::Unreadable: break;
+  }
+  throw PriceFileUnavailable((file.size ? "cannot open " : "cannot read ") + toUtf8(path));
+}
+
+}  // namespace
+
+const char* priceFileKindName(PriceFileKind kind) {
+  switch (kind) {
+    case PriceFileKind::Xls: return "xls";
+    case PriceFileKind::Xlsx: return "xlsx";
+    case PriceFileKind::Ods: return "ods";
+    case PriceFileKind::Csv: return "csv";
+  }
+  return "";
+}
+
+const Value* SheetCells::Row::at(std::uint32_t column) const {
+  auto it = std::lower_bound(cells.begin(), cells.end(), column,
+                             [](const std::pair<std::uint32_t, Value>& c, std::uint32_t col) { return c.first < col; });
+  return it != cells.end() && it->first == column ? &it->second : nullptr;
+}
+
+const SheetCells::Row* SheetCells::row(std::uint32_t index) const {
+  auto it =
+      std::lower_bound(rows.begin(), rows.end(), index, [](const Row& r, std::uint32_t i) { return r.index < i; });
+  return it != rows.end() && it->index == index ? &*it : nullptr;
+}
+
+std::size_t SheetCells::cellCount() const {
+  std::size_t n = 0;
+  for (const Row& r : rows) n += r.cells.size();
+  return n;
+}
+
+int PriceFile::findSheet(const std::string& name) const {
+  const std::vector<std::string> names = sheetNames();
+  const std::string want = asciiLower(name);
+  for (std::size_t i = 0; i < names.size(); ++i)
+    if (asciiLower(names[i]) == want) return static_cast<int>(i);
+  return -1;
+}
+
+PriceFileKind detectPriceFileKind(const std::string& head, const std::filesystem::path& name) {
+  if (startsWith(head, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8)) return PriceFileKind::Xls;
+  if (startsWith(head, "PK\x03\x04", 4) || startsWith(head, "PK\x05\x06", 4)) {
+    // Both are zip containers: an OpenDocument file starts with its
+    // uncompressed "mimetype" entry.
+    if (head.find("application/vnd.oasis.opendocument") != std::string::npos) return PriceFileKind::Ods;
+    if (head.find("mimetype") != std::string::npos && head.find("xl/") == std::string::npos) return PriceFileKind::Ods;
+    return PriceFileKind::Xlsx;
+  }
+  // BIFF5/BIFF8 without the compound file only comes from very old writers.
+  const std::string ext = asciiLower(name.extension().string());
+  if (ext == ".xls" && head.find('\0') != std::string::npos &&
+      !(startsWith(head, "\xFF\xFE", 2) || startsWith(head, "\xFE\xFF", 2)))
+    return PriceFileKind::Xls;  // binary but not a container we know: FreeXL says why
+  return PriceFileKind::Csv;
+}
+
+std::optional<PriceFileKind> priceFileKindOf(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::string head(512, '\0');
+  in.read(head.data(), static_cast<std::streamsize>(head.size()));
+  head.resize(static_cast<std::size_t>(in.gcount()));
+  return detectPriceFileKind(head, path);
+}
+
+std::unique_ptr<PriceFile> openPriceFile(const std::filesystem::path& path) {
+  std::string bytes = readWhole(path);
+  const PriceFileKind kind = detectPriceFileKind(bytes.substr(0, 512), path);
+  if (kind == PriceFileKind::Xls) return openXlsFile(path);
+  return openPriceFileBytes(std::move(bytes), kind);
+}
+
+std::unique_ptr<PriceFile> openPriceFileBytes(std::string bytes, PriceFileKind kind) {
+  switch (kind) {
+    case PriceFileKind::Xlsx: return openXlsxBytes(std::move(bytes));
+    case PriceFileKind::Ods: return openOdsBytes(std::move(bytes));
+    case PriceFileKind::Csv: return openCsvBytes(std::move(bytes));
+    case PriceFileKind::Xls: break;
+  }
+  throw PriceFileError(".xls workbooks are read from files only");
+}
+
+}  // namespace tavrin
