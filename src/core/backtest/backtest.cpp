@@ -179,7 +179,7 @@ UniverseMembers::UniverseMembers(const HistoryPanel& panel, int universeIndex,
                                  const std::vector<std::string>& watchCodes)
     : panel_(panel), universeIndex_(universeIndex), listPart_(panel.stocks.size(), 0) {
   const UniverseFilter& f = universeFilter(universeIndex);
-  const bool watched = universeIndex >= 22;
+  const bool watched = f.watchList;
   std::unordered_set<std::string> keys;
   if (watched)
     for (const std::string& c : watchCodes)

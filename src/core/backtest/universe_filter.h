@@ -7,8 +7,9 @@ namespace tavrin::backtest {
 
 // What a universe view keeps of list, as a filter that can be applied on any
 // date: the markets and trading units it names, and its price band, the cost
-// of one lot (a close × 単位) between its bounds. The watch-list universes
-// (22, 23) and the whole market (1) keep every row.
+// of one lot (a close × 単位) between its bounds; made from the universe's rule
+// in data/universe_table, as the views are. The watch-list universes (22, 23)
+// and the whole market (1) keep every row.
 struct UniverseFilter {
   std::vector<std::string> markets;  // empty: any market
   std::vector<double> units;         // empty: any unit
@@ -16,6 +17,7 @@ struct UniverseFilter {
   std::optional<double> costFrom;    // included
   std::optional<double> costBelow;   // excluded
   std::optional<double> costUpTo;    // included
+  bool watchList = false;            // only the codes of a watch list (22, 23)
 };
 
 // The filter of universe 1..23 (the whole market for anything else).

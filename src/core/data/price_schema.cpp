@@ -1,6 +1,7 @@
 #include "data/price_schema.h"
 
 #include "base/files.h"
+#include "data/universe_table.h"
 
 namespace tavrin {
 
@@ -10,50 +11,31 @@ constexpr const char* kHistoryDdl =
     "CREATE TABLE IF NOT EXISTS [history] ([コード] INTEGER NOT NULL, [day] INTEGER NOT NULL, [close] INTEGER, "
     "PRIMARY KEY ([コード], [day])) WITHOUT ROWID";
 
-// Markets of the sections: the words before April 2022 and today's segments.
-#define FIRST_SECTIONS "'東証１部','大証１部','名証１部','東証プライム','名証プレミア'"
-#define TOKYO_FIRST "[市場] in ('東証１部','東証プライム')"
-constexpr const char* kFirst = "[市場] in (" FIRST_SECTIONS ")";
-constexpr const char* kSecond = "[市場] in ('東証２部','大証２部','名証２部','東証スタンダード','名証メイン')";
-constexpr const char* kEmerging =
-    "[市場] in ('ジャスダック','ヘラクレス','マザーズ','東証グロース','名証ネクスト','札証アンビシャス','福証Q-Board')";
-// Cost of one lot in yen.
-#define COST "([kabuka1] * [単位])"
-
 const std::array<UniverseInfo, 23> kUniverses = {{
-    {1, "全市場", "list1plus", "全市場銘柄", 0x778FD0, ""},
-    {2, "１部", "list1plus-1bu", "1部市場銘柄", 0xC0C000, kFirst},
-    {3, "２部", "list1plus-2bu", "2部市場銘柄", 0x808000, kSecond},
-    {4, "新興", "list1plus-tentou", "新興市場銘柄", 0xF8A08B, kEmerging},
-    {5, "千株", "list1plus-1000U", "売買1000株銘柄", 0x00FF00, "[単位] = 1000"},
-    {6, "百株", "list1plus-100U", "売買100株銘柄", 0x80FF80, "[単位] = 100"},
-    {7, "一株", "list1plus-001U", "売買1株銘柄", 0x61A5DC, "[単位] = 1"},
-    {8, "１部　1～20万", "list1plus-to1low", "東証１部・２０万円以下銘柄", 0x8CE6B7,
-     TOKYO_FIRST " and " COST " between 10000 and 200000"},
-    {9, "30～50万", "list1plus-30", "３０～５０万円の銘柄", 0x00FF00, COST " >= 300000 and " COST " < 500000"},
-    {10, "百株10-30万", "list1plus-d100-30", "百株・１０～３０万円の銘柄", 0x00FF00,
-     "[単位] = 100 and " COST " >= 100000 and " COST " < 300000"},
-    {11, "１０万以下", "list1plus-10", "１０万以下の銘柄", 0x00FF00, COST " <= 100000"},
-    {12, "20～30万", "list1plus-10-30", "２０～３０万円の銘柄", 0x00FF00, COST " >= 200000 and " COST " < 300000"},
-    {13, "東１千株・20万", "list1plus-f-20", "東証１部・千株・２０万円以下の銘柄", 0x00FF00,
-     TOKYO_FIRST " and [単位] = 1000 and " COST " <= 200000"},
-    {14, "１部　2～40万", "list1plus-a1-10", "一株・２０～４０万円銘柄", 0x00FF00,
-     "[市場] in (" FIRST_SECTIONS ") and " COST " >= 200000 and " COST " < 400000"},
-    {15, "50～100万", "list1plus-50up", "５０万円以上銘柄", 0x00FF00, COST " >= 500000 and " COST " < 1000000"},
-    {16, "10～20万", "list1plus-10-20", "１０～２０万円銘柄", 0x00FF00, COST " >= 100000 and " COST " < 200000"},
-    {17, "特殊単位", "list1plus-bce", "売買単位＜10 50 500 株＞", 0x00FF00, "[単位] in (10, 50, 500)"},
-    {18, "百株30万以上", "list1plus-d100+30", "百株・３０万円～の銘柄", 0x00FF00,
-     "[単位] = 100 and " COST " >= 300000"},
-    {19, "一株30万以上", "list1plus-a1+10", "一株・１０～３０万円銘柄", 0x00FF00, "[単位] = 1 and " COST " >= 300000"},
-    {20, "100万以上", "list1plus-100up", "１００万円以上の銘柄", 0x00FF00, COST " >= 1000000"},
-    {21, "１部　4～60万", "list1plus-f1000+30", "一部・４０～６０万円銘柄", 0x00FF00,
-     "[市場] in (" FIRST_SECTIONS ") and " COST " >= 400000 and " COST " < 600000"},
-    {22, "トレンド注目銘柄", "", "トレンド注目銘柄", 0x00FF00, ""},
-    {23, "注目銘柄（Orvel）", "", "注目銘柄", 0x00FF00, ""},
+    {1, "全市場", "list1plus", "全市場銘柄", 0x778FD0},
+    {2, "１部", "list1plus-1bu", "1部市場銘柄", 0xC0C000},
+    {3, "２部", "list1plus-2bu", "2部市場銘柄", 0x808000},
+    {4, "新興", "list1plus-tentou", "新興市場銘柄", 0xF8A08B},
+    {5, "千株", "list1plus-1000U", "売買1000株銘柄", 0x00FF00},
+    {6, "百株", "list1plus-100U", "売買100株銘柄", 0x80FF80},
+    {7, "一株", "list1plus-001U", "売買1株銘柄", 0x61A5DC},
+    {8, "１部　1～20万", "list1plus-to1low", "東証１部・２０万円以下銘柄", 0x8CE6B7},
+    {9, "30～50万", "list1plus-30", "３０～５０万円の銘柄", 0x00FF00},
+    {10, "百株10-30万", "list1plus-d100-30", "百株・１０～３０万円の銘柄", 0x00FF00},
+    {11, "１０万以下", "list1plus-10", "１０万以下の銘柄", 0x00FF00},
+    {12, "20～30万", "list1plus-10-30", "２０～３０万円の銘柄", 0x00FF00},
+    {13, "東１千株・20万", "list1plus-f-20", "東証１部・千株・２０万円以下の銘柄", 0x00FF00},
+    {14, "１部　2～40万", "list1plus-a1-10", "一株・２０～４０万円銘柄", 0x00FF00},
+    {15, "50～100万", "list1plus-50up", "５０万円以上銘柄", 0x00FF00},
+    {16, "10～20万", "list1plus-10-20", "１０～２０万円銘柄", 0x00FF00},
+    {17, "特殊単位", "list1plus-bce", "売買単位＜10 50 500 株＞", 0x00FF00},
+    {18, "百株30万以上", "list1plus-d100+30", "百株・３０万円～の銘柄", 0x00FF00},
+    {19, "一株30万以上", "list1plus-a1+10", "一株・１０～３０万円銘柄", 0x00FF00},
+    {20, "100万以上", "list1plus-100up", "１００万円以上の銘柄", 0x00FF00},
+    {21, "１部　4～60万", "list1plus-f1000+30", "一部・４０～６０万円銘柄", 0x00FF00},
+    {22, "トレンド注目銘柄", "", "トレンド注目銘柄", 0x00FF00},
+    {23, "注目銘柄（Orvel）", "", "注目銘柄", 0x00FF00},
 }};
-#undef COST
-#undef TOKYO_FIRST
-#undef FIRST_SECTIONS
 
 std::string quoteIdent(const std::string& name) { return "[" + name + "]"; }
 }  // namespace
@@ -89,6 +71,54 @@ std::string ratioExpression(int n) {
 }
 
 namespace {
+// The cost of one lot in yen.
+constexpr const char* kCost = "([kabuka1] * [単位])";
+
+std::string joined(const std::vector<std::string>& parts, const std::string& separator) {
+  std::string out;
+  for (const std::string& p : parts) out += (out.empty() ? "" : separator) + p;
+  return out;
+}
+
+std::string bandSql(const CostBand& b) {
+  const std::string cost = kCost;
+  if (b.from && b.upTo && !b.below)
+    return cost + " between " + std::to_string(*b.from) + " and " + std::to_string(*b.upTo);
+  std::vector<std::string> parts;
+  if (b.from) parts.push_back(cost + " >= " + std::to_string(*b.from));
+  if (b.below) parts.push_back(cost + " < " + std::to_string(*b.below));
+  if (b.upTo) parts.push_back(cost + " <= " + std::to_string(*b.upTo));
+  // A band without bounds still leaves out the rows without a price.
+  if (parts.empty()) parts.push_back(cost + " is not null");
+  return joined(parts, " and ");
+}
+
+// The WHERE condition of a universe's view over list, made from its rule
+// ("[単位] = 100 and ([kabuka1] * [単位]) >= 300000"); empty: every row.
+std::string universeFilterSql(int index) {
+  const UniverseRule* rule = universeRule(index);
+  if (!rule) return {};
+  std::vector<std::string> parts;
+  if (!rule->markets.empty()) {
+    std::vector<std::string> words;
+    for (std::string_view m : rule->markets) {
+      std::string quoted = "'";
+      for (char c : m) quoted += c == '\'' ? std::string("''") : std::string(1, c);
+      words.push_back(quoted + "'");
+    }
+    parts.push_back("[市場] in (" + joined(words, ",") + ")");
+  }
+  if (rule->units.size() == 1) {
+    parts.push_back("[単位] = " + std::to_string(rule->units.front()));
+  } else if (!rule->units.empty()) {
+    std::vector<std::string> units;
+    for (int u : rule->units) units.push_back(std::to_string(u));
+    parts.push_back("[単位] in (" + joined(units, ", ") + ")");
+  }
+  if (rule->band) parts.push_back(bandSql(*rule->band));
+  return joined(parts, " and ");
+}
+
 // The statement that creates a universe's view (in the schema's file when one is named).
 std::string viewDefinition(const UniverseInfo& u, const std::string& schema) {
   std::string select = "select [ID], [銘柄], [コード], [市場], [単位], [kabuka1], [kabuka10]";
@@ -96,7 +126,8 @@ std::string viewDefinition(const UniverseInfo& u, const std::string& schema) {
   select += " from [list]";
   std::string sql = "create view " + (schema.empty() ? std::string() : quoteIdent(schema) + ".") +
                     quoteIdent(u.viewName) + " as " + select;
-  if (*u.filterSql) sql += std::string(" where ") + u.filterSql;
+  const std::string filter = universeFilterSql(u.index);
+  if (!filter.empty()) sql += " where " + filter;
   return sql;
 }
 }  // namespace

@@ -9,14 +9,14 @@
 
 namespace tavrin {
 
-// One screening universe: the saved view it reads and how it is shown.
+// One screening universe: the saved view it reads and how it is shown. What
+// it keeps of list is its rule in data/universe_table.
 struct UniverseInfo {
   int index;                // universeIndex 1..23
   const char* menuCaption;  // the main-menu button
   const char* viewName;     // "list1plus-1bu"; empty for the watch-list universes
   const char* windowCaption;
-  unsigned rgb;           // window background, 0xRRGGBB
-  const char* filterSql;  // the view's WHERE condition over list (empty: all rows)
+  unsigned rgb;  // window background, 0xRRGGBB
 };
 
 // Universes 1..23 in order (index i at position i-1).
