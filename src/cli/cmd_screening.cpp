@@ -6,7 +6,6 @@
 #include "cli/commands.h"
 #include "data/database.h"
 #include "data/price_schema.h"
-#include "data/stock_code.h"
 #include "screening/pattern_catalogue.h"
 #include "screening/query_assembly.h"
 #include "screening/screening_session.h"
@@ -72,8 +71,7 @@ int cmdScreen(const Paths& paths, const Args& argsIn) {
   const int universeIndex = selectorCode - 1000;
   if (universeIndex < 1 || universeIndex > 23) return usageError(kScreenUsage);
 
-  if (searchCode && searchCode->find_first_not_of(" \t") != std::string::npos && !parseStockCode(*searchCode))
-    return failure(notAStockCode(*searchCode));
+  if (searchCode && screening::isNoStockCode(*searchCode)) return failure(notAStockCode(*searchCode));
 
   const std::filesystem::path db = dbOpt ? fromUtf8(*dbOpt) : paths.dailyDb();
   // One opening names what is wrong with the file (missing, damaged, locked,
@@ -86,27 +84,26 @@ int cmdScreen(const Paths& paths, const Args& argsIn) {
   const auto dates = readDateRecord(db);
   const std::string unit = dates ? dates->unit : std::string();
 
-  std::string baseQuery;
+  std::string watchQuery;
   if (screening::universeHasWhere(universeIndex)) {
     try {
-      baseQuery = tavrin::watchListQuery(watchedCodes(paths, universeIndex == 22 ? "trend" : "checklist"));
+      watchQuery = tavrin::watchListQuery(watchedCodes(paths, universeIndex == 22 ? "trend" : "checklist"));
     } catch (const std::exception& e) {
       return failure(std::string("cannot read the watch list: ") + e.what());
     }
-  } else {
-    baseQuery = universeQuery(universeIndex);
   }
 
-  screening::ScreeningSession session(toUtf8(db), universeIndex, baseQuery, unit,
-                                      dates ? dates->dates[0] : std::string(), dates ? dates->dates[9] : std::string());
-  if (!session.load()) return failure("query rejected: " + session.view().lastError());
+  screening::ScreeningSession session;
+  session.setUnitWord(unit);
+  if (dates) session.setDates(dates->dates[0], dates->dates[9]);
+  if (!session.loadUniverse(toUtf8(db), universeIndex, watchQuery))
+    return failure("query rejected: " + session.view().lastError());
 
   if (allPatterns) {
-    const std::vector<int> counts = session.universe().current(toUtf8(db), baseQuery)
-                                        ? screening::countAllPatterns(session.universe().columns(), universeIndex, unit)
-                                        : screening::countAllPatterns(toUtf8(db), universeIndex, baseQuery, unit);
+    session.countPatterns();
+    const std::vector<int>& counts = session.patternCounts();
     const auto& catalogue = screening::patternCatalogue();
-    if (counts.size() != catalogue.size()) return failure("query rejected: " + baseQuery);
+    if (counts.size() != catalogue.size()) return failure("query rejected: " + session.baseQuery());
     for (size_t i = 0; i < catalogue.size(); ++i)
       std::cout << catalogue[i].control << "\t" << catalogue[i].caption << "\t" << counts[i] << "\n";
     return kOk;
@@ -119,7 +116,7 @@ int cmdScreen(const Paths& paths, const Args& argsIn) {
     ok = session.clickPattern(*p);
   } else if (searchCode) {
     // An empty answer leaves the list as it was.
-    ok = session.searchCode(*searchCode) || !screening::codeSearchQuery(baseQuery, universeIndex, *searchCode);
+    ok = session.searchForCode(*searchCode) != screening::CodeSearch::Rejected;
   } else if (searchName) {
     ok = session.searchName(*searchName);
   } else if (restore) {

@@ -12,6 +12,7 @@ class FlexGridTest : public QObject {
   void sortsBySetting_data();
   void sortsBySetting();
   void textMatrixWritesOnlyTheDisplayAndFollowTheRow();
+  void rowOrderFromElsewhere();
   void widthsAreTwips();
 };
 
@@ -103,6 +104,30 @@ void FlexGridTest::textMatrixWritesOnlyTheDisplayAndFollowTheRow() {
   g->setContent({"x"}, {{Value(1)}});
   QCOMPARE(g->textMatrix(0, 1), QString("x"));
   QCOMPARE(g->cellBackColor(0, 1), QColor());
+}
+
+void FlexGridTest::rowOrderFromElsewhere() {
+  std::unique_ptr<FlexGrid> g(makeGrid());
+  g->setRow(1);
+  g->setCol(2);
+  g->setCellBackColor(QColor("#FFFF80"));  // on the row with ID 1
+  g->setRow(2);
+  g->setCol(3);
+  g->setRowOrder({4, 3, 2, 1, 0});
+  QCOMPARE(column(g.get(), 1), QStringList({"5", "4", "3", "2", "1"}));
+  QCOMPARE(g->cellBackColor(5, 2), QColor("#FFFF80"));
+  QCOMPARE(g->row(), 2);  // the current cell stays
+  QCOMPARE(g->col(), 3);
+  // What is no order of every row changes nothing.
+  for (const std::vector<int>& wrong : {std::vector<int>{0, 1, 2, 3}, std::vector<int>{0, 0, 1, 2, 3},
+                                        std::vector<int>{0, 1, 2, 3, 5}, std::vector<int>{-1, 1, 2, 3, 4}}) {
+    g->setRowOrder(wrong);
+    QCOMPARE(column(g.get(), 1), QStringList({"5", "4", "3", "2", "1"}));
+  }
+  // A sort after it starts from the order shown.
+  g->setCol(3);
+  g->sort(3);
+  QCOMPARE(column(g.get(), 1), QStringList({"3", "4", "5", "2", "1"}));
 }
 
 void FlexGridTest::widthsAreTwips() {

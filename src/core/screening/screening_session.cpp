@@ -5,10 +5,20 @@
 #include "app/paths.h"
 #include "app/period_unit.h"
 #include "data/grid_sort.h"
+#include "data/price_schema.h"
+#include "data/stock_code.h"
 #include "screening/columnar.h"
 #include "screening/query_assembly.h"
 
 namespace tavrin::screening {
+
+namespace {
+// Grid columns and sort settings of the actions.
+constexpr int kCodeColumn = 3;  // コード
+constexpr int kUnitColumn = 5;  // 単位
+constexpr int kGridGenericAscending = 1;
+constexpr int kGridTextAscendingNoCase = 5;
+}  // namespace
 
 void retitleScreeningGrid(std::vector<std::string>& titles, const std::string& latestDate,
                           const std::string& oldestDate, const std::string& unitWord) {
@@ -18,6 +28,14 @@ void retitleScreeningGrid(std::vector<std::string>& titles, const std::string& l
   if (!unit) return;
   for (int n = 1; n <= 9; ++n)
     if (titles.size() > static_cast<size_t>(7 + n)) titles[static_cast<size_t>(7 + n)] = screeningRatioTitle(*unit, n);
+}
+
+std::string universeBaseQuery(int universeIndex, const std::string& watchQuery) {
+  return universeHasWhere(universeIndex) ? watchQuery : universeQuery(universeIndex);
+}
+
+bool isNoStockCode(const std::optional<std::string>& answer) {
+  return answer && answer->find_first_not_of(" \t") != std::string::npos && !parseStockCode(*answer);
 }
 
 ScreeningSession::ScreeningSession(std::string dbPath, int universeIndex, std::string baseQuery, std::string unitWord,
@@ -30,11 +48,28 @@ ScreeningSession::ScreeningSession(std::string dbPath, int universeIndex, std::s
   view_.setDatabaseName(std::move(dbPath));
 }
 
+void ScreeningSession::setUniverse(int universeIndex, std::string baseQuery) {
+  universeIndex_ = universeIndex;
+  baseQuery_ = std::move(baseQuery);
+}
+
+void ScreeningSession::setDates(std::string latestDate, std::string oldestDate) {
+  latestDate_ = std::move(latestDate);
+  oldestDate_ = std::move(oldestDate);
+}
+
+void ScreeningSession::listViewRows() {
+  order_.resize(view_.rowCount());
+  for (size_t i = 0; i < order_.size(); ++i) order_[i] = static_cast<int>(i);
+  titles_.assign(1, std::string());
+  titles_.insert(titles_.end(), view_.fields().begin(), view_.fields().end());
+}
+
 bool ScreeningSession::requery(const std::string& sql, const std::vector<Value>& params) {
   view_.setRecordSource(sql, params);
   if (!view_.refresh()) return false;
-  order_.resize(view_.rowCount());
-  for (size_t i = 0; i < order_.size(); ++i) order_[i] = static_cast<int>(i);
+  listViewRows();
+  currentPattern_ = nullptr;
   return true;
 }
 
@@ -47,6 +82,7 @@ std::string ScreeningSession::cellText(int gridRow, int gridCol) const {
 
 void ScreeningSession::sort(int gridCol, int setting) {
   if (gridCol < 1 || static_cast<size_t>(gridCol) > view_.fields().size()) return;
+  if (order_.size() != view_.rowCount()) return;  // rows not read by an action
   std::vector<std::string> texts(view_.rowCount());
   for (size_t i = 0; i < texts.size(); ++i) {
     const Row& r = view_.rows()[i];
@@ -55,36 +91,63 @@ void ScreeningSession::sort(int gridCol, int setting) {
   sortGridOrder(order_, texts, setting);
 }
 
+void ScreeningSession::sortAscending(int gridCol) {
+  if (gridCol == 3)
+    sort(gridCol, kGridTextAscendingNoCase);
+  else if (gridCol >= 1 && gridCol <= 16)
+    sort(gridCol, kGridGenericAscending);
+}
+
 std::vector<std::string> ScreeningSession::titles() const {
-  std::vector<std::string> t{std::string()};
-  for (const auto& f : view_.fields()) t.push_back(f);
+  std::vector<std::string> t = titles_;
   retitleScreeningGrid(t, latestDate_, oldestDate_, unitWord_);
   return t;
 }
 
-bool ScreeningSession::load() {
+void ScreeningSession::retitle() { retitleScreeningGrid(titles_, latestDate_, oldestDate_, unitWord_); }
+
+bool ScreeningSession::readUniverse() {
   const auto stamp = fileStamp(fromUtf8(view_.databaseName()));
-  const bool ok = requery(baseQuery_);
-  if (ok)
-    universe_.remember(view_.databaseName(), baseQuery_, stamp, view_.fields(), view_.rows());
-  else
-    universe_.clear();
-  sort(3, 1);
+  if (!requery(baseQuery_)) return false;
+  universe_.remember(view_.databaseName(), baseQuery_, stamp, view_.fields(), view_.rows());
+  return true;
+}
+
+bool ScreeningSession::loadUniverse(const std::string& dbPath, int universeIndex, const std::string& watchQuery) {
+  universeIndex_ = universeIndex;
+  if (!universeByIndex(universeIndex)) {
+    currentPattern_ = nullptr;
+    sort(kCodeColumn, kGridGenericAscending);
+    return false;
+  }
+  view_.setDatabaseName(dbPath);
+  baseQuery_ = universeBaseQuery(universeIndex, watchQuery);
+  return load();
+}
+
+bool ScreeningSession::load() {
+  currentPattern_ = nullptr;
+  const bool ok = readUniverse();
+  if (!ok) universe_.clear();
+  sort(kCodeColumn, kGridGenericAscending);
   return ok;
 }
 
 bool ScreeningSession::clickPattern(const ScreeningPattern& pattern) {
   const bool ok = runPatternQuery(view_, universe_, baseQuery_, universeIndex_, pattern, unitWord_);
-  order_.resize(view_.rowCount());
-  for (size_t i = 0; i < order_.size(); ++i) order_[i] = static_cast<int>(i);
+  if (ok) {
+    listViewRows();
+    currentPattern_ = &pattern;
+  }
   for (const SortStep& s : pattern.sortSteps) sort(s.column, s.setting);
   return ok;
 }
 
-bool ScreeningSession::searchCode(const std::optional<std::string>& answer) {
+CodeSearch ScreeningSession::searchForCode(const std::optional<std::string>& answer) {
+  if (isNoStockCode(answer)) return CodeSearch::NotACode;
   const auto q = codeSearchQuery(baseQuery_, universeIndex_, answer);
-  if (!q) return false;
-  return requery(q->sql, q->params);
+  if (!q) return CodeSearch::NothingAsked;
+  return requery(q->sql, q->params) ? CodeSearch::Listed : CodeSearch::Rejected;
 }
 
 bool ScreeningSession::searchName(const std::optional<std::string>& answer) {
@@ -93,8 +156,8 @@ bool ScreeningSession::searchName(const std::optional<std::string>& answer) {
 }
 
 bool ScreeningSession::restore() {
-  const bool ok = requery(baseQuery_);
-  sort(5, 1);
+  const bool ok = readUniverse();
+  sort(kUnitColumn, kGridGenericAscending);
   return ok;
 }
 
@@ -102,6 +165,24 @@ bool ScreeningSession::extract(const std::vector<std::string>& codes) {
   const bool ok = requery(extractionQuery(baseQuery_, universeIndex_, codes));
   sort(kExtractionSortColumn, kExtractionSortSetting);
   return ok;
+}
+
+void ScreeningSession::countPatterns() {
+  if (universe_.current(view_.databaseName(), baseQuery_))
+    counts_ = countAllPatterns(universe_.columns(), universeIndex_, unitWord_);
+  else if (universeByIndex(universeIndex_))
+    counts_ = countAllPatterns(view_.databaseName(), universeIndex_, baseQuery_, unitWord_);
+  else
+    counts_.clear();
+  if (counts_.size() != patternCatalogue().size()) counts_.clear();
+}
+
+int ScreeningSession::patternCount(const std::string& control) const {
+  const auto& catalogue = patternCatalogue();
+  if (counts_.size() != catalogue.size()) return -1;
+  for (size_t i = 0; i < catalogue.size(); ++i)
+    if (control == catalogue[i].control) return counts_[i];
+  return -1;
 }
 
 bool runPatternQuery(DataView& view, const UniverseCache& universe, const std::string& baseQuery, int universeIndex,

@@ -158,6 +158,19 @@ void FlexGridModel::setContent(const std::vector<std::string>& fields, std::vect
   endResetModel();
 }
 
+bool FlexGridModel::setOrder(const std::vector<int>& order) {
+  if (order.size() != rows_.size()) return false;
+  std::vector<bool> seen(rows_.size(), false);
+  for (int i : order) {
+    if (i < 0 || static_cast<size_t>(i) >= seen.size() || seen[static_cast<size_t>(i)]) return false;
+    seen[static_cast<size_t>(i)] = true;
+  }
+  emit layoutAboutToBeChanged();
+  order_ = order;
+  emit layoutChanged();
+  return true;
+}
+
 void FlexGridModel::sortByColumn(int gridCol, int setting) {
   if (gridCol < 1 || gridCol >= gridCols() || order_.size() < 2 || !isGridSortSetting(setting)) return;
   // The text each data row shows in the column, by data index.
@@ -505,6 +518,11 @@ void FlexGrid::applyWidths() {
 
 void FlexGrid::sort(int setting) {
   model_->sortByColumn(col_, setting);
+  syncSelection();
+}
+
+void FlexGrid::setRowOrder(const std::vector<int>& order) {
+  model_->setOrder(order);
   syncSelection();
 }
 

@@ -41,6 +41,9 @@ class FlexGridModel : public QAbstractTableModel {
   void setCellColor(int gridRow, int gridCol, const QColor& color);
   QColor cellColor(int gridRow, int gridCol) const;
   void sortByColumn(int gridCol, int setting);
+  // Shows the data rows in this order (indexes into the rows as delivered);
+  // false, changing nothing, when it is no order of every row.
+  bool setOrder(const std::vector<int>& order);
 
  private:
   std::uint64_t key(int dataIndex, int gridCol) const {
@@ -95,6 +98,10 @@ class FlexGrid : public QWidget {
 
   // Sorts the data rows by the current column.
   void sort(int setting);
+  // Shows the data rows in an order sorted elsewhere (indexes into the rows
+  // as delivered by setContent); an order that is not one of every row is
+  // ignored. The current cell stays where it is, as after sort().
+  void setRowOrder(const std::vector<int>& order);
   // Background of the current cell (row 0 colours the title).
   void setCellBackColor(const QColor& color);
   QColor cellBackColor(int r, int c) const { return model_->cellColor(r, c); }

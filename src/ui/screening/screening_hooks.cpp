@@ -2,7 +2,6 @@
 
 #include "base/log.h"
 #include "screening/chart_links.h"
-#include "screening/extraction.h"
 #include "ui/app/app_context.h"
 #include "ui/common/flex_grid.h"
 #include "ui/common/window_placement.h"
@@ -50,15 +49,7 @@ void screeningExtractClicked(ScreeningWindow& window, const QString& controlName
   else if (controlName == QLatin1String("Command26"))
     list = &ctx.trendList();
   if (!list) return;
-  const SharedState& state = ctx.state();
-  const std::string q = extractionQuery(state.baseQuery, state.universeIndex, list->listedCodes());
-  FlexGrid* grid = window.grid();
-  grid->setRedraw(false);
-  if (!window.requery(q)) logLine("extraction", "query rejected, the grid keeps its rows: " + q);
-  window.hi_title();
-  grid->setCol(kExtractionSortColumn);
-  grid->sort(kExtractionSortSetting);
-  grid->setRedraw(true);
+  window.extract(list->listedCodes());
 }
 
 void screeningGridDoubleClicked(ScreeningWindow& window) {

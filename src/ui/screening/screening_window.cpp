@@ -10,8 +10,8 @@
 #include "app/paths.h"
 #include "data/price_schema.h"
 #include "data/stock_code.h"
+#include "screening/extraction.h"
 #include "screening/pattern_catalogue.h"
-#include "screening/query_assembly.h"
 #include "screening/screening_session.h"
 #include "ui/app/main_menu_window.h"
 #include "ui/backtest/backtest_window.h"
@@ -254,7 +254,7 @@ void ScreeningWindow::buildPatternPanel() {
 
 void ScreeningWindow::resetPatternColours() {
   patternPressed_.clear();
-  currentPattern_.clear();
+  framedPattern_.clear();
   if (patternStatus_) patternStatus_->clear();
   for (const screening::ScreeningPattern& p : screening::patternCatalogue())
     stylePatternButton(QString::fromLatin1(p.control));
@@ -269,9 +269,9 @@ void ScreeningWindow::stylePatternButton(const QString& control) {
   QString css = QStringLiteral("QPushButton#%1 { background-color: %2;").arg(control, background.name());
   if (count >= 0) css += QStringLiteral(" padding-top: 0px; padding-bottom: 8px;");
   if (count == 0) css += QStringLiteral(" color: #8c8c8c;");  // no hit: dimmed, still pressable
-  if (control == currentPattern_) css += QStringLiteral(" border: 3px solid #0000c0; font-weight: bold;");
+  if (control == framedPattern_) css += QStringLiteral(" border: 3px solid #0000c0; font-weight: bold;");
   b->setStyleSheet(css + QStringLiteral(" }"));
-  b->setProperty("currentPattern", control == currentPattern_);
+  b->setProperty("currentPattern", control == framedPattern_);
   b->setProperty("dimmed", count == 0);
   if (auto* label = b->findChild<QLabel*>(QStringLiteral("patternCount") + control)) {
     label->setText(count >= 0 ? QString::number(count) : QString());
@@ -287,18 +287,14 @@ void ScreeningWindow::stylePatternButton(const QString& control) {
 }
 
 void ScreeningWindow::showPatternCounts() {
-  const SharedState& st = ctx_.state();
-  std::vector<int> counts;
-  if (universe_.current(st.priceDbPath, st.baseQuery))
-    counts = screening::countAllPatterns(universe_.columns(), st.universeIndex, ctx_.unitWord());
-  else if (universeByIndex(st.universeIndex))
-    counts = screening::countAllPatterns(st.priceDbPath, st.universeIndex, st.baseQuery, ctx_.unitWord());
-  const auto& catalogue = screening::patternCatalogue();
-  patternCounts_.clear();
-  if (counts.size() == catalogue.size())
-    for (size_t i = 0; i < catalogue.size(); ++i)
-      patternCounts_.insert(QString::fromLatin1(catalogue[i].control), counts[i]);
-  for (const screening::ScreeningPattern& p : catalogue) stylePatternButton(QString::fromLatin1(p.control));
+  session_.countPatterns();
+  for (const screening::ScreeningPattern& p : screening::patternCatalogue())
+    stylePatternButton(QString::fromLatin1(p.control));
+}
+
+QString ScreeningWindow::currentPattern() const {
+  const screening::ScreeningPattern* p = session_.currentPattern();
+  return p ? QString::fromLatin1(p->control) : QString();
 }
 
 QString ScreeningWindow::patternStatusText() const { return patternStatus_ ? patternStatus_->text() : QString(); }
@@ -320,22 +316,55 @@ void ScreeningWindow::openBacktest() {
   w.openFor(st.universeIndex, st.priceDbPath, codes, ctx_.unitWord());
 }
 
-bool ScreeningWindow::requery(const std::string& sql, const std::vector<Value>& params) {
-  data1_.setRecordSource(sql, params);
-  if (!data1_.refresh()) return false;
+void ScreeningWindow::followSharedState() {
+  const SharedState& st = ctx_.state();
+  session_.setUniverse(st.universeIndex, st.baseQuery);
+  followMainMenu();
+}
+
+void ScreeningWindow::followMainMenu() {
+  session_.setUnitWord(ctx_.unitWord());
+  session_.setDates(ctx_.dateGridText(2), ctx_.dateGridText(11));
+}
+
+void ScreeningWindow::showSessionRows() {
+  const bool wasOn = grid_->redraw();
+  grid_->setRedraw(false);
+  grid_->setContent(session_.view().fields(), session_.view().rows());
+  grid_->setRedraw(wasOn);
+}
+
+void ScreeningWindow::showSessionOrder() { grid_->setRowOrder(session_.order()); }
+
+void ScreeningWindow::listedWithoutPattern() {
   // The grid no longer shows a pattern's hits.
-  if (!currentPattern_.isEmpty()) {
-    const QString was = currentPattern_;
-    currentPattern_.clear();
+  if (!framedPattern_.isEmpty()) {
+    const QString was = framedPattern_;
+    framedPattern_.clear();
     patternStatus_->clear();
     stylePatternButton(was);
   }
-  const bool wasOn = grid_->redraw();
-  grid_->setRedraw(false);
-  grid_->setContent(data1_.fields(), data1_.rows());
-  grid_->setRedraw(wasOn);
+  showSessionRows();
   updateCount();
+}
+
+bool ScreeningWindow::requery(const std::string& sql, const std::vector<Value>& params) {
+  if (!session_.requery(sql, params)) return false;
+  listedWithoutPattern();
   return true;
+}
+
+void ScreeningWindow::extract(const std::vector<std::string>& codes) {
+  followSharedState();
+  grid_->setRedraw(false);
+  if (session_.extract(codes))
+    listedWithoutPattern();
+  else
+    logLine("extraction", "query rejected, the grid keeps its rows: " + session_.view().recordSource());
+  hi_title();
+  grid_->setCol(kExtractionSortColumn);
+  showSessionOrder();
+  grid_->setRedraw(true);
 }
 
 void ScreeningWindow::updateCount() {
@@ -347,12 +376,13 @@ void ScreeningWindow::updateCount() {
 }
 
 void ScreeningWindow::hi_title() {
-  std::vector<std::string> titles;
-  for (int c = 0; c < grid_->cols(); ++c) titles.push_back(grid_->textMatrix(0, c).toStdString());
-  const std::vector<std::string> before = titles;
-  screening::retitleScreeningGrid(titles, ctx_.dateGridText(2), ctx_.dateGridText(11), ctx_.unitWord());
-  for (size_t c = 0; c < titles.size(); ++c)
-    if (titles[c] != before[c]) grid_->setTextMatrix(0, static_cast<int>(c), QString::fromStdString(titles[c]));
+  followMainMenu();
+  session_.retitle();
+  const std::vector<std::string> titles = session_.titles();
+  for (int c = 0; c < grid_->cols() && static_cast<size_t>(c) < titles.size(); ++c) {
+    const QString title = QString::fromStdString(titles[static_cast<size_t>(c)]);
+    if (grid_->textMatrix(0, c) != title) grid_->setTextMatrix(0, c, title);
+  }
   updateCount();
 }
 
@@ -368,36 +398,30 @@ void ScreeningWindow::cellEntered() {
 void ScreeningWindow::load() {
   SharedState& st = ctx_.state();
   st.universeIndex = st.selectorCode - 1000;
+  followSharedState();
   resetPatternColours();
   grid_->setRedraw(false);
-  if (const UniverseInfo* u = universeByIndex(st.universeIndex)) {
-    data1_.setDatabaseName(st.priceDbPath);
-    st.baseQuery = screening::universeHasWhere(u->index) ? st.watchQuery : universeQuery(u->index);
+  const UniverseInfo* u = universeByIndex(st.universeIndex);
+  if (u) {
     setBackground(this, rgbColor(u->rgb));
     setWindowTitle(QString::fromUtf8(u->windowCaption));
-    const auto stamp = screening::fileStamp(fromUtf8(st.priceDbPath));
-    if (requery(st.baseQuery))
-      universe_.remember(st.priceDbPath, st.baseQuery, stamp, data1_.fields(), data1_.rows());
-    else
-      universe_.clear();
-    showPatternCounts();
   } else {
     logLine("screening", "no universe for selector code " + std::to_string(st.selectorCode));
   }
+  const bool loaded = session_.loadUniverse(st.priceDbPath, st.universeIndex, st.watchQuery);
+  if (u) st.baseQuery = session_.baseQuery();
+  if (loaded) listedWithoutPattern();
+  if (u) showPatternCounts();
   grid_->setRedraw(true);
   const int widths[] = {250, 550, 1280, 600, 900, 600, 900, 900};
   for (int c = 0; c < 8; ++c) grid_->setColWidth(c, widths[c]);
   for (int c = 8; c <= 16; ++c) grid_->setColWidth(c, 500);
   updateCount();
-  if (grid_->cols() > 7) {
-    grid_->setTextMatrix(0, 6, QString::fromStdString(ctx_.dateGridText(2)));
-    grid_->setTextMatrix(0, 7, QString::fromStdString(ctx_.dateGridText(11)));
-  }
   const std::string unit = ctx_.unitWord();
   text3_->setText(unit == "day" || unit == "week" || unit == "month" ? QString::fromStdString(unit) : QString());
   hi_title();
   grid_->setCol(3);
-  grid_->sort(FlexGrid::GenericAscending);
+  showSessionOrder();
 }
 
 void ScreeningWindow::showEvent(QShowEvent* event) {
@@ -407,26 +431,22 @@ void ScreeningWindow::showEvent(QShowEvent* event) {
 
 void ScreeningWindow::patternClicked(const screening::ScreeningPattern& p, QPushButton* button) {
   const QString control = button->objectName();
+  followSharedState();
   patternPressed_.insert(control, true);
   stylePatternButton(control);
-  const SharedState& st = ctx_.state();
-  if (screening::runPatternQuery(data1_, universe_, st.baseQuery, st.universeIndex, p, ctx_.unitWord())) {
-    const bool wasOn = grid_->redraw();
-    grid_->setRedraw(false);
-    grid_->setContent(data1_.fields(), data1_.rows());
-    grid_->setRedraw(wasOn);
+  if (session_.clickPattern(p)) {
+    showSessionRows();
     // This button's condition is what the grid shows now.
-    const QString was = currentPattern_;
-    currentPattern_ = control;
+    const QString was = framedPattern_;
+    framedPattern_ = control;
     if (!was.isEmpty() && was != control) stylePatternButton(was);
     stylePatternButton(control);
-    patternStatus_->setText(QStringLiteral("%1: %2 件").arg(QString::fromUtf8(p.caption)).arg(data1_.rowCount()));
+    patternStatus_->setText(QStringLiteral("%1: %2 件").arg(QString::fromUtf8(p.caption)).arg(session_.listedCount()));
   }
   hi_title();
-  for (const screening::SortStep& s : p.sortSteps) {
-    grid_->setCol(s.column);
-    grid_->sort(s.setting);
-  }
+  // The session sorted by the pattern's steps; the last step's column is current.
+  for (const screening::SortStep& s : p.sortSteps) grid_->setCol(s.column);
+  if (!p.sortSteps.empty()) showSessionOrder();
   if (!p.titleColours.empty()) {
     grid_->setRow(0);
     for (const screening::TitleColour& t : p.titleColours) {
@@ -448,25 +468,22 @@ void ScreeningWindow::sortPrepare() {
 
 void ScreeningWindow::sortExecute() {
   const int c = grid_->col();
-  if (c == 3)
-    grid_->sort(FlexGrid::TextAscendingNoCase);
-  else if (c >= 1 && c <= 16)
-    grid_->sort(FlexGrid::GenericAscending);
+  session_.sortAscending(c);
+  if (c >= 1 && c <= 16) showSessionOrder();
   hi_title();
 }
 
 void ScreeningWindow::restoreUniverse() {
+  followSharedState();
   grid_->setRedraw(false);
-  const SharedState& st = ctx_.state();
-  const auto stamp = screening::fileStamp(fromUtf8(st.priceDbPath));
-  if (requery(st.baseQuery)) {
+  if (session_.restore()) {
+    listedWithoutPattern();
     // The universe as read now: the pattern clicks and counts follow it.
-    universe_.remember(st.priceDbPath, st.baseQuery, stamp, data1_.fields(), data1_.rows());
     showPatternCounts();
   }
   grid_->setRedraw(true);
   grid_->setCol(5);
-  grid_->sort(FlexGrid::GenericAscending);
+  showSessionOrder();
   hi_title();
 }
 
@@ -475,21 +492,24 @@ void ScreeningWindow::searchByCode() {
   in.title = "検索";
   in.promptLines = {"検索するコードを入力してください"};
   const auto answer = ctx_.prompts().input(in);
-  const SharedState& st = ctx_.state();
-  if (answer && answer->find_first_not_of(" \t") != std::string::npos && !parseStockCode(*answer)) {
-    // "1e3" or "7203 x" is no code: say so, and keep the rows.
-    MessageRequest m;
-    m.icon = MessageIcon::Warning;
-    m.title = "検索";
-    m.lines = {invalidStockCodeMessage(*answer)};
-    ctx_.prompts().message(m);
-    hi_title();
-    return;
-  }
-  // Cancel or an empty answer: the grid keeps its rows.
-  if (const auto q = screening::codeSearchQuery(st.baseQuery, st.universeIndex, answer)) {
-    requery(q->sql, q->params);
-    grid_->setCol(5);
+  followSharedState();
+  switch (session_.searchForCode(answer)) {
+    case screening::CodeSearch::NotACode: {
+      // "1e3" or "7203 x" is no code: say so, and keep the rows.
+      MessageRequest m;
+      m.icon = MessageIcon::Warning;
+      m.title = "検索";
+      m.lines = {invalidStockCodeMessage(*answer)};
+      ctx_.prompts().message(m);
+      hi_title();
+      return;
+    }
+    case screening::CodeSearch::Listed:
+      listedWithoutPattern();
+      grid_->setCol(5);
+      break;
+    case screening::CodeSearch::Rejected: grid_->setCol(5); break;
+    case screening::CodeSearch::NothingAsked: break;  // Cancel or an empty answer: the grid keeps its rows
   }
   hi_title();
 }
@@ -499,9 +519,8 @@ void ScreeningWindow::searchByName() {
   in.title = "検索";
   in.promptLines = {"検索する銘柄を入力してください"};
   const auto answer = ctx_.prompts().input(in);
-  const SharedState& st = ctx_.state();
-  const screening::BoundQuery q = screening::nameSearchQuery(st.baseQuery, st.universeIndex, answer);
-  requery(q.sql, q.params);
+  followSharedState();
+  if (session_.searchName(answer)) listedWithoutPattern();
   grid_->setCol(5);
   hi_title();
 }

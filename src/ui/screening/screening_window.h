@@ -5,16 +5,11 @@
 #include <utility>
 #include <vector>
 
-#include "data/data_view.h"
-#include "screening/universe_cache.h"
+#include "screening/screening_session.h"
 #include "ui/common/form_window.h"
 
 class QLineEdit;
 class QPushButton;
-
-namespace tavrin::screening {
-struct ScreeningPattern;
-}
 
 namespace tavrin::ui {
 
@@ -35,18 +30,23 @@ class ClickableLabel : public QLabel {
 };
 
 // Screening window (Form6): one universe of the open price database, its
-// pattern buttons, searches, sorts, chart links and watch-list buttons.
+// pattern buttons, searches, sorts, chart links and watch-list buttons. The
+// work is done by its ScreeningSession; the window turns the user's actions
+// into the session's and shows the session's rows, titles and pattern.
 class ScreeningWindow : public FormWindow {
   Q_OBJECT
  public:
   explicit ScreeningWindow(AppContext& ctx);
 
-  FlexGrid* grid() const { return grid_; }  // MSFlexGrid1
-  DataView& data1() { return data1_; }      // Data1
+  FlexGrid* grid() const { return grid_; }       // MSFlexGrid1
+  DataView& data1() { return session_.view(); }  // Data1
+  const screening::ScreeningSession& session() const { return session_; }
 
   // Sets Data1's query (parameters bound), refreshes it and reloads the grid
   // with redraw off. False when the query failed: the grid keeps its rows.
   bool requery(const std::string& sql, const std::vector<Value>& params = {});
+  // "抽出": the listed codes of the universe, largest ratio1 first.
+  void extract(const std::vector<std::string>& codes);
   // Retitles after a refresh: date titles, ratio titles by unit, count.
   void hi_title();
   // Code and market of the stock in the current grid row (Text1, Text2).
@@ -61,10 +61,10 @@ class ScreeningWindow : public FormWindow {
 
   // How many stocks of the loaded universe a pattern button lists (-1 before
   // any universe was loaded or when it could not be read).
-  int patternCount(const QString& control) const { return patternCounts_.value(control, -1); }
+  int patternCount(const QString& control) const { return session_.patternCount(control.toStdString()); }
   // The pattern whose condition the grid shows now (empty after a load,
   // search, restore or extraction).
-  QString currentPattern() const { return currentPattern_; }
+  QString currentPattern() const;
   // "caption: N 件" of the current pattern.
   QString patternStatusText() const;
 
@@ -78,6 +78,16 @@ class ScreeningWindow : public FormWindow {
   void layoutToHeight();
   ClickableLabel* makeLink(const QString& name, const QString& caption, int x, int y);
   void patternClicked(const screening::ScreeningPattern& pattern, QPushButton* button);
+  // The session takes the universe from the shared state, unit word and
+  // dates from the main menu's date grid.
+  void followSharedState();
+  void followMainMenu();
+  // The grid takes the session's rows (titles the field names) or its order.
+  void showSessionRows();
+  void showSessionOrder();
+  // After a query other than a pattern's went through: no button is framed,
+  // the grid lists the rows.
+  void listedWithoutPattern();
   void resetPatternColours();
   // Counts of every pattern button over the universe as loaded.
   void showPatternCounts();
@@ -96,7 +106,7 @@ class ScreeningWindow : public FormWindow {
   void movingAverageHelp();  // Command78 "？"
   void closeWindow();        // Command5 "OK"
 
-  DataView data1_;
+  screening::ScreeningSession session_;
   FlexGrid* grid_ = nullptr;
   QLineEdit* text1_ = nullptr;  // code of the selected stock
   QLineEdit* text2_ = nullptr;  // market of the selected stock
@@ -105,10 +115,8 @@ class ScreeningWindow : public FormWindow {
   bool settingCount_ = false;
   std::vector<std::pair<QWidget*, int>> bottomControls_;  // with their distance from the bottom strip's top
   QHash<QString, QPushButton*> patternButtons_;
-  screening::UniverseCache universe_;  // the universe as loaded, for fast pattern clicks
-  QHash<QString, int> patternCounts_;
   QHash<QString, bool> patternPressed_;
-  QString currentPattern_;
+  QString framedPattern_;  // the button drawn as the session's current pattern
   QLabel* patternStatus_ = nullptr;
 };
 
