@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <map>
 #include <set>
+#include <stdexcept>
+#include <thread>
 
 #include "app/paths.h"
 #include "backtest/backtest.h"
@@ -395,4 +398,57 @@ TEST(Backtest, CommandLineOutput) {
   EXPECT_EQ(test::runCommand(cli + "--universe 1001 --pattern Command999 --horizon 1 2>/dev/null").status, 1);
   EXPECT_EQ(test::runCommand(cli + "--code 9999 2>/dev/null").status, 1);
   EXPECT_EQ(test::runCommand(cli + "--code 1e3 2>/dev/null").status, 1);
+}
+
+// What a date's evaluation throws comes back to the caller, whichever thread
+// evaluated the date, after every thread stopped; the panel can be run again.
+TEST(Backtest, ExceptionOfOneDateReachesTheCaller) {
+  test::TempDir dir;
+  Paths paths(dir.path());
+  DemoOptions o;
+  o.stocks = 60;
+  makeDemo(paths, o);
+  const HistoryPanel panel = loadHistoryPanel(paths.dailyDb());
+  BacktestRequest req;
+  req.horizons = {1};
+  const BacktestResult whole = runBacktest(panel, req);
+  ASSERT_GE(whole.dates.size(), 64u);
+  const std::uint32_t bad = whole.dates[whole.dates.size() / 2];
+
+  BacktestRequest throwing = req;
+  throwing.beforeDate = [bad](std::size_t day) {
+    if (day == bad) throw std::runtime_error("date " + std::to_string(day));
+  };
+  try {
+    runBacktest(panel, throwing);
+    ADD_FAILURE() << "no exception";
+  } catch (const std::runtime_error& e) {
+    EXPECT_EQ(std::string(e.what()), "date " + std::to_string(bad));
+  }
+
+  // Thrown on a thread other than the caller's: the caller's thread waits in
+  // its first date until another thread has thrown.
+  if (std::thread::hardware_concurrency() > 1) {
+    const std::thread::id caller = std::this_thread::get_id();
+    std::atomic<bool> thrown{false};
+    BacktestRequest elsewhere = req;
+    elsewhere.beforeDate = [&](std::size_t) {
+      if (std::this_thread::get_id() != caller) {
+        thrown = true;
+        throw std::logic_error("worker");
+      }
+      while (!thrown) std::this_thread::yield();
+    };
+    EXPECT_THROW(runBacktest(panel, elsewhere), std::logic_error);
+  }
+
+  // The progress callback runs on the caller's thread; what it throws comes back as well.
+  EXPECT_THROW(runBacktest(panel, req, [](std::size_t, std::size_t) -> bool { throw std::length_error("progress"); }),
+               std::length_error);
+
+  const BacktestResult again = runBacktest(panel, req);
+  EXPECT_EQ(again.dates, whole.dates);
+  ASSERT_EQ(again.patterns.size(), whole.patterns.size());
+  for (std::size_t p = 0; p < whole.patterns.size(); ++p)
+    EXPECT_EQ(hitNames(panel, again.patterns[p]), hitNames(panel, whole.patterns[p])) << p;
 }

@@ -1,5 +1,6 @@
 #include <QCheckBox>
 #include <QListWidget>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -127,6 +128,32 @@ class HistoryImportWindowTest : public QObject {
     QVERIFY(report.contains(QStringLiteral("中止したため、登録株価と日付は変えていません。")));
     Database d(s.db, Database::Mode::ReadOnly);
     QCOMPARE(historyRowCount(d), std::int64_t{1});
+  }
+
+  void windowDestroyedWhileImportingStopsAndJoinsTheImport() {
+    Setup s;
+    for (int f = 0; f < 5; ++f)
+      s.chosen << s.file("6758-" + std::to_string(f) + ".csv",
+                         "コード,日付,終値\n6758,2026/03/0" + std::to_string(f + 1) + ",20" + std::to_string(f) + "\n");
+    QPointer<ui::HistoryImportWindow> w = &s.open();
+    UiFixture::click(*w, "historyImportChooseButton");
+    QSignalSpy finished(w.data(), &ui::HistoryImportWindow::finished);
+    {
+      // The import waits for the database while the window goes away.
+      Database lock(s.db);
+      lock.exec("begin exclusive");
+      QVERIFY(w->start());
+      s.f.ctx->unload(w.data());
+      lock.exec("rollback");
+    }
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(w.isNull());
+    QCoreApplication::processEvents();
+    QCOMPARE(finished.count(), 0);
+    // The file being written when the stop came is whole; the rest are not read.
+    Database d(s.db, Database::Mode::ReadOnly);
+    QVERIFY(historyRowCount(d) <= 1);
+    QVERIFY(s.f.ctx->historyImport().files().isEmpty());  // a fresh window
   }
 };
 

@@ -4,6 +4,8 @@
 #include <atomic>
 #include <cmath>
 #include <cstdio>
+#include <exception>
+#include <mutex>
 #include <thread>
 #include <unordered_map>
 #include <unordered_set>
@@ -291,25 +293,42 @@ unsigned extraThreads(std::size_t items) {
 // Runs work(i, t) for i = 0..n-1 on the caller's thread (t = 0) and `extra`
 // more (t = 1..extra), each taking the next item; the caller's thread calls
 // after(done) following each of its items, and stops everyone when it
-// returns false.
+// returns false. The first exception thrown on any thread stops the others;
+// once all are joined it is rethrown on the caller's thread.
 template <class Work, class After>
 bool shareOut(std::size_t n, unsigned extra, Work&& work, After&& after) {
   std::atomic<std::size_t> next{0}, done{0};
   std::atomic<bool> stop{false};
+  std::mutex failureMutex;
+  std::exception_ptr failure;
+  auto fail = [&] {
+    std::lock_guard<std::mutex> lock(failureMutex);
+    if (!failure) failure = std::current_exception();
+    stop = true;
+  };
   auto loop = [&](unsigned t) {
-    for (;;) {
-      if (stop.load(std::memory_order_relaxed)) return;
-      const std::size_t i = next.fetch_add(1);
-      if (i >= n) return;
-      work(i, t);
-      const std::size_t d = done.fetch_add(1) + 1;
-      if (t == 0 && !after(d)) stop = true;
+    try {
+      for (;;) {
+        if (stop.load(std::memory_order_relaxed)) return;
+        const std::size_t i = next.fetch_add(1);
+        if (i >= n) return;
+        work(i, t);
+        const std::size_t d = done.fetch_add(1) + 1;
+        if (t == 0 && !after(d)) stop = true;
+      }
+    } catch (...) {
+      fail();
     }
   };
   std::vector<std::thread> threads;
-  for (unsigned t = 1; t <= extra; ++t) threads.emplace_back(loop, t);
+  try {
+    for (unsigned t = 1; t <= extra; ++t) threads.emplace_back(loop, t);
+  } catch (...) {
+    fail();  // a thread that could not start: the ones started are joined
+  }
   loop(0);
   for (std::thread& t : threads) t.join();
+  if (failure) std::rethrow_exception(failure);
   return !stop.load();
 }
 
@@ -359,6 +378,7 @@ BacktestResult runBacktest(const HistoryPanel& panel, const BacktestRequest& req
         Scratch& sc = scratches[t];
         DateWork& w = work[k];
         const std::size_t day = result.dates[k];
+        if (request.beforeDate) request.beforeDate(day);
         universe.membersAt(day, sc.members);
         sc.columns.fill(panel, day, sc.members);
         sc.hits.resize(sc.members.size());

@@ -88,6 +88,10 @@ struct BacktestRequest {
   std::vector<int> horizons{1};         // dates ahead, each >= 1
   std::optional<int> fromDay, toDay;    // day numbers, both included
   std::vector<std::size_t> patterns;    // catalogue indexes; empty: all 67
+  // Called with each date's day index as its evaluation begins, on the
+  // thread evaluating it. What it throws ends the run: runBacktest rethrows
+  // it once every thread has stopped.
+  std::function<void(std::size_t day)> beforeDate;
 };
 
 struct PatternResult {

@@ -1,15 +1,10 @@
 #include "ui/backtest/backtest_window.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QThread>
-#include <QTimer>
 #include <QVBoxLayout>
-#include <atomic>
 #include <chrono>
 
 #include "base/log.h"
@@ -24,21 +19,19 @@
 
 namespace tavrin::ui {
 
-// One run: its parameters, its progress (written by the worker, read by the
-// window's timer), and what it found. The worker owns nothing else.
+// One run: its parameters and what it found. The task's thread fills it;
+// the window reads it once the run has been delivered.
 struct BacktestJob {
   int universeIndex = 1;
   std::string dbPath;
   std::vector<std::string> watchCodes;
   std::string unitWord;
-  std::atomic<std::size_t> done{0}, total{0};
-  std::atomic<bool> cancel{false};
   backtest::HistoryPanel panel;
   backtest::BacktestResult result;
   std::string error;
   double seconds = 0;
 
-  void run() {
+  void run(TaskControl& control) {
     const auto t0 = std::chrono::steady_clock::now();
     try {
       panel = backtest::loadHistoryPanel(fromUtf8(dbPath));
@@ -51,10 +44,9 @@ struct BacktestJob {
       request.watchCodes = watchCodes;
       request.unitWord = unitWord;
       request.horizons = BacktestWindow::horizons();
-      result = backtest::runBacktest(panel, request, [this](std::size_t d, std::size_t t) {
-        total = t;
-        done = d;
-        return !cancel.load();
+      result = backtest::runBacktest(panel, request, [&control](std::size_t d, std::size_t t) {
+        control.progress(d, t);
+        return !control.cancelled();
       });
     } catch (const std::exception& e) {
       error = e.what();
@@ -129,9 +121,8 @@ BacktestWindow::BacktestWindow(AppContext& ctx) : FormWindow(ctx, "BacktestWindo
   bottom->addWidget(closeButton_);
   root->addLayout(bottom);
 
-  timer_ = new QTimer(this);
-  timer_->setInterval(100);
-  connect(timer_, &QTimer::timeout, this, &BacktestWindow::poll);
+  connect(&task_, &BackgroundTask::progressed, this,
+          [this](qint64 done, qint64 total, const QString&) { showProgress(done, total); });
   connect(runButton_, &QPushButton::clicked, this, &BacktestWindow::start);
   connect(cancelButton_, &QPushButton::clicked, this, &BacktestWindow::cancel);
   connect(closeButton_, &QPushButton::clicked, this, &BacktestWindow::closeWindow);
@@ -142,13 +133,7 @@ BacktestWindow::BacktestWindow(AppContext& ctx) : FormWindow(ctx, "BacktestWindo
   connect(hits_, &FlexGrid::doubleClicked, this, &BacktestWindow::openSelectedChart);
 }
 
-BacktestWindow::~BacktestWindow() {
-  if (thread_) {
-    job_->cancel = true;
-    thread_->wait();
-    delete thread_;
-  }
-}
+BacktestWindow::~BacktestWindow() = default;
 
 QString BacktestWindow::unitSuffix() const {
   if (unitWord_ == "day") return QStringLiteral("日");
@@ -159,7 +144,7 @@ QString BacktestWindow::unitSuffix() const {
 
 QString BacktestWindow::statusText() const { return status_->text(); }
 
-bool BacktestWindow::running() const { return thread_ != nullptr; }
+bool BacktestWindow::running() const { return task_.running(); }
 
 void BacktestWindow::openFor(int universeIndex, const std::string& dbPath, const std::vector<std::string>& watchCodes,
                              const std::string& unitWord) {
@@ -183,54 +168,37 @@ void BacktestWindow::start() {
   job->dbPath = dbPath_;
   job->watchCodes = watchCodes_;
   job->unitWord = unitWord_;
-  job_ = job;
-  thread_ = QThread::create([job] { job->run(); });
-  thread_->setObjectName(QStringLiteral("backtestWorker"));
-  connect(thread_, &QThread::finished, this, &BacktestWindow::finished);
   runButton_->setEnabled(false);
   cancelButton_->setEnabled(true);
   progress_->setRange(0, 0);  // busy while the history is read
   status_->setText(QStringLiteral("価格履歴を読んでいます…"));
-  thread_->start();
-  timer_->start();
+  task_.start([job](TaskControl& control) { job->run(control); }, [this, job] { finished(job, {}); },
+              [this, job](std::exception_ptr e) { finished(job, BackgroundTask::message(e)); });
 }
 
 void BacktestWindow::cancel() {
   if (!running()) return;
-  job_->cancel = true;
+  task_.cancel();
   status_->setText(QStringLiteral("中止しています…"));
 }
 
-bool BacktestWindow::waitForRun(int timeoutMs) {
-  QElapsedTimer t;
-  t.start();
-  while (running()) {
-    if (t.elapsed() > timeoutMs) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    QThread::msleep(5);
-  }
-  return true;
-}
+bool BacktestWindow::waitForRun(int timeoutMs) { return task_.wait(timeoutMs); }
 
-void BacktestWindow::poll() {
-  if (!job_ || !running()) return;
-  const std::size_t total = job_->total, done = job_->done;
-  if (total == 0 || job_->cancel) return;
+void BacktestWindow::showProgress(qint64 done, qint64 total) {
+  if (!running() || total == 0 || task_.cancelRequested()) return;
   progress_->setRange(0, static_cast<int>(total));
   progress_->setValue(static_cast<int>(done));
   status_->setText(QStringLiteral("計算中… %1 / %2 日").arg(done).arg(total));
 }
 
-void BacktestWindow::finished() {
-  timer_->stop();
-  thread_->deleteLater();
-  thread_ = nullptr;
-  std::shared_ptr<BacktestJob> job = std::move(job_);
+void BacktestWindow::finished(const std::shared_ptr<BacktestJob>& job, const std::string& failure) {
+  if (!failure.empty() && job->error.empty()) job->error = failure;
+  const bool cancelled = task_.cancelRequested();
   runButton_->setEnabled(true);
   cancelButton_->setEnabled(false);
   progress_->setRange(0, 1);
-  progress_->setValue(job->cancel ? 0 : 1);
-  if (job->cancel || job->result.cancelled) {
+  progress_->setValue(cancelled ? 0 : 1);
+  if (cancelled || job->result.cancelled) {
     status_->setText(QStringLiteral("中止しました。"));
   } else if (!job->error.empty()) {
     logLine("backtest", job->error);

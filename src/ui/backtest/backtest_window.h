@@ -4,13 +4,12 @@
 #include <string>
 #include <vector>
 
+#include "ui/common/background_task.h"
 #include "ui/common/form_window.h"
 
 class QLabel;
 class QProgressBar;
 class QPushButton;
-class QThread;
-class QTimer;
 
 namespace tavrin::ui {
 
@@ -40,7 +39,7 @@ class BacktestWindow : public FormWindow {
   void start();
   void cancel();
   bool running() const;
-  // Waits for the run to end while handling events (tests); false on timeout.
+  // Waits for the run to end in a local event loop (tests); false on timeout.
   bool waitForRun(int timeoutMs);
 
   FlexGrid* summaryGrid() const { return summary_; }
@@ -61,8 +60,8 @@ class BacktestWindow : public FormWindow {
   void runFinished();
 
  private:
-  void poll();
-  void finished();
+  void showProgress(qint64 done, qint64 total);
+  void finished(const std::shared_ptr<BacktestJob>& job, const std::string& failure);
   void fillSummary();
   void summaryRowEntered();
   void openSelectedChart();
@@ -80,18 +79,16 @@ class BacktestWindow : public FormWindow {
   FlexGrid* hits_;
   QPushButton* chartButton_;
   QPushButton* closeButton_;
-  QTimer* timer_;
 
   int universeIndex_ = 0;
   std::string dbPath_;
   std::vector<std::string> watchCodes_;
   std::string unitWord_;
-  QThread* thread_ = nullptr;
-  std::shared_ptr<BacktestJob> job_;    // the running one
   std::shared_ptr<BacktestJob> shown_;  // the finished one the grids show
   QString shownPattern_;
   int sortCol_[2] = {-1, -1};  // summary, hits
   bool sortDescending_[2] = {false, false};
+  BackgroundTask task_;  // the run; destroyed first, which stops and joins it
 };
 
 }  // namespace tavrin::ui

@@ -13,6 +13,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QPointer>
 #include <QStyle>
 #include <QStyleOptionViewItem>
 #include <QTableView>
@@ -351,6 +352,7 @@ void FlexGrid::copySelectedRows() {
 }
 
 bool FlexGrid::saveAs(std::optional<ExportFormat> format) {
+  if (saveTask_.running()) return false;
   const FormWindow* owner = nullptr;
   for (QWidget* w = parentWidget(); w && !owner; w = w->parentWidget()) owner = qobject_cast<FormWindow*>(w);
   SaveFileDialog dialog = saveDialog_;
@@ -387,7 +389,21 @@ bool FlexGrid::saveAs(std::optional<ExportFormat> format) {
   else if (extension == QLatin1String(".csv") && chosen == ExportFormat::Xlsx)
     chosen = ExportFormat::CsvUtf8;
   std::string error;
-  if (!exporting::writeTable(path, exportTable(), chosen, &error)) {
+  bool written = false;
+  QPointer<FlexGrid> self(this);
+  saveTask_.runAndWait(
+      [path, table = exportTable(), chosen](TaskControl&) {
+        std::string why;
+        const bool ok = exporting::writeTable(path, table, chosen, &why);
+        return std::make_pair(ok, why);
+      },
+      [&](std::pair<bool, std::string> r) {
+        written = r.first;
+        error = std::move(r.second);
+      },
+      [&](std::exception_ptr e) { error = BackgroundTask::message(e); });
+  if (!self) return false;
+  if (!written) {
     MessageRequest m;
     m.title = "一覧の保存";
     m.lines = {error, "一覧は保存されていません。"};

@@ -8,6 +8,7 @@
 
 #include "data/database.h"
 #include "export/table_export.h"
+#include "ui/common/background_task.h"
 #include "ui/common/save_file_dialog.h"
 
 class QMenu;
@@ -126,8 +127,10 @@ class FlexGrid : public QWidget {
   void selectAllRows();
   void copySelectedRows();
   // Asks for a file (the save dialog, first showing the format given, else
-  // the last one used) and writes the grid there. False when the user
-  // cancelled or the file could not be written (then a message says why).
+  // the last one used) and writes the grid there, on a task's thread while
+  // the window keeps handling events; returns once the file is written.
+  // False when the user cancelled, a save is still being written, or the
+  // file could not be written (then a message says why).
   bool saveAs(std::optional<exporting::ExportFormat> format = std::nullopt);
   // The file name proposed by saveAs (without extension) and the name of the
   // worksheet; the window's title when not set.
@@ -170,6 +173,7 @@ class FlexGrid : public QWidget {
   QString exportName_;
   SaveFileDialog saveDialog_;
   Prompts* prompts_ = nullptr;
+  BackgroundTask saveTask_;  // destroyed first, which joins a save being written
 };
 
 // Twips to pixels for this screen (15 twips a pixel at 96 dpi).

@@ -1,11 +1,11 @@
 #include "ui/exchange/transfer_window.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <filesystem>
@@ -175,21 +175,47 @@ void TransferWindow::runTransfer(bool completionSign) {
   }
 
   running_ = true;
-  command3_->setEnabled(false);  // OK must not unload the window under the loop
+  command3_->setEnabled(false);  // OK must not unload the window while the transfer runs
   QElapsedTimer sincePaint;
   sincePaint.start();
-  auto progress = [&](const TransferProgress& p) {
+  // Each row's report, on this thread.
+  auto progress = [this, &sincePaint](const TransferProgress& p) {
     if (progressHook) progressHook(p);
     if (sincePaint.elapsed() < kPaintIntervalMs) return;
     if (p.counted > 0) text2_->setText(QString::number(p.counted));
-    QCoreApplication::processEvents();
     sincePaint.restart();
   };
   // A prepared copy is written and put in place; any other file in place.
   PreparedCompanion into;
   into.target = into.writeTo = fromUtf8(data2_.databaseName());
   const bool draft = prepared_ && prepared_->writeTo == into.writeTo;
-  const TransferResult r = transferToPrepared(fromUtf8(data1_.databaseName()), draft ? *prepared_ : into, progress);
+  const std::filesystem::path sender = fromUtf8(data1_.databaseName());
+  struct Run {
+    TransferResult result;
+    PreparedCompanion companion;
+  };
+  Run run;
+  run.companion = draft ? *prepared_ : into;
+  QPointer<TransferWindow> self(this);
+  task_.runAndWait(
+      [sender, companion = run.companion, show = &progress](TaskControl& control) mutable {
+        Run done;
+        // Each report runs on the window's thread before runAndWait returns, while progress lives.
+        done.result = transferToPrepared(sender, companion, [&control, show](const TransferProgress& p) {
+          control.post([show, p] { (*show)(p); });
+        });
+        done.companion = companion;
+        return done;
+      },
+      [&run](Run done) { run = std::move(done); },
+      [&run](std::exception_ptr e) {
+        run.result.status = TransferStatus::CompanionUnavailable;
+        run.result.error = BackgroundTask::message(e);
+        logLine("transfer window", run.result.error);
+      });
+  if (!self) return;
+  const TransferResult& r = run.result;
+  if (draft) *prepared_ = run.companion;
   if (draft && !prepared_->isDraft()) data2_.setDatabaseName(toUtf8(prepared_->target));
   running_ = false;
   command3_->setEnabled(true);

@@ -4,6 +4,7 @@
 
 #include "data/data_view.h"
 #include "exchange/companion.h"
+#include "ui/common/background_task.h"
 #include "ui/common/form_window.h"
 
 class QLineEdit;
@@ -53,8 +54,9 @@ class TransferWindow : public FormWindow {
   bool companionListOpen() const { return companionOpen_; }
   DataView& data1() { return data1_; }
   DataView& data2() { return data2_; }
-  // Called after every companion row of a running transfer (tests look
-  // inside the loop through it).
+  // Called on the window's thread for every companion row of a running
+  // transfer, in order, before the transfer returns (tests look inside the
+  // run through it).
   TransferProgressFn progressHook;
 
  protected:
@@ -79,6 +81,7 @@ class TransferWindow : public FormWindow {
   QLineEdit* text4_;
   FlexGrid* grid1_;
   FlexGrid* grid2_;
+  BackgroundTask task_;  // the running transfer; destroyed first, which joins it
 };
 
 }  // namespace tavrin::ui

@@ -11,7 +11,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShowEvent>
-#include <QThread>
 #include <QVBoxLayout>
 
 #include "base/log.h"
@@ -38,6 +37,22 @@ QString codesText(const std::set<std::string>& codes, std::size_t max) {
   }
   return out.join(QStringLiteral(", "));
 }
+
+// The status line of a report of the import.
+QString progressText(const HistoryImportProgress& p) {
+  QString text = QStringLiteral("%1 / %2 ファイル、%3 行、終値 %4 件")
+                     .arg(number(p.file), number(p.files), number(p.lines), number(p.written));
+  if (p.file < p.files && !p.current.empty())
+    text += QStringLiteral("  読み込み中: ") + QString::fromStdString(p.current);
+  return text;
+}
+
+// What the import's thread hands back.
+struct HistoryImportRun {
+  HistoryImportOutcome outcome;
+  PositionsOutcome positions;
+  QString failure;
+};
 
 }  // namespace
 
@@ -99,6 +114,8 @@ HistoryImportWindow::HistoryImportWindow(AppContext& ctx) : FormWindow(ctx, "His
   connect(startButton_, &QPushButton::clicked, this, &HistoryImportWindow::start);
   connect(cancelButton_, &QPushButton::clicked, this, &HistoryImportWindow::cancel);
   connect(closeButton_, &QPushButton::clicked, this, &HistoryImportWindow::closeWindow);
+  connect(&task_, &BackgroundTask::progressed, this,
+          [this](qint64 done, qint64, const QString& text) { showProgress(done, text); });
 
   chooseFilesDialog = [](QWidget* owner) {
     return QFileDialog::getOpenFileNames(owner, QString::fromUtf8(kTitle), QString(),
@@ -107,13 +124,7 @@ HistoryImportWindow::HistoryImportWindow(AppContext& ctx) : FormWindow(ctx, "His
   resize(640, 520);
 }
 
-HistoryImportWindow::~HistoryImportWindow() {
-  if (thread_) {
-    stop_->store(true);
-    thread_->wait();
-    delete thread_;
-  }
-}
+HistoryImportWindow::~HistoryImportWindow() = default;
 
 void HistoryImportWindow::showEvent(QShowEvent* event) {
   FormWindow::showEvent(event);
@@ -154,69 +165,58 @@ bool HistoryImportWindow::start() {
   std::vector<std::filesystem::path> files;
   for (const QString& f : files_) files.push_back(fromUtf8(f.toStdString()));
   const bool askedPositions = positionsCheck_->isChecked();
-  stop_ = std::make_shared<std::atomic<bool>>(false);
   progress_->setRange(0, static_cast<int>(files.size()));
   progress_->setValue(0);
   report_->setPlainText(QStringLiteral("取り込んでいます…"));
   setRunning(true);
 
-  auto stop = stop_;
-  thread_ = QThread::create([this, dbPath, files, askedPositions, stop] {
-    HistoryImportOutcome outcome;
-    PositionsOutcome positions;
-    QString failure;
+  auto work = [dbPath, files, askedPositions](TaskControl& control) {
+    HistoryImportRun run;
     try {
-      // The worker has a connection of its own; the window only hears of it.
+      // The task's thread has a connection of its own; the window only hears of it.
       Database db(fromUtf8(dbPath), Database::Mode::ReadWrite);
       if (!db.tableExists("list")) throw DatabaseError("not a price database");
-      QElapsedTimer sincePost;
-      sincePost.start();
-      outcome = importHistoryFiles(db, files, [&](const HistoryImportProgress& p) {
-        // At most about twenty updates a second reach the window.
-        if (p.file == p.files || sincePost.elapsed() >= 50) {
-          sincePost.restart();
-          QMetaObject::invokeMethod(
-              this, [this, p] { showProgress(p); }, Qt::QueuedConnection);
+      QElapsedTimer sinceReport;
+      sinceReport.start();
+      run.outcome = importHistoryFiles(db, files, [&](const HistoryImportProgress& p) {
+        // The text is made at most about twenty times a second.
+        if (p.file == p.files || sinceReport.elapsed() >= 50) {
+          sinceReport.restart();
+          control.progress(p.file, p.files, progressText(p));
         }
-        return !stop->load();
+        return !control.cancelled();
       });
-      if (askedPositions && !outcome.stopped) positions = setPositionsFromHistory(db);
+      if (askedPositions && !run.outcome.stopped) run.positions = setPositionsFromHistory(db);
     } catch (const std::exception& e) {
       logLine("history import", dbPath + ": " + e.what());
-      failure = QString::fromStdString(e.what());
+      run.failure = QString::fromStdString(e.what());
     }
-    QMetaObject::invokeMethod(
-        this,
-        [this, outcome, positions, askedPositions, failure] { done(outcome, positions, askedPositions, failure); },
-        Qt::QueuedConnection);
-  });
-  thread_->start();
+    return run;
+  };
+  task_.start(
+      work,
+      [this, askedPositions](const HistoryImportRun& r) { done(r.outcome, r.positions, askedPositions, r.failure); },
+      [this, dbPath, askedPositions](std::exception_ptr e) {
+        const std::string what = BackgroundTask::message(e);
+        logLine("history import", dbPath + ": " + what);
+        done({}, {}, askedPositions, QString::fromStdString(what));
+      });
   return true;
 }
 
 void HistoryImportWindow::cancel() {
-  if (stop_) stop_->store(true);
+  task_.cancel();
   cancelButton_->setEnabled(false);
   statusLabel_->setText(statusLabel_->text() + QStringLiteral("（中止しています…）"));
 }
 
-void HistoryImportWindow::showProgress(const HistoryImportProgress& p) {
-  progress_->setValue(static_cast<int>(p.file));
-  QString text = QStringLiteral("%1 / %2 ファイル、%3 行、終値 %4 件")
-                     .arg(number(p.file), number(p.files), number(p.lines), number(p.written));
-  if (p.file < p.files && !p.current.empty())
-    text += QStringLiteral("  読み込み中: ") + QString::fromStdString(p.current);
-  if (stop_ && stop_->load()) text += QStringLiteral("（中止しています…）");
-  statusLabel_->setText(text);
+void HistoryImportWindow::showProgress(qint64 done, const QString& text) {
+  progress_->setValue(static_cast<int>(done));
+  statusLabel_->setText(task_.cancelRequested() ? text + QStringLiteral("（中止しています…）") : text);
 }
 
 void HistoryImportWindow::done(const HistoryImportOutcome& o, const PositionsOutcome& positions, bool askedPositions,
                                const QString& failure) {
-  if (thread_) {
-    thread_->wait();
-    delete thread_;
-    thread_ = nullptr;
-  }
   setRunning(false);
   QStringList lines;
   lines << QStringLiteral("取り込み先: ") + QString::fromStdString(ctx_.state().priceDbPath);

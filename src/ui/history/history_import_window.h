@@ -1,11 +1,10 @@
 #pragma once
 #include <QStringList>
-#include <atomic>
 #include <functional>
-#include <memory>
 
 #include "history/history_files.h"
 #include "history/price_history.h"
+#include "ui/common/background_task.h"
 #include "ui/common/form_window.h"
 
 class QCheckBox;
@@ -14,13 +13,12 @@ class QListWidget;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
-class QThread;
 
 namespace tavrin::ui {
 
 // The bulk import of history files (HistoryImportWindow): the user picks
 // per-stock or per-day history files, which are read into the open price
-// database's history on a worker thread (each file one transaction) with a
+// database's history on a task's thread (each file one transaction) with a
 // progress bar and a cancel button; optionally the ten positions and the
 // date record are then set from the ten latest days of the history. The
 // report of the run is shown whole.
@@ -34,11 +32,11 @@ class HistoryImportWindow : public FormWindow {
   void chooseFiles();
   void setFiles(const QStringList& files);
   QStringList files() const { return files_; }
-  // Starts the import on a worker thread; false when nothing can start.
+  // Starts the import on the task's thread; false when nothing can start.
   bool start();
   // Stops after the file being written; the files done stay.
   void cancel();
-  bool running() const { return thread_ != nullptr; }
+  bool running() const { return task_.running(); }
   void closeWindow();
 
   QString reportText() const;
@@ -53,7 +51,7 @@ class HistoryImportWindow : public FormWindow {
   void titleBarClose() override { closeWindow(); }
 
  private:
-  void showProgress(const HistoryImportProgress& p);
+  void showProgress(qint64 done, const QString& text);
   void done(const HistoryImportOutcome& outcome, const PositionsOutcome& positions, bool askedPositions,
             const QString& failure);
   void setRunning(bool on);
@@ -70,8 +68,7 @@ class HistoryImportWindow : public FormWindow {
   QPushButton* closeButton_;
 
   QStringList files_;
-  QThread* thread_ = nullptr;
-  std::shared_ptr<std::atomic<bool>> stop_;
+  BackgroundTask task_;  // destroyed first, which stops and joins a running import
 };
 
 }  // namespace tavrin::ui

@@ -1,10 +1,10 @@
 #include "ui/registration/registration_window.h"
 
-#include <QApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -260,7 +260,6 @@ void RegistrationWindow::progress(const ImportProgress& p) {
     text2_->setText(q(p.sheet));
   else
     text1_->setText(QString::number(p.done));
-  QApplication::processEvents();
 }
 
 void RegistrationWindow::showSheet(const PeriodSource& period) {
@@ -319,14 +318,29 @@ void RegistrationWindow::afterWrite() {
 bool RegistrationWindow::runImport(const std::function<ImportOutcome(Database&, const ProgressFn&)>& run) {
   setRunning(true);
   ImportOutcome outcome;
-  try {
-    Database db(fromUtf8(ctx_.state().priceDbPath));
-    outcome = run(db, [this](const ImportProgress& p) { progress(p); });
-  } catch (const std::exception& e) {
-    outcome.failure = ImportOutcome::Failure::Database;
-    outcome.detail = e.what();
-    logLine("registration", e.what());
-  }
+  const std::string dbPath = ctx_.state().priceDbPath;
+  QPointer<RegistrationWindow> self(this);
+  task_.runAndWait(
+      [this, run, dbPath](TaskControl& control) {
+        ImportOutcome o;
+        try {
+          Database db(fromUtf8(dbPath));
+          // Every report reaches the boxes, in order, before the outcome.
+          o = run(db, [this, &control](const ImportProgress& p) { control.post([this, p] { progress(p); }); });
+        } catch (const std::exception& e) {
+          o.failure = ImportOutcome::Failure::Database;
+          o.detail = e.what();
+          logLine("registration", e.what());
+        }
+        return o;
+      },
+      [&outcome](ImportOutcome o) { outcome = std::move(o); },
+      [&outcome](std::exception_ptr e) {
+        outcome.failure = ImportOutcome::Failure::Database;
+        outcome.detail = BackgroundTask::message(e);
+        logLine("registration", outcome.detail);
+      });
+  if (!self) return false;
   setRunning(false);
   lastOutcome_ = outcome;
   if (!outcome.done()) {
@@ -342,8 +356,8 @@ void RegistrationWindow::Command4_Click() {
   grid2_->hide();
   std::array<PeriodSource, 10> periods;
   for (int k = 1; k <= 10; ++k) periods[static_cast<size_t>(k - 1)] = rowPeriod(k);
-  const bool done = runImport([&](Database& db, const ProgressFn& progress) {
-    return importTenPeriods(db, ctx_.paths(), periods, unit_, progress);
+  const bool done = runImport([paths = ctx_.paths(), periods, unit = unit_](Database& db, const ProgressFn& progress) {
+    return importTenPeriods(db, paths, periods, unit, progress);
   });
   if (!done) return;
   showSheet(periods[9]);
@@ -400,8 +414,8 @@ void RegistrationWindow::Command8_Click() {
   if (running_) return;
   grid2_->hide();
   const PeriodSource latest = rowPeriod(1);
-  const bool done = runImport([&](Database& db, const ProgressFn& progress) {
-    return importLatest(db, ctx_.paths(), latest, unit_, progress);
+  const bool done = runImport([paths = ctx_.paths(), latest, unit = unit_](Database& db, const ProgressFn& progress) {
+    return importLatest(db, paths, latest, unit, progress);
   });
   if (!done) return;
   showSheet(latest);

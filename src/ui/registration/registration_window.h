@@ -7,6 +7,7 @@
 #include "data/data_view.h"
 #include "registration/price_import.h"
 #include "registration/scratch_view.h"
+#include "ui/common/background_task.h"
 #include "ui/common/form_window.h"
 
 class QLabel;
@@ -58,8 +59,9 @@ class RegistrationWindow : public FormWindow {
   void showImportReport(const ImportOutcome& outcome);
   static QString importStatusText(const ImportOutcome& outcome);
   void afterWrite();
-  // Runs one import on the open database with the progress display; false
-  // (after telling the user) when it changed nothing.
+  // Runs one import on the open database on the task's thread with the
+  // progress display, and returns when it has ended; false (after telling
+  // the user) when it changed nothing.
   bool runImport(const std::function<ImportOutcome(Database&, const ProgressFn&)>& run);
 
   std::string unit_;
@@ -85,6 +87,7 @@ class RegistrationWindow : public FormWindow {
   FlexGrid* grid2_;
   DataView data1_;
   ScratchView form4_;
+  BackgroundTask task_;  // the running import; destroyed first, which joins it
 };
 
 }  // namespace tavrin::ui

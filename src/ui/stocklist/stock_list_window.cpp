@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <set>
@@ -85,7 +86,38 @@ void StockListWindow::chooseFile() {
   preview(QString::fromStdString(chosen));
 }
 
+bool StockListWindow::runWork(const std::function<void()>& work, std::exception_ptr* error) {
+  QPointer<StockListWindow> self(this);
+  const bool applyEnabled = applyButton_->isEnabled();
+  for (QWidget* w :
+       std::initializer_list<QWidget*>{chooseButton_, fundsCheck_, removeCheck_, applyButton_, closeButton_})
+    w->setEnabled(false);
+  std::exception_ptr failure;
+  task_.runAndWait([work](TaskControl&) { work(); }, [] {}, [&failure](std::exception_ptr e) { failure = e; });
+  if (!self) return false;
+  for (QWidget* w : std::initializer_list<QWidget*>{chooseButton_, fundsCheck_, removeCheck_, closeButton_})
+    w->setEnabled(true);
+  applyButton_->setEnabled(applyEnabled);
+  *error = failure;
+  return true;
+}
+
+StockListOutcome StockListWindow::updateOffThread(const StockListUpdateOptions& options, bool* gone) {
+  StockListOutcome o;
+  const std::vector<StockListTarget> targets = standardStockListTargets(ctx_.paths());
+  const ListedIssues* issues = &*issues_;
+  std::exception_ptr error;
+  *gone = !runWork([&] { o = updateStockLists(targets, *issues, options); }, &error);
+  if (error) {
+    o = StockListOutcome{};
+    o.detail = BackgroundTask::message(error);
+    logLine("stock list", o.detail);
+  }
+  return o;
+}
+
 bool StockListWindow::preview(const QString& file) {
+  if (task_.running()) return false;
   file_ = file;
   fileBox_->setText(file);
   issues_.reset();
@@ -94,25 +126,40 @@ bool StockListWindow::preview(const QString& file) {
   const QString name = QString::fromStdString(toUtf8(path.filename()));
   ListedIssuesOptions options;
   options.includeFunds = fundsCheck_->isChecked();
-  try {
-    issues_ = readListedIssues(path, options);
-  } catch (const ListedIssuesError& e) {
-    logLine("stock list", e.what());
-    report_->setPlainText(e.kind() == ListedIssuesError::Kind::NoColumns
-                              ? QStringLiteral("コードと銘柄名の列が見つかりません: ") + name
-                              : QStringLiteral("ワークブックを読めませんでした（壊れている可能性があります）: ") +
-                                    name);
+  std::optional<ListedIssues> read;
+  std::exception_ptr error;
+  if (!runWork([&] { read = readListedIssues(path, options); }, &error)) return false;
+  if (error) {
+    bool noColumns = false;
+    try {
+      std::rethrow_exception(error);
+    } catch (const ListedIssuesError& e) {
+      noColumns = e.kind() == ListedIssuesError::Kind::NoColumns;
+      logLine("stock list", e.what());
+    } catch (const std::exception& e) {
+      logLine("stock list", e.what());
+    } catch (...) {
+      logLine("stock list", "unknown exception");
+    }
+    report_->setPlainText(noColumns ? QStringLiteral("コードと銘柄名の列が見つかりません: ") + name
+                                    : QStringLiteral("ワークブックを読めませんでした（壊れている可能性があります）: ") +
+                                          name);
     return false;
   }
+  issues_ = std::move(read);
   showPreview();
   return preview_.done;
 }
 
 void StockListWindow::showPreview() {
+  if (task_.running() || !issues_) return;
   StockListUpdateOptions options;
   options.dryRun = true;
   options.removeMissing = removeCheck_->isChecked();
-  preview_ = updateStockLists(standardStockListTargets(ctx_.paths()), *issues_, options);
+  bool gone = false;
+  StockListOutcome o = updateOffThread(options, &gone);
+  if (gone) return;
+  preview_ = std::move(o);
   if (!preview_.done) {
     report_->setPlainText(QStringLiteral("データベースを読めませんでした: ") +
                           QString::fromStdString(toUtf8(preview_.failedDatabase.filename())));
@@ -134,7 +181,7 @@ std::size_t StockListWindow::missingCodes() const {
 }
 
 void StockListWindow::apply() {
-  if (!issues_ || !preview_.done) return;
+  if (task_.running() || !issues_ || !preview_.done) return;
   StockListUpdateOptions options;
   options.removeMissing = removeCheck_->isChecked();
   const std::size_t missing = missingCodes();
@@ -147,7 +194,9 @@ void StockListWindow::apply() {
                  "削除した銘柄の株価も消えます。よろしいですか？"};
     if (ctx_.prompts().message(ask) != MessageAnswer::Ok) return;
   }
-  const StockListOutcome o = updateStockLists(standardStockListTargets(ctx_.paths()), *issues_, options);
+  bool gone = false;
+  const StockListOutcome o = updateOffThread(options, &gone);
+  if (gone) return;
   applyButton_->setEnabled(false);
   if (!o.done) {
     const std::string file = toUtf8(o.failedDatabase.filename());

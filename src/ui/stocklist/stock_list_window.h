@@ -1,8 +1,11 @@
 #pragma once
+#include <exception>
+#include <functional>
 #include <optional>
 
 #include "stocklist/listed_issues.h"
 #include "stocklist/stock_list_update.h"
+#include "ui/common/background_task.h"
 #include "ui/common/form_window.h"
 
 class QCheckBox;
@@ -15,7 +18,8 @@ namespace tavrin::ui {
 // The stock list update: the user picks the exchange's listed-issues file
 // (or any price file with code and name columns), sees what would change in
 // the three price databases, chooses whether stocks no longer listed are
-// removed, and applies it.
+// removed, and applies it. Reading the file and the databases runs on a
+// task's thread; the window waits for it with its controls disabled.
 class StockListWindow : public FormWindow {
   Q_OBJECT
  public:
@@ -35,6 +39,10 @@ class StockListWindow : public FormWindow {
  private:
   void showPreview();
   std::size_t missingCodes() const;
+  // Runs work on the task's thread and returns when it has ended, with what
+  // it threw in *error; false when the window went away meanwhile.
+  bool runWork(const std::function<void()>& work, std::exception_ptr* error);
+  StockListOutcome updateOffThread(const StockListUpdateOptions& options, bool* gone);
 
   QLineEdit* fileBox_;
   QPushButton* chooseButton_;
@@ -47,6 +55,7 @@ class StockListWindow : public FormWindow {
   QString file_;
   std::optional<ListedIssues> issues_;
   StockListOutcome preview_;
+  BackgroundTask task_;  // destroyed first, which joins a running read or update
 };
 
 }  // namespace tavrin::ui
