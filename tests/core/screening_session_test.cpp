@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 #include "watchlists/watch_query.h"
 
-#include "app/log.h"
+#include "base/log.h"
 #include "app/paths.h"
 #include "data/database.h"
 #include "data/price_schema.h"

@@ -4,7 +4,7 @@
 #include <QPointer>
 #include <QTimer>
 
-#include "app/log.h"
+#include "base/log.h"
 
 namespace tavrin::ui {
 
