@@ -59,12 +59,12 @@ int cmdDump(const Paths& paths, const Args& argsIn) {
       "tavrin-cli [--root DIR] dump [--db FILE] [--format tsv|csv|csv-cp932|xlsx] [--output FILE] TABLE";
   Args args = argsIn;
   bool bad = false;
-  auto dbFile = takeOption(args, "--db", &bad);
+  const std::filesystem::path dbFile = takeDatabase(args, paths.dailyDb(), &bad);
   TableOutput output;
   const bool outputFits = takeTableOutput(args, output, &bad);
   if (bad || !outputFits || args.size() != 1) return usageError(usage);
   const std::string table = args[0];
-  Database db(dbFile ? fromUtf8(*dbFile) : paths.dailyDb(), Database::Mode::ReadOnly);
+  Database db(dbFile, Database::Mode::ReadOnly);
   if (table.find(']') != std::string::npos || !db.tableExists(table)) return failure("no table or view named " + table);
   QueryResult r = db.query("select * from [" + table + "]");
   exporting::ExportTable out;

@@ -36,7 +36,7 @@ std::optional<int> isoDay(const std::string& t) {
 int cmdBacktest(const Paths& paths, const Args& argsIn) {
   Args args = argsIn;
   bool bad = false;
-  const auto dbOpt = takeOption(args, "--db", &bad);
+  const std::filesystem::path db = takeDatabase(args, paths.dailyDb(), &bad);
   const auto universeOpt = takeOption(args, "--universe", &bad);
   const auto patternOpt = takeOption(args, "--pattern", &bad);
   const auto horizonOpt = takeOption(args, "--horizon", &bad);
@@ -78,7 +78,6 @@ int cmdBacktest(const Paths& paths, const Args& argsIn) {
     }
   }
 
-  const std::filesystem::path db = dbOpt ? fromUtf8(*dbOpt) : paths.dailyDb();
   backtest::HistoryPanel panel;
   try {
     panel = backtest::loadHistoryPanel(db);

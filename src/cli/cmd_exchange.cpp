@@ -24,7 +24,7 @@ int cmdTransfer(const Paths& paths, const Args& argsIn) {
   const char* usage = "tavrin-cli [--root DIR] transfer day|week|month|wDivuzi [--db FILE]";
   Args args = argsIn;
   bool bad = false;
-  auto db = takeOption(args, "--db", &bad);
+  const std::filesystem::path db = takeDatabase(args, {}, &bad);
   if (bad || args.size() != 1) return usageError(usage);
   auto mode = companionModeFromKeyword(args[0]);
   if (!mode) return usageError(usage);
@@ -38,7 +38,7 @@ int cmdTransfer(const Paths& paths, const Args& argsIn) {
   }
   if (*mode != CompanionMode::Day) std::cout << "prepared: " << toUtf8(target) << "\n";
 
-  const std::filesystem::path sender = db ? fromUtf8(*db) : standardDb(paths, *mode);
+  const std::filesystem::path sender = db.empty() ? standardDb(paths, *mode) : db;
   TransferResult r = transferToPrepared(sender, *prepared);
   discardPreparedCompanion(*prepared);
   if (!r.ok()) {
@@ -61,11 +61,10 @@ int cmdBackup(const Paths& paths, const Args& argsIn) {
   const char* usage = "tavrin-cli [--root DIR] backup [--db FILE] [--date TEXT]";
   Args args = argsIn;
   bool bad = false;
-  auto db = takeOption(args, "--db", &bad);
+  const std::filesystem::path file = takeDatabase(args, paths.dailyDb(), &bad);
   auto date = takeOption(args, "--date", &bad);
   if (bad || !args.empty()) return usageError(usage);
 
-  const std::filesystem::path file = db ? fromUtf8(*db) : paths.dailyDb();
   std::optional<DateRecord> record;
   try {
     // Opened here, not through the quiet reader, so that a missing, locked or

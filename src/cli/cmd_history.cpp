@@ -15,18 +15,7 @@ constexpr const char* kHistoryUsage =
     "tavrin-cli [--root DIR] history [--db FILE] CODE\n"
     "       tavrin-cli [--root DIR] history import [--db FILE] [--set-positions] FILE...";
 
-std::optional<std::filesystem::path> dbOption(const Paths& paths, Args& args) {
-  bool bad = false;
-  std::optional<std::string> db = takeOption(args, "--db", &bad);
-  if (bad) return std::nullopt;
-  return db ? fromUtf8(*db) : paths.dailyDb();
-}
 
-bool strayOption(const Args& args) {
-  for (const std::string& a : args)
-    if (a.size() > 1 && a[0] == '-') return true;
-  return false;
-}
 
 int printHistory(const std::filesystem::path& file, const std::string& code) {
   Database db = openForReading(file);
@@ -74,15 +63,16 @@ int cmdHistory(const Paths& paths, const Args& argsIn) {
   Args args = argsIn;
   const bool import = !args.empty() && args[0] == "import";
   if (import) args.erase(args.begin());
-  std::optional<std::filesystem::path> file = dbOption(paths, args);
+  bool bad = false;
+  const std::filesystem::path file = takeDatabase(args, paths.dailyDb(), &bad);
   const bool setPositions = import && takeFlag(args, "--set-positions");
-  if (!file || strayOption(args)) return usageError(kHistoryUsage);
+  if (bad || hasStrayOption(args)) return usageError(kHistoryUsage);
   if (import) {
     if (args.empty()) return usageError(kHistoryUsage);
-    return importFiles(*file, setPositions, args);
+    return importFiles(file, setPositions, args);
   }
   if (args.size() != 1) return usageError(kHistoryUsage);
-  return printHistory(*file, args[0]);
+  return printHistory(file, args[0]);
 }
 
 }  // namespace tavrin::cli

@@ -36,19 +36,7 @@ std::optional<PeriodSource> parseDateAndName(const std::string& text) {
   return periodFromParts(yy, mm, dd, name);
 }
 
-// Takes --db FILE; the root's daily database when absent.
-std::optional<std::filesystem::path> databaseOption(const Paths& paths, Args& args) {
-  bool bad = false;
-  std::optional<std::string> db = takeOption(args, "--db", &bad);
-  if (bad) return std::nullopt;
-  return db ? fromUtf8(*db) : paths.dailyDb();
-}
 
-bool hasStrayOption(const Args& args) {
-  for (const std::string& a : args)
-    if (a.size() > 1 && a[0] == '-') return true;
-  return false;
-}
 
 // Opens the price database and reads its own unit word.
 std::unique_ptr<Database> openPriceDb(const std::filesystem::path& file, std::string& unit, std::string& error) {
@@ -86,8 +74,9 @@ int finishImport(const char* command, const ImportOutcome& o) {
 
 int cmdImport(const Paths& paths, const Args& argsIn) {
   Args args = argsIn;
-  std::optional<std::filesystem::path> file = databaseOption(paths, args);
-  if (!file || hasStrayOption(args) || args.size() != 10) return usageError(kImportUsage);
+  bool bad = false;
+  const std::filesystem::path file = takeDatabase(args, paths.dailyDb(), &bad);
+  if (bad || hasStrayOption(args) || args.size() != 10) return usageError(kImportUsage);
   std::array<std::optional<PeriodSource>, 10> given;
   for (const std::string& a : args) {
     const size_t colon = a.find(':');
@@ -109,9 +98,9 @@ int cmdImport(const Paths& paths, const Args& argsIn) {
   if (int rc = dateError("import", periods.data(), 10, 1, kImportUsage)) return rc;
 
   std::string unit, error;
-  std::unique_ptr<Database> db = openPriceDb(*file, unit, error);
+  std::unique_ptr<Database> db = openPriceDb(file, unit, error);
   if (!db) return failure("import: " + error);
-  std::cout << "import into " << toUtf8(*file) << " (unit " << (unit.empty() ? "none" : unit) << ")\n";
+  std::cout << "import into " << toUtf8(file) << " (unit " << (unit.empty() ? "none" : unit) << ")\n";
   ImportOutcome o = importTenPeriods(*db, paths, periods, unit);
   if (int rc = finishImport("import", o)) return rc;
   std::cout << "dates and file names of positions 1..10 written; " << o.stocks << " stocks, " << o.rowsChanged
@@ -121,15 +110,16 @@ int cmdImport(const Paths& paths, const Args& argsIn) {
 
 int cmdInsert(const Paths& paths, const Args& argsIn) {
   Args args = argsIn;
-  std::optional<std::filesystem::path> file = databaseOption(paths, args);
-  if (!file || !args.empty()) return usageError(kInsertUsage);
+  bool bad = false;
+  const std::filesystem::path file = takeDatabase(args, paths.dailyDb(), &bad);
+  if (bad || !args.empty()) return usageError(kInsertUsage);
   std::string unit, error;
-  std::unique_ptr<Database> db = openPriceDb(*file, unit, error);
+  std::unique_ptr<Database> db = openPriceDb(file, unit, error);
   if (!db) return failure("insert: " + error);
   const DateRecord before = readDateRecord(*db).value_or(DateRecord{});
   InsertOutcome o = insertPeriod(*db, periodsFromRecord(before), unit);
   if (!o.done) return failure("insert: " + o.detail + "; nothing was changed");
-  std::cout << "insert into " << toUtf8(*file) << " (unit " << (unit.empty() ? "none" : unit) << ")\n";
+  std::cout << "insert into " << toUtf8(file) << " (unit " << (unit.empty() ? "none" : unit) << ")\n";
   for (int k = 10; k >= 2; --k)
     std::cout << "position " << k << ": " << before.dates[static_cast<size_t>(k - 2)] << " from "
               << before.sourceNames[static_cast<size_t>(k - 2)] << "\n";
@@ -141,15 +131,16 @@ int cmdInsert(const Paths& paths, const Args& argsIn) {
 
 int cmdLatest(const Paths& paths, const Args& argsIn) {
   Args args = argsIn;
-  std::optional<std::filesystem::path> file = databaseOption(paths, args);
-  if (!file || hasStrayOption(args) || args.size() != 1) return usageError(kLatestUsage);
+  bool bad = false;
+  const std::filesystem::path file = takeDatabase(args, paths.dailyDb(), &bad);
+  if (bad || hasStrayOption(args) || args.size() != 1) return usageError(kLatestUsage);
   std::optional<PeriodSource> p = parseDateAndName(args[0]);
   if (!p) return usageError(kLatestUsage);
   if (int rc = dateError("latest", &*p, 1, 1, kLatestUsage)) return rc;
   std::string unit, error;
-  std::unique_ptr<Database> db = openPriceDb(*file, unit, error);
+  std::unique_ptr<Database> db = openPriceDb(file, unit, error);
   if (!db) return failure("latest: " + error);
-  std::cout << "latest import into " << toUtf8(*file) << " (unit " << (unit.empty() ? "none" : unit) << ")\n";
+  std::cout << "latest import into " << toUtf8(file) << " (unit " << (unit.empty() ? "none" : unit) << ")\n";
   ImportOutcome o = importLatest(*db, paths, *p, unit);
   if (int rc = finishImport("latest", o)) return rc;
   std::cout << o.stocks << " stocks, " << o.rowsChanged << " with a changed latest price, " << o.cleared

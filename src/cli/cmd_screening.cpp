@@ -43,7 +43,7 @@ std::vector<std::string> watchedCodes(const Paths& paths, const std::string& tab
 int cmdScreen(const Paths& paths, const Args& argsIn) {
   Args args = argsIn;
   bool bad = false;
-  const auto dbOpt = takeOption(args, "--db", &bad);
+  const std::filesystem::path db = takeDatabase(args, paths.dailyDb(), &bad);
   const auto universeOpt = takeOption(args, "--universe", &bad);
   const auto pattern = takeOption(args, "--pattern", &bad);
   const bool allPatterns = takeFlag(args, "--all-patterns");
@@ -73,7 +73,6 @@ int cmdScreen(const Paths& paths, const Args& argsIn) {
 
   if (searchCode && screening::isNoStockCode(*searchCode)) return failure(notAStockCode(*searchCode));
 
-  const std::filesystem::path db = dbOpt ? fromUtf8(*dbOpt) : paths.dailyDb();
   // One opening names what is wrong with the file (missing, damaged, locked,
   // an interrupted write) before anything waits on it again.
   try {

@@ -18,7 +18,7 @@ int cmdStocks(const Paths& paths, const Args& argsIn) {
   if (args.empty() || args[0] != "update") return usageError(kStocksUsage);
   args.erase(args.begin());
   bool bad = false;
-  const std::optional<std::string> db = takeOption(args, "--db", &bad);
+  const std::filesystem::path db = takeDatabase(args, {}, &bad);
   StockListUpdateOptions options;
   options.dryRun = takeFlag(args, "--dry-run");
   options.removeMissing = takeFlag(args, "--remove-missing");
@@ -33,7 +33,7 @@ int cmdStocks(const Paths& paths, const Args& argsIn) {
     return failure("stocks update: " + args[0] + ": " + e.what() + "; nothing was changed");
   }
   const std::vector<StockListTarget> targets =
-      db ? std::vector<StockListTarget>{{fromUtf8(*db), ""}} : standardStockListTargets(paths);
+      !db.empty() ? std::vector<StockListTarget>{{db, ""}} : standardStockListTargets(paths);
   const StockListOutcome o = updateStockLists(targets, issues, options);
   if (!o.done)
     return failure("stocks update: " + toUtf8(o.failedDatabase) + ": " + o.detail + "; no database was changed");

@@ -1,4 +1,5 @@
 #pragma once
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -38,6 +39,10 @@ int failure(const std::string& message);
 // option is there without a value.
 std::optional<std::string> takeOption(Args& args, const std::string& name, bool* bad);
 bool takeFlag(Args& args, const std::string& name);
+// Takes "--db FILE": that file, else the fallback (the root's database of the command's unit).
+std::filesystem::path takeDatabase(Args& args, const std::filesystem::path& fallback, bool* bad);
+// Whether an argument left over looks like an option ("-x", "--x").
+bool hasStrayOption(const Args& args);
 // Where a command's table goes: "--format tsv|csv|csv-cp932|xlsx" and
 // "--output FILE" (TSV on stdout by default; a file without --format takes
 // the format its extension names). False when the options do not fit

@@ -42,6 +42,17 @@ std::optional<std::string> takeOption(Args& args, const std::string& name, bool*
   return std::nullopt;
 }
 
+std::filesystem::path takeDatabase(Args& args, const std::filesystem::path& fallback, bool* bad) {
+  const std::optional<std::string> db = takeOption(args, "--db", bad);
+  return db ? fromUtf8(*db) : fallback;
+}
+
+bool hasStrayOption(const Args& args) {
+  for (const std::string& a : args)
+    if (a.size() > 1 && a[0] == '-') return true;
+  return false;
+}
+
 bool takeFlag(Args& args, const std::string& name) {
   for (size_t i = 0; i < args.size(); ++i) {
     if (args[i] == name) {
