@@ -60,6 +60,14 @@ const std::vector<std::string>& priceListColumns() {
   return cols;
 }
 
+std::string ratioColumn(int n) { return "ratio" + std::to_string(n); }
+
+std::string ratioColumnList() {
+  std::string list;
+  for (int n = 1; n <= kRatioColumns; ++n) list += (n > 1 ? ", [" : "[") + ratioColumn(n) + "]";
+  return list;
+}
+
 std::string ratioExpression(int n) {
   const std::string k1 = "[kabuka1]";
   const std::string kn = "[kabuka" + std::to_string(n + 1) + "]";
@@ -122,7 +130,7 @@ std::string universeFilterSql(int index) {
 // The statement that creates a universe's view (in the schema's file when one is named).
 std::string viewDefinition(const UniverseInfo& u, const std::string& schema) {
   std::string select = "select [ID], [銘柄], [コード], [市場], [単位], [kabuka1], [kabuka10]";
-  for (int n = 1; n <= 9; ++n) select += ", " + ratioExpression(n) + " as [ratio" + std::to_string(n) + "]";
+  for (int n = 1; n <= kRatioColumns; ++n) select += ", " + ratioExpression(n) + " as [" + ratioColumn(n) + "]";
   select += " from [list]";
   std::string sql = "create view " + (schema.empty() ? std::string() : quoteIdent(schema) + ".") +
                     quoteIdent(u.viewName) + " as " + select;

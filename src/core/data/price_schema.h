@@ -44,6 +44,11 @@ int refreshUniverseViews(Database& db, const std::string& schema);
 // (kabuka(n+1) / kabuka1 * 100) - 100 rounded to a whole number, halves away
 // from zero, computed exactly; Null when a price is Null or kabuka1 is 0.
 std::string ratioExpression(int n);
+// The views' nine ratio columns: "ratio1".."ratio9".
+inline constexpr int kRatioColumns = 9;
+std::string ratioColumn(int n);
+// "[ratio1], [ratio2], … [ratio9]"
+std::string ratioColumnList();
 
 // The single date record.
 struct DateRecord {

@@ -13,7 +13,7 @@
 #include "base/log.h"
 #include "app/paths.h"
 #include "formats/csv_text.h"
-#include "utilities/backup.h"
+#include "base/files.h"
 #include "base/encoding.h"
 
 namespace tavrin::exporting {

@@ -236,9 +236,7 @@ std::vector<int> countAllPatterns(const std::string& dbPath, int universeIndex, 
   std::vector<Ratios> all;
   try {
     Database db(fromUtf8(dbPath), Database::Mode::ReadOnly);
-    std::string sql = "select ";
-    for (int n = 1; n <= 9; ++n) sql += std::string(n > 1 ? ", " : "") + "[ratio" + std::to_string(n) + "]";
-    Statement st(db, sql + " from (" + baseQuery + ")");
+    Statement st(db, "select " + ratioColumnList() + " from (" + baseQuery + ")");
     while (st.step()) {
       Ratios r;
       for (int n = 0; n < 9; ++n) {

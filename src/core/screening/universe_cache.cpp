@@ -1,5 +1,7 @@
 #include "screening/universe_cache.h"
 
+#include "data/price_schema.h"
+
 #include <fstream>
 
 #include "app/paths.h"
@@ -36,7 +38,7 @@ std::vector<Ratios> ratiosOf(const std::vector<std::string>& fields, const std::
   for (int n = 0; n < 9; ++n) {
     col[n] = -1;
     for (size_t f = 0; f < fields.size(); ++f)
-      if (fields[f] == "ratio" + std::to_string(n + 1)) col[n] = static_cast<int>(f);
+      if (fields[f] == ratioColumn(n + 1)) col[n] = static_cast<int>(f);
   }
   std::vector<Ratios> out(rows.size());
   for (size_t i = 0; i < rows.size(); ++i)

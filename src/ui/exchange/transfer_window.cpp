@@ -25,18 +25,13 @@ const QString kDoneCaption = QStringLiteral("登録　完了しました");
 constexpr qint64 kPaintIntervalMs = 40;
 }  // namespace
 
-void ClickLabel::mouseReleaseEvent(QMouseEvent* e) {
-  QLabel::mouseReleaseEvent(e);
-  if (e->button() == Qt::LeftButton && rect().contains(e->position().toPoint())) emit clicked();
-}
-
 TransferWindow::TransferWindow(AppContext& ctx) : FormWindow(ctx, "Form3") {
   auto* root = new QVBoxLayout(this);
   auto* top = new QHBoxLayout;
   command3_ = makeButton("Command3", QStringLiteral("OK"));
   top->addWidget(command3_);
   auto startLabel = [this](const char* name) {
-    auto* l = new ClickLabel(kStartCaption, this);
+    auto* l = new ClickableLabel(kStartCaption, this);
     l->setObjectName(QString::fromLatin1(name));
     l->setFrameShape(QFrame::Panel);
     l->setFrameShadow(QFrame::Raised);
@@ -78,8 +73,8 @@ TransferWindow::TransferWindow(AppContext& ctx) : FormWindow(ctx, "Form3") {
   resize(760, 620);
 
   connect(command3_, &QPushButton::clicked, this, &TransferWindow::Command3_Click);
-  connect(label4_, &ClickLabel::clicked, this, &TransferWindow::Label4_Click);
-  connect(label3_, &ClickLabel::clicked, this, &TransferWindow::Label3_Click);
+  connect(label4_, &ClickableLabel::clicked, this, &TransferWindow::Label4_Click);
+  connect(label3_, &ClickableLabel::clicked, this, &TransferWindow::Label3_Click);
 }
 
 void TransferWindow::setModeKeyword(const QString& keyword) { text5_->setText(keyword); }

@@ -5,6 +5,7 @@
 #include "data/data_view.h"
 #include "exchange/companion.h"
 #include "ui/common/background_task.h"
+#include "ui/common/clickable_label.h"
 #include "ui/common/form_window.h"
 
 class QLineEdit;
@@ -13,18 +14,6 @@ class QPushButton;
 namespace tavrin::ui {
 
 class FlexGrid;
-
-// A label that reacts to a click, as the start labels do.
-class ClickLabel : public QLabel {
-  Q_OBJECT
- public:
-  using QLabel::QLabel;
- signals:
-  void clicked();
-
- protected:
-  void mouseReleaseEvent(QMouseEvent* e) override;
-};
 
 // Transfer window (Form3): copies our price history and date record into
 // the companion program's database chosen by the mode keyword in Text5.
@@ -73,8 +62,8 @@ class TransferWindow : public FormWindow {
   bool companionOpen_ = false;
   bool running_ = false;
   QPushButton* command3_;
-  ClickLabel* label4_;
-  ClickLabel* label3_;
+  ClickableLabel* label4_;
+  ClickableLabel* label3_;
   QLineEdit* text2_;
   QLineEdit* text5_;
   QLineEdit* text3_;

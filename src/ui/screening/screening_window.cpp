@@ -64,19 +64,6 @@ const LinkDef kLowerLinks[] = {
 
 }  // namespace
 
-void ClickableLabel::mouseReleaseEvent(QMouseEvent* event) {
-  QLabel::mouseReleaseEvent(event);
-  if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) emit clicked();
-}
-
-void ClickableLabel::keyPressEvent(QKeyEvent* event) {
-  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter || event->key() == Qt::Key_Space) {
-    emit clicked();
-    return;
-  }
-  QLabel::keyPressEvent(event);
-}
-
 ScreeningWindow::ScreeningWindow(AppContext& ctx) : FormWindow(ctx, "Form6") {
   setFixedWidth(kWindowWidth);
   setMinimumHeight(kGridTop + kMinGridHeight + kBottomHeight);

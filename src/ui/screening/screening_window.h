@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "screening/screening_session.h"
+#include "ui/common/clickable_label.h"
 #include "ui/common/form_window.h"
 
 class QLineEdit;
@@ -14,20 +15,6 @@ class QPushButton;
 namespace tavrin::ui {
 
 class FlexGrid;
-
-// A label that reacts to a click: the chart links and "Delta Percent ？".
-class ClickableLabel : public QLabel {
-  Q_OBJECT
- public:
-  using QLabel::QLabel;
-
- signals:
-  void clicked();
-
- protected:
-  void mouseReleaseEvent(QMouseEvent* event) override;
-  void keyPressEvent(QKeyEvent* event) override;
-};
 
 // Screening window (Form6): one universe of the open price database, its
 // pattern buttons, searches, sorts, chart links and watch-list buttons. The
