@@ -163,7 +163,11 @@ bool HistoryImportWindow::start() {
     try {
       // The task's thread has a connection of its own; the window only hears of it.
       Database db(fromUtf8(dbPath), Database::Mode::ReadWrite);
-      if (!db.tableExists("list")) throw DatabaseError("not a price database");
+      if (!db.tableExists("list")) {
+        run.outcome.fail(HistoryImportFailure::Database, "not a price database");
+        logLine("history import", dbPath + ": " + run.outcome.detail);
+        return run;
+      }
       QElapsedTimer sinceReport;
       sinceReport.start();
       run.outcome = importHistoryFiles(db, files, [&](const HistoryImportProgress& p) {
