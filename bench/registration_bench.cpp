@@ -14,12 +14,12 @@
 #include <vector>
 
 #include "app/paths.h"
+#include "base/encoding.h"
 #include "data/price_schema.h"
-#include "history/price_history.h"
 #include "formats/price_file.h"
+#include "history/price_history.h"
 #include "registration/period_file.h"
 #include "registration/price_import.h"
-#include "base/encoding.h"
 
 using namespace tavrin;
 using Clock = std::chrono::steady_clock;
@@ -177,7 +177,7 @@ int main() {
       InsertOutcome o = insertPeriod(d, rows, "day");
       auto t1 = Clock::now();
       insertCpu.push_back(cpuMs() - c0);
-      if (!o.done) return 1;
+      if (!o.done()) return 1;
       insertTimes.push_back(ms(t0, t1));
     }
   }

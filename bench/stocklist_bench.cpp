@@ -11,8 +11,8 @@
 #include <fstream>
 #include <string>
 
-#include "base/log.h"
 #include "app/setup.h"
+#include "base/log.h"
 #include "stocklist/listed_issues.h"
 #include "stocklist/stock_list_update.h"
 
@@ -85,12 +85,12 @@ int main(int argc, char** argv) {
   t = Clock::now();
   StockListOutcome o = updateStockLists(targets, issues, dry);
   std::printf("dry run, three databases: %.3f s (%zu would be added to each)\n", since(t),
-              o.done ? o.reports[0].added.size() : 0);
+              o.done() ? o.reports[0].added.size() : 0);
 
   t = Clock::now();
   o = updateStockLists(targets, issues, {});
   std::printf("first update, three databases: %.3f s (%zu added to each)%s\n", since(t),
-              o.done ? o.reports[0].added.size() : 0, o.done ? "" : " FAILED");
+              o.done() ? o.reports[0].added.size() : 0, o.done() ? "" : " FAILED");
 
   t = Clock::now();
   const ListedIssues next = readListedIssues(second);
@@ -98,8 +98,8 @@ int main(int argc, char** argv) {
   remove.removeMissing = true;
   o = updateStockLists(targets, next, remove);
   std::printf("second update with the file read, three databases: %.3f s (%zu updated, %zu removed in each)%s\n",
-              since(t), o.done ? o.reports[0].updated.size() : 0, o.done ? o.reports[0].missing.size() : 0,
-              o.done ? "" : " FAILED");
+              since(t), o.done() ? o.reports[0].updated.size() : 0, o.done() ? o.reports[0].missing.size() : 0,
+              o.done() ? "" : " FAILED");
   std::filesystem::remove_all(dir);
   return 0;
 }

@@ -3,13 +3,13 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "formats/xls/workbook_error.h"
+#include "formats/format_error.h"
 #include "formats/xls/xls_frames.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   try {
     (void)tavrin::decodeXlsFrames(data, size);
-  } catch (const tavrin::WorkbookError&) {
+  } catch (const tavrin::FormatError&) {
   }
   return 0;
 }

@@ -36,10 +36,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         book.selectSheet(name);
         for (std::uint32_t r = 0; r < book.rows(); ++r)
           for (std::uint16_t c = 0; c < book.columns(); ++c) (void)book.cell(r, c).display();
-      } catch (const tavrin::WorkbookError&) {
+      } catch (const tavrin::FormatError&) {
       }
     }
-  } catch (const tavrin::WorkbookError&) {
+  } catch (const tavrin::FormatError&) {
   }
   return 0;
 }

@@ -26,10 +26,10 @@ int readEverySheet(Open open, const std::uint8_t* data, std::size_t size) {
             (void)headerKey(value.display());
             (void)dayOfCell(value);
           }
-      } catch (const PriceFileError&) {
+      } catch (const FormatError&) {
       }
     }
-  } catch (const PriceFileError&) {
+  } catch (const FormatError&) {
   }
   return 0;
 }

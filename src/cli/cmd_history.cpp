@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "cli/commands.h"
+#include "cli/import_texts.h"
 #include "data/price_schema.h"
 #include "history/history_files.h"
 #include "history/price_history.h"
@@ -14,8 +15,6 @@ namespace {
 constexpr const char* kHistoryUsage =
     "tavrin-cli [--root DIR] history [--db FILE] CODE\n"
     "       tavrin-cli [--root DIR] history import [--db FILE] [--set-positions] FILE...";
-
-
 
 int printHistory(const std::filesystem::path& file, const std::string& code) {
   Database db = openForReading(file);
@@ -40,8 +39,9 @@ int importFiles(const std::filesystem::path& file, bool setPositions, const Args
     if (terminal) std::cerr << "\r" << p.file << " / " << p.files << " files, " << p.lines << " lines" << std::flush;
     return true;
   });
+  if (!o.done()) return failure(o.detail);  // the database could not be prepared: no file was read
   if (terminal) std::cerr << "\n";
-  for (const std::string& line : describeNotes(o)) std::cerr << line << "\n";
+  for (const std::string& line : historyNoteLines(o)) std::cerr << line << "\n";
   std::cout << "history import into " << toUtf8(file) << ": " << o.imported << " of " << o.files << " files, "
             << o.lines << " lines, " << o.written << " closes stored";
   if (o.failed) std::cout << ", " << o.failed << " damaged file(s) skipped";
@@ -49,7 +49,7 @@ int importFiles(const std::filesystem::path& file, bool setPositions, const Args
   std::cout << "\n";
   if (setPositions) {
     PositionsOutcome p = setPositionsFromHistory(db);
-    if (!p.done) return failure("history import: positions not set (" + p.detail + "); nothing was changed");
+    if (!p.done()) return failure("history import: positions not set (" + p.detail + "); nothing was changed");
     std::cout << "positions 1.." << p.days.size() << " set from the history: " << isoDate(p.days.front()) << " back to "
               << isoDate(p.days.back()) << "; " << p.stocks << " stocks, " << p.withLatest
               << " with a close on the latest day\n";

@@ -5,8 +5,8 @@
 #include <optional>
 
 #include "cli/commands.h"
+#include "cli/import_texts.h"
 #include "data/price_schema.h"
-#include "registration/import_report.h"
 #include "registration/price_import.h"
 
 namespace tavrin::cli {
@@ -35,8 +35,6 @@ std::optional<PeriodSource> parseDateAndName(const std::string& text) {
   if (!twoDigits(yy) || !twoDigits(mm) || !twoDigits(dd)) return std::nullopt;
   return periodFromParts(yy, mm, dd, name);
 }
-
-
 
 // Opens the price database and reads its own unit word.
 std::unique_ptr<Database> openPriceDb(const std::filesystem::path& file, std::string& unit, std::string& error) {
@@ -118,7 +116,7 @@ int cmdInsert(const Paths& paths, const Args& argsIn) {
   if (!db) return failure("insert: " + error);
   const DateRecord before = readDateRecord(*db).value_or(DateRecord{});
   InsertOutcome o = insertPeriod(*db, periodsFromRecord(before), unit);
-  if (!o.done) return failure("insert: " + o.detail + "; nothing was changed");
+  if (!o.done()) return failure("insert: " + o.detail + "; nothing was changed");
   std::cout << "insert into " << toUtf8(file) << " (unit " << (unit.empty() ? "none" : unit) << ")\n";
   for (int k = 10; k >= 2; --k)
     std::cout << "position " << k << ": " << before.dates[static_cast<size_t>(k - 2)] << " from "

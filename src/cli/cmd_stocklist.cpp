@@ -1,6 +1,7 @@
 #include <iostream>
 
 #include "cli/commands.h"
+#include "cli/import_texts.h"
 #include "stocklist/listed_issues.h"
 #include "stocklist/stock_list_update.h"
 
@@ -26,20 +27,16 @@ int cmdStocks(const Paths& paths, const Args& argsIn) {
   read.includeFunds = takeFlag(args, "--include-funds");
   if (bad || args.size() != 1 || (args[0].size() > 1 && args[0][0] == '-')) return usageError(kStocksUsage);
 
-  ListedIssues issues;
-  try {
-    issues = readListedIssues(fromUtf8(args[0]), read);
-  } catch (const ListedIssuesError& e) {
-    return failure("stocks update: " + args[0] + ": " + e.what() + "; nothing was changed");
-  }
+  const ListedIssues issues = readListedIssues(fromUtf8(args[0]), read);
+  if (!issues.done()) return failure("stocks update: " + args[0] + ": " + issues.detail + "; nothing was changed");
   const std::vector<StockListTarget> targets =
       !db.empty() ? std::vector<StockListTarget>{{db, ""}} : standardStockListTargets(paths);
   const StockListOutcome o = updateStockLists(targets, issues, options);
-  if (!o.done)
+  if (!o.done())
     return failure("stocks update: " + toUtf8(o.failedDatabase) + ": " + o.detail + "; no database was changed");
-  std::cout << args[0] << ": " << describeListedIssues(issues) << "\n";
+  std::cout << args[0] << ": " << listedIssuesLine(issues) << "\n";
   for (const StockListReport& r : o.reports)
-    for (const std::string& line : describeStockListReport(r, options.dryRun, true)) std::cout << line << "\n";
+    for (const std::string& line : stockListReportLines(r, options.dryRun, true)) std::cout << line << "\n";
   return kOk;
 }
 

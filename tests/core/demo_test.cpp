@@ -73,7 +73,7 @@ TEST(Demo, EveryPatternListsAStockAfterTheNextDayIsRead) {
     {
       Database db(file);
       const auto rows = periodsFromRecord(*readDateRecord(db));
-      ASSERT_TRUE(insertPeriod(db, rows, unit).done) << unit;
+      ASSERT_TRUE(insertPeriod(db, rows, unit).done()) << unit;
       const ImportOutcome latest = importLatest(db, paths, periodFromParts("26", "12", "09", kDemoWorkbook), unit);
       ASSERT_TRUE(latest.done()) << describeFailure(latest);
       EXPECT_EQ(latest.cleared, 0u) << unit;
@@ -115,10 +115,11 @@ TEST(Demo, TodaysMarketAndAListOfListedIssuesToUpdateFrom) {
   }
 
   const ListedIssues issues = readListedIssues(list);
+  ASSERT_TRUE(issues.done()) << issues.detail;
   StockListUpdateOptions dry;
   dry.dryRun = true;
   const StockListOutcome o = updateStockLists(standardStockListTargets(paths), issues, dry);
-  ASSERT_TRUE(o.done) << o.detail;
+  ASSERT_TRUE(o.done()) << o.detail;
   for (const StockListReport& r : o.reports) {
     EXPECT_EQ(r.added.size(), 20u);
     EXPECT_EQ(

@@ -31,26 +31,26 @@ TEST(HistoryFiles, BothPerStockLayoutsPerDayFilesAndDamage) {
       "<TICKER>,<PER>,<DATE>,<TIME>,<OPEN>,<HIGH>,<LOW>,<CLOSE>,<VOL>,<OPENINT>\r\n"
       "130A.JP,D,20240104,000000,1,1,1,812.5,100,0\r\n",
       "x.txt");
-  ASSERT_TRUE(bulk.ok) << bulk.error;
+  ASSERT_TRUE(bulk.done()) << bulk.detail;
   ASSERT_EQ(bulk.records.size(), 1u);
   EXPECT_EQ(bulk.records[0].code, "130A");
   EXPECT_EQ(bulk.records[0].close, 812);  // halves to even
 
   ParsedHistoryFile exp =
       parseHistoryFile("Date,Open,High,Low,Close,Volume\n2024-01-04,1,1,1,2500,9\n2024-01-05,,,,,\n", "130a.jp.txt");
-  ASSERT_TRUE(exp.ok) << exp.error;
+  ASSERT_TRUE(exp.done()) << exp.detail;
   EXPECT_EQ(exp.records.size(), 1u);
   EXPECT_EQ(exp.withoutClose, 1u);
   EXPECT_EQ(exp.records[0].code, "130A");
   EXPECT_EQ(codeFromFileName("7203.csv"), "7203");
 
   ParsedHistoryFile day = parseHistoryFile("コード,銘柄,日付,終値\n7203,トヨタ,2024/01/04,\"2,500\"\n", "d.csv");
-  ASSERT_TRUE(day.ok) << day.error;
+  ASSERT_TRUE(day.done()) << day.detail;
   EXPECT_EQ(day.records[0].close, 2500);
 
-  EXPECT_FALSE(parseHistoryFile("Date,Close\n2024-01-04,abc\n", "7203.csv").ok);
-  EXPECT_FALSE(parseHistoryFile(std::string("PK\x03\x04\0\0", 6), "7203.csv").ok);
-  EXPECT_FALSE(parseHistoryFile("", "7203.csv").ok);
+  EXPECT_FALSE(parseHistoryFile("Date,Close\n2024-01-04,abc\n", "7203.csv").done());
+  EXPECT_FALSE(parseHistoryFile(std::string("PK\x03\x04\0\0", 6), "7203.csv").done());
+  EXPECT_FALSE(parseHistoryFile("", "7203.csv").done());
 }
 
 Value I(std::int64_t v) { return Value(v); }
@@ -105,7 +105,7 @@ TEST_F(HistoryKeeping, ImportsWriteItInsertsLoseNothingAndReimportsReplace) {
   EXPECT_EQ(latestHistoryDays(d, 20).size(), 10u);
 
   // The daily cycle: insert one period, then read the latest one.
-  ASSERT_TRUE(insertPeriod(d, periodsFromRecord(*readDateRecord(d)), "day").done);
+  ASSERT_TRUE(insertPeriod(d, periodsFromRecord(*readDateRecord(d)), "day").done());
   ASSERT_TRUE(
       test::writeWorkbook(paths.workbook("next"), {{"s260311", test::priceRows({{7203, 2000}, {"130A", 600}})}}));
   ASSERT_TRUE(importLatest(d, paths, periodFromParts("26", "03", "11", "next"), "day").done());
@@ -152,6 +152,9 @@ TEST_F(HistoryKeeping, FilesOfEveryLayoutEachInATransactionOfItsOwn) {
   ASSERT_EQ(o.notes.size(), 3u);
   EXPECT_EQ(o.notes[0].file, dir / "broken.csv");
   EXPECT_FALSE(o.notes[0].imported);
+  EXPECT_EQ(o.notes[0].failure, HistoryFileFailure::Damaged);
+  EXPECT_EQ(o.notes[0].detail.rfind("line 2", 0), 0u) << o.notes[0].detail;
+  EXPECT_TRUE(o.done());  // a damaged file is noted, the import goes on
   EXPECT_EQ(o.notes[1].unknownLines, 1u);
   EXPECT_EQ(finished, (std::vector<std::size_t>{1, 2, 3, 4}));
   // The per-day file came later: its close of 03-03 replaces the export's.
@@ -164,6 +167,37 @@ TEST_F(HistoryKeeping, FilesOfEveryLayoutEachInATransactionOfItsOwn) {
       importHistoryFiles(d, {dir / "bulk.txt", dir / "day.csv"}, [](const HistoryImportProgress&) { return false; });
   EXPECT_TRUE(stopped.stopped);
   EXPECT_EQ(stopped.imported, 1u);
+}
+
+TEST_F(HistoryKeeping, FilesThatCannotBeReadAndDatabasesWithoutAListFail) {
+  test::makePriceDb(db(), "day", {{"A", I(7203), {I(1), I(2)}}});
+  std::filesystem::create_directory(dir / "folder.csv");
+  Database d(db());
+  const HistoryImportOutcome o = importHistoryFiles(d, {dir / "folder.csv", dir / "none.csv"});
+  ASSERT_TRUE(o.done()) << o.detail;
+  EXPECT_EQ(o.failed, 2u);
+  ASSERT_EQ(o.notes.size(), 2u);
+  for (const HistoryFileReport& r : o.notes) {
+    EXPECT_EQ(r.failure, HistoryFileFailure::Unreadable) << r.file;
+    EXPECT_EQ(r.detail.rfind("cannot read", 0), 0u) << r.detail;
+    EXPECT_FALSE(r.imported);
+  }
+
+  // No closes yet: the positions stay as they are.
+  const PositionsOutcome none = setPositionsFromHistory(d);
+  EXPECT_EQ(none.failure, PositionsFailure::NoHistory);
+  EXPECT_EQ(none.detail, "the history holds no closes");
+  EXPECT_TRUE(none.days.empty());
+  EXPECT_EQ(test::pricesOf(d, I(7203))[0], I(1));
+
+  // A database without list: nothing is read.
+  Database empty(dir / "empty.mdb", Database::Mode::Create);
+  writeText(dir / "7203.csv", "Date,Open,High,Low,Close,Volume\n2026-03-02,1,1,1,100,5\n");
+  const HistoryImportOutcome failed = importHistoryFiles(empty, {dir / "7203.csv"});
+  EXPECT_EQ(failed.failure, HistoryImportFailure::Database);
+  EXPECT_FALSE(failed.detail.empty());
+  EXPECT_EQ(failed.imported + failed.failed, 0u);
+  EXPECT_EQ(historyRowCount(empty), 0);
 }
 
 TEST_F(HistoryKeeping, PositionsFromTheLatestDaysWithStocksLackingRecentDates) {
@@ -183,7 +217,7 @@ TEST_F(HistoryKeeping, PositionsFromTheLatestDaysWithStocksLackingRecentDates) {
   }
   Database d(db());
   const PositionsOutcome o = setPositionsFromHistory(d);
-  ASSERT_TRUE(o.done) << o.detail;
+  ASSERT_TRUE(o.done()) << o.detail;
   ASSERT_EQ(o.days.size(), 10u);
   EXPECT_EQ(o.days.front(), first + 11);
   EXPECT_EQ(o.stocks, 3u);
@@ -267,7 +301,7 @@ TEST_F(HistoryKeeping, AKilledRunLeavesPositionsAndHistoryAsTheyWere) {
     calls = 0;
     limit = -1;
     sqlite3_progress_handler(d.handle(), 100, counter, nullptr);
-    ASSERT_TRUE(setPositionsFromHistory(d).done);
+    ASSERT_TRUE(setPositionsFromHistory(d).done());
   }
   const int total = calls;
   ASSERT_GT(total, 4);

@@ -5,14 +5,13 @@
 
 #include <random>
 
+#include "base/encoding.h"
 #include "base/log.h"
-#include "history/price_history.h"
 #include "data/price_text.h"
-#include "registration/import_report.h"
+#include "history/price_history.h"
 #include "registration/period_file.h"
 #include "registration/price_import.h"
 #include "registration_support.h"
-#include "base/encoding.h"
 
 using namespace tavrin;
 using namespace tavrin::test;
@@ -42,6 +41,11 @@ class PriceFilesTest : public ::testing::Test {
     Database d(db());
     return importLatest(d, paths, periodFromParts(date.substr(0, 2), date.substr(3, 2), date.substr(6, 2), name),
                         "day");
+  }
+  // The same latest import through the command line: what it prints.
+  CommandResult latestByCli(const std::string& date, const std::string& name) {
+    return runCommand(cliPath() + " --root '" + toUtf8(dir.path()) + "' latest --db '" + toUtf8(db()) + "' '" + date +
+                      ":" + name + "' 2>&1");
   }
   std::vector<Value> latestPrices() {
     Database d(db());
@@ -212,9 +216,10 @@ TEST_F(PriceFilesTest, TheReportCountsWhatTheFileHeldAndTheListLacks) {
   EXPECT_EQ(r.unknownCodes, 12u);
   EXPECT_EQ(r.unknownSample,
             (std::vector<std::string>{"2001", "2002", "2003", "2004", "2005", "2006", "2007", "2008", "2009", "2010"}));
-  const std::vector<std::string> lines = importReportLines(o);
-  std::string all;
-  for (const std::string& l : lines) all += l + "\n";
+  // The command line's report of the same import.
+  const CommandResult cli = latestByCli("26/12/09", "r.csv");
+  EXPECT_EQ(cli.status, 0) << cli.out;
+  const std::string& all = cli.out;
   EXPECT_NE(all.find("codes not in the list: 12 (2001, 2002, 2003, 2004, 2005, 2006, 2007, 2008, 2009, 2010, ...)"),
             std::string::npos)
       << all;
@@ -276,6 +281,32 @@ TEST_F(PriceFilesTest, FailuresExplainThemselvesAndLeaveTheDatabaseByteIdentical
   EXPECT_EQ(readBytes(db()), bytes);
 }
 
+TEST_F(PriceFilesTest, EveryReaderTellsAMissingFileFromADamagedOne) {
+  auto kindOf = [](const auto& open) -> std::optional<FormatError::Kind> {
+    try {
+      open();
+    } catch (const FormatError& e) {
+      return e.kind();
+    }
+    return std::nullopt;
+  };
+  using K = FormatError::Kind;
+  for (const char* name : {"none.csv", "none.xlsx", "none.xls"})
+    EXPECT_EQ(kindOf([&] { openPriceFile(dir / name); }), K::Unavailable) << name;
+  EXPECT_EQ(kindOf([&] { openXlsFile(dir / "none.xls"); }), K::Unavailable);
+  EXPECT_EQ(kindOf([] { openPriceFileBytes(std::string("PK\x03\x04garbage", 11), PriceFileKind::Xlsx); }), K::Damaged);
+  EXPECT_EQ(kindOf([] { openPriceFileBytes("PK\x03\x04", PriceFileKind::Ods); }), K::Damaged);
+  EXPECT_EQ(kindOf([] { openCsvBytes("a,\"b\n"); }), K::Damaged);
+
+  // An .xls workbook: a sheet it lacks is unavailable, a cut file damaged.
+  ASSERT_TRUE(writeWorkbook(dir / "book.xls", {{"s261209", priceRows({{7203, 500}})}}));
+  EXPECT_EQ(kindOf([&] { openPriceFile(dir / "book.xls")->readSheet("s261210"); }), K::Unavailable);
+  EXPECT_EQ(kindOf([&] { openPriceFile(dir / "book.xls")->readSheet("s261209"); }), std::nullopt);
+  const std::string xls = readBytes(dir / "book.xls");
+  writeText("cut.xls", xls.substr(0, xls.size() / 2));
+  EXPECT_EQ(kindOf([&] { openPriceFile(dir / "cut.xls")->readSheet("s261209"); }), K::Damaged);
+}
+
 TEST_F(PriceFilesTest, XlsFormulaCellsAreCountedNeverSilentlyEmpty) {
   // xlwt writes formulas without a value, as FreeXL reads them: counted and reported.
   ASSERT_TRUE(
@@ -285,9 +316,9 @@ TEST_F(PriceFilesTest, XlsFormulaCellsAreCountedNeverSilentlyEmpty) {
   ASSERT_TRUE(o.done()) << describeFailure(o);
   EXPECT_EQ(o.periods[0].formulasWithoutValue, 1u);
   EXPECT_EQ(o.periods[0].pricesRead, 1u);
-  std::string all;
-  for (const std::string& l : importReportLines(o)) all += l + "\n";
-  EXPECT_NE(all.find("formula cells without a stored value: 1"), std::string::npos) << all;
+  const CommandResult cli = latestByCli("26/12/09", "f");
+  EXPECT_EQ(cli.status, 0) << cli.out;
+  EXPECT_NE(cli.out.find("formula cells without a stored value: 1"), std::string::npos) << cli.out;
   // Prices that are all formulas: nothing is written.
   const std::string bytes = readBytes(db());
   ASSERT_TRUE(

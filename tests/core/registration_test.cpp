@@ -9,10 +9,10 @@
 #include <sqlite3.h>
 
 #include "base/log.h"
-#include "registration/price_import.h"
 #include "data/stock_code.h"
 #include "formats/xls/workbook.h"
 #include "registration/period_file.h"
+#include "registration/price_import.h"
 #include "registration_support.h"
 #include "test_support.h"
 
@@ -249,7 +249,7 @@ TEST_F(RegistrationTest, InsertShiftsEveryRowAndRebuildsTheScratchCopy) {
   std::array<PeriodSource, 10> rows = periodsFromRecord(rec);
 
   InsertOutcome o = insertPeriod(d, rows, "month");
-  ASSERT_TRUE(o.done) << o.detail;
+  ASSERT_TRUE(o.done()) << o.detail;
   EXPECT_EQ(o.stocks, 3u);
   EXPECT_EQ(o.scratch, 3u);
   EXPECT_EQ(pricesOf(d, I(7203)), (std::vector<Value>{Value(), I(1), I(2), I(3), I(4), I(5), I(6), I(7), I(8), I(9)}));
@@ -264,10 +264,19 @@ TEST_F(RegistrationTest, InsertShiftsEveryRowAndRebuildsTheScratchCopy) {
   EXPECT_EQ(after.sourceNames[9], "n9");
 
   // Twice without an import: positions 1 and 2 are both empty.
-  ASSERT_TRUE(insertPeriod(d, periodsFromRecord(after), "").done);
+  ASSERT_TRUE(insertPeriod(d, periodsFromRecord(after), "").done());
   EXPECT_EQ(pricesOf(d, I(7203)),
             (std::vector<Value>{Value(), Value(), I(1), I(2), I(3), I(4), I(5), I(6), I(7), I(8)}));
   EXPECT_EQ(readDateRecord(d)->unit, "month");  // no window unit: the file keeps its own
+
+  // Without the scratch table the insert fails whole: the prices stay where they were.
+  d.exec("drop table hojyo");
+  const std::vector<Value> before = pricesOf(d, I(7203));
+  const InsertOutcome failed = insertPeriod(d, periodsFromRecord(*readDateRecord(d)), "");
+  EXPECT_EQ(failed.failure, InsertFailure::Database);
+  EXPECT_EQ(failed.detail, "no table hojyo");
+  EXPECT_EQ(failed.stocks, 0u);
+  EXPECT_EQ(pricesOf(d, I(7203)), before);
 }
 
 TEST_F(RegistrationTest, LatestImportFillsPositionOneAndLeavesTheFixedRow) {
@@ -397,7 +406,7 @@ TEST_F(RegistrationTest, AnInsertKilledMidwayLeavesTheFileAsItWas) {
     calls = 0;
     limit = -1;
     sqlite3_progress_handler(d.handle(), 1000, counter, nullptr);
-    ASSERT_TRUE(insertPeriod(d, rows, "day").done);
+    ASSERT_TRUE(insertPeriod(d, rows, "day").done());
   }
   const int total = calls;
   ASSERT_GT(total, 20);
@@ -425,7 +434,7 @@ TEST_F(RegistrationTest, AnInsertKilledMidwayLeavesTheFileAsItWas) {
   }
   // And uninterrupted, the same file moves back one period.
   Database d(db());
-  ASSERT_TRUE(insertPeriod(d, rows, "day").done);
+  ASSERT_TRUE(insertPeriod(d, rows, "day").done());
   EXPECT_EQ(pricesOf(d, I(1300 + 7)),
             (std::vector<Value>{Value(), I(7), I(8), I(9), Value(), Value(), Value(), Value(), Value(), Value()}));
 }

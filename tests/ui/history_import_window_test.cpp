@@ -130,6 +130,36 @@ class HistoryImportWindowTest : public QObject {
     QCOMPARE(historyRowCount(d), std::int64_t{1});
   }
 
+  void aFileThatIsNoPriceDatabaseOrAHistoryWithoutClosesChangesNothing() {
+    Setup s;
+    s.chosen = {s.file("9999.csv", "Date,Open,High,Low,Close,Volume\n2026-03-02,1,1,1,100,5\n")};
+    // Only a code list lacks: the history stays empty, so the positions stay.
+    ui::HistoryImportWindow& w = s.open();
+    UiFixture::click(w, "historyImportChooseButton");
+    UiFixture::find<QCheckBox>(w, "historyImportSetPositionsCheck")->setChecked(true);
+    QVERIFY(w.start());
+    Setup::waitDone(w);
+    QVERIFY2(w.reportText().endsWith(QStringLiteral("登録株価と日付は変えていません（the history holds no closes）。")),
+             qPrintable(w.reportText()));
+
+    // A database without list: nothing is read.
+    const std::filesystem::path other = s.dir / "other.mdb";
+    {
+      Database d(other, Database::Mode::Create);
+      d.exec("create table t (x)");
+    }
+    s.db = other;
+    s.open();
+    QVERIFY(w.start());
+    Setup::waitDone(w);
+    const QStringList lines = w.reportText().split(QLatin1Char('\n'));
+    QCOMPARE(lines.size(), 2);
+    QCOMPARE(lines[0], QStringLiteral("取り込み先: ") + QString::fromStdString(toUtf8(other)));
+    QCOMPARE(lines[1],
+             QStringLiteral("株価データベースを開けませんでした（not a price database）。何も取り込んでいません。"));
+    QCOMPARE(UiFixture::find<QProgressBar>(w, "historyImportProgress")->value(), 0);
+  }
+
   void windowDestroyedWhileImportingStopsAndJoinsTheImport() {
     Setup s;
     for (int f = 0; f < 5; ++f)

@@ -4,8 +4,8 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include "base/log.h"
 #include "app/setup.h"
+#include "base/log.h"
 #include "registration_support.h"
 #include "stocklist/stock_list_update.h"
 #include "ui/app/main_menu_window.h"
@@ -153,6 +153,7 @@ void StockListWindowTest::unusableFilesWriteNothing() {
   }
   QVERIFY(!w.preview(QString::fromStdString(toUtf8(broken))));
   QVERIFY(s.report().startsWith("ワークブックを読めませんでした"));
+  QCOMPARE(s.report(), QString("ワークブックを読めませんでした（壊れている可能性があります）: broken.xls"));
 
   // A database held by another program: a message, nothing written anywhere.
   const auto file = s.dir / "data_j.xls";
@@ -168,6 +169,11 @@ void StockListWindowTest::unusableFilesWriteNothing() {
   }
   QCOMPARE(s.f.prompts.messages().size(), size_t(1));
   QVERIFY(QString::fromStdString(s.f.prompts.messages()[0].text()).contains("Tkabuka.mdb"));
+  const QString monthly = QString::fromStdString(toUtf8(s.paths.monthlyDb().filename()));
+  QCOMPARE(s.f.prompts.messages()[0].lines,
+           (std::vector<std::string>{"銘柄リストを更新できませんでした: " + monthly.toStdString(),
+                                     "どのデータベースも変更していません。"}));
+  QCOMPARE(s.report(), QString("更新できませんでした（どのデータベースも変更していません）: ") + monthly);
   QCOMPARE(test::readBytes(s.paths.dailyDb()), daily);
   QCOMPARE(listRows(s.paths.monthlyDb()), std::size_t(0));
 }

@@ -24,10 +24,10 @@ class CsvFile : public PriceFile {
 }  // namespace
 
 std::unique_ptr<PriceFile> openCsvBytes(std::string bytes) {
-  if (bytes.size() > kMaxPriceFileBytes) throw PriceFileError("the file is larger than any price file");
+  if (bytes.size() > kMaxPriceFileBytes) throw FormatError::damaged("the file is larger than any price file");
   const std::optional<std::string> text = decodeTextFile(bytes);
   bytes = {};
-  if (!text) throw PriceFileError("not a text file in UTF-8 or code page 932");
+  if (!text) throw FormatError::damaged("not a text file in UTF-8 or code page 932");
   TextLines lines(*text);
   SheetCells cells;
   SheetBuilder builder(cells);
@@ -38,14 +38,14 @@ std::unique_ptr<PriceFile> openCsvBytes(std::string bytes) {
   while (lines.next(line)) {
     if (trimmed(line).empty()) continue;
     if (!sep) sep = detectSeparator(line);
-    if (row >= kMaxSheetRows) throw PriceFileError("more rows than a price file holds");
+    if (row >= kMaxSheetRows) throw FormatError::damaged("more rows than a price file holds");
     if (!splitCsvLine(line, sep, fields))
-      throw PriceFileError("line " + std::to_string(lines.number()) + ": a quote is not closed");
-    if (fields.size() > kMaxSheetColumns) throw PriceFileError("more columns than a price file holds");
+      throw FormatError::damaged("line " + std::to_string(lines.number()) + ": a quote is not closed");
+    if (fields.size() > kMaxSheetColumns) throw FormatError::damaged("more columns than a price file holds");
     for (std::size_t c = 0; c < fields.size(); ++c) {
       if (fields[c].empty()) continue;
       if (!builder.add(row, static_cast<std::uint32_t>(c), numberOrText(fields[c])))
-        throw PriceFileError("more cells than a price file holds");
+        throw FormatError::damaged("more cells than a price file holds");
     }
     ++row;
   }

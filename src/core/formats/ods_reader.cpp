@@ -163,7 +163,7 @@ class OdsFile : public PriceFile {
   explicit OdsFile(std::unique_ptr<ZipArchive> zip) {
     ContentHandler h;
     parseXmlEntry(*zip, "content.xml", h);
-    if (h.names.empty()) throw PriceFileError("the document holds no table");
+    if (h.names.empty()) throw FormatError::damaged("the document holds no table");
     names_ = std::move(h.names);
     sheets_ = std::move(h.sheets);
   }
@@ -172,7 +172,7 @@ class OdsFile : public PriceFile {
   std::vector<std::string> sheetNames() const override { return names_; }
   SheetCells readSheet(const std::string& name) override {
     const int index = findSheet(name);
-    if (index < 0) throw PriceFileError("no sheet " + name);
+    if (index < 0) throw FormatError::damaged("no sheet " + name);
     return sheets_[static_cast<std::size_t>(index)];
   }
 
@@ -184,7 +184,7 @@ class OdsFile : public PriceFile {
 }  // namespace
 
 std::unique_ptr<PriceFile> openOdsArchive(std::unique_ptr<ZipArchive> zip) {
-  if (!zip->has("content.xml")) throw PriceFileError("no content.xml in the .ods container");
+  if (!zip->has("content.xml")) throw FormatError::damaged("no content.xml in the .ods container");
   return std::make_unique<OdsFile>(std::move(zip));
 }
 

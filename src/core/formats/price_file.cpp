@@ -1,5 +1,5 @@
-#include "base/text.h"
 #include "formats/price_file.h"
+#include "base/text.h"
 
 #include <algorithm>
 #include <cstring>
@@ -20,11 +20,11 @@ std::string readWhole(const std::filesystem::path& path) {
   switch (file.failure) {
     case FileBytes::Failure::None: return std::move(file.bytes);
     case FileBytes::Failure::Missing:
-    case FileBytes::Failure::NotAFile: throw PriceFileUnavailable("no such file: " + toUtf8(path));
-    case FileBytes::Failure::TooLarge: throw PriceFileError("file too large for a price file: " + toUtf8(path));
+    case FileBytes::Failure::NotAFile: throw FormatError::unavailable("no such file: " + toUtf8(path));
+    case FileBytes::Failure::TooLarge: throw FormatError::damaged("file too large for a price file: " + toUtf8(path));
     case FileBytes::Failure::Unreadable: break;
   }
-  throw PriceFileUnavailable((file.size ? "cannot open " : "cannot read ") + toUtf8(path));
+  throw FormatError::unavailable((file.size ? "cannot open " : "cannot read ") + toUtf8(path));
 }
 
 }  // namespace
@@ -105,7 +105,7 @@ std::unique_ptr<PriceFile> openPriceFileBytes(std::string bytes, PriceFileKind k
     case PriceFileKind::Csv: return openCsvBytes(std::move(bytes));
     case PriceFileKind::Xls: break;
   }
-  throw PriceFileError(".xls workbooks are read from files only");
+  throw FormatError::damaged(".xls workbooks are read from files only");
 }
 
 }  // namespace tavrin

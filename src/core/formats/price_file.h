@@ -4,12 +4,12 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "base/value.h"
+#include "formats/format_error.h"
 
 namespace tavrin {
 
@@ -17,19 +17,6 @@ namespace tavrin {
 // holds one sheet per period; a CSV file is one period and has no sheets.
 enum class PriceFileKind { Xls, Xlsx, Ods, Csv };
 const char* priceFileKindName(PriceFileKind kind);  // "xls", "xlsx", "ods", "csv"
-
-// A damaged, foreign or oversized file. The text says why, in English.
-class PriceFileError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
-// A file that could not be opened at all (missing, unreadable, its reader not
-// installed): nothing is known about its content.
-class PriceFileUnavailable : public PriceFileError {
- public:
-  using PriceFileError::PriceFileError;
-};
 
 // The cells of one sheet (0-based indexes), only those holding something:
 // rows in ascending order, each with its cells in ascending column order.
@@ -50,7 +37,7 @@ struct SheetCells {
 };
 
 // One opened price file. Readers are given untrusted files: a damaged one
-// throws PriceFileError, never more than a bounded amount of memory is used
+// throws a FormatError, never more than a bounded amount of memory is used
 // for what the file really holds.
 class PriceFile {
  public:
@@ -61,7 +48,7 @@ class PriceFile {
   virtual std::vector<std::string> sheetNames() const = 0;
   // Index of the sheet of that name (ASCII letters compared without case), or -1.
   int findSheet(const std::string& name) const;
-  // Reads one sheet whole; throws PriceFileError when it is absent or
+  // Reads one sheet whole; throws FormatError when it is absent or
   // unreadable. For a CSV file the name is not looked at.
   virtual SheetCells readSheet(const std::string& name) = 0;
 };
@@ -79,7 +66,8 @@ PriceFileKind detectPriceFileKind(const std::string& head, const std::filesystem
 std::optional<PriceFileKind> priceFileKindOf(const std::filesystem::path& path);
 
 // Opens a file of any kind by its content (an .xlsx renamed .xls is read as
-// .xlsx). Throws PriceFileError when it is missing or not readable.
+// .xlsx). Throws FormatError: Unavailable when it is missing or cannot be
+// read, Damaged when its content is no price file.
 std::unique_ptr<PriceFile> openPriceFile(const std::filesystem::path& path);
 // The same over bytes in memory (.xls is not read from memory).
 std::unique_ptr<PriceFile> openPriceFileBytes(std::string bytes, PriceFileKind kind);

@@ -190,7 +190,7 @@ class XlsxFile : public PriceFile {
   explicit XlsxFile(std::unique_ptr<ZipArchive> zip) : zip_(std::move(zip)) {
     WorkbookHandler wb;
     parseXmlEntry(*zip_, "xl/workbook.xml", wb);
-    if (wb.sheets.empty()) throw PriceFileError("the workbook lists no sheet");
+    if (wb.sheets.empty()) throw FormatError::damaged("the workbook lists no sheet");
     RelsHandler rels;
     if (zip_->has("xl/_rels/workbook.xml.rels")) parseXmlEntry(*zip_, "xl/_rels/workbook.xml.rels", rels);
     for (std::size_t i = 0; i < wb.sheets.size(); ++i) {
@@ -205,7 +205,7 @@ class XlsxFile : public PriceFile {
   std::vector<std::string> sheetNames() const override { return names_; }
   SheetCells readSheet(const std::string& name) override {
     const int index = findSheet(name);
-    if (index < 0) throw PriceFileError("no sheet " + name);
+    if (index < 0) throw FormatError::damaged("no sheet " + name);
     loadStrings();
     SheetCells cells;
     SheetHandler h(cells, strings_);
@@ -239,7 +239,7 @@ std::unique_ptr<PriceFile> openXlsxBytes(std::string bytes) {
   auto zip = std::make_unique<ZipArchive>(std::move(bytes));
   if (zip->has("xl/workbook.xml")) return std::make_unique<XlsxFile>(std::move(zip));
   if (zip->has("content.xml")) return openOdsArchive(std::move(zip));
-  throw PriceFileError("a zip container that is neither an .xlsx nor an .ods workbook");
+  throw FormatError::damaged("a zip container that is neither an .xlsx nor an .ods workbook");
 }
 
 }  // namespace tavrin

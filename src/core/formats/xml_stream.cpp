@@ -48,7 +48,7 @@ void XMLCALL onDoctype(void* user, const XML_Char*, const XML_Char*, const XML_C
 class ParserHolder {
  public:
   ParserHolder() : p_(XML_ParserCreate("UTF-8")) {
-    if (!p_) throw PriceFileError("out of memory for the XML parser");
+    if (!p_) throw FormatError::damaged("out of memory for the XML parser");
   }
   ~ParserHolder() { XML_ParserFree(p_); }
   ParserHolder(const ParserHolder&) = delete;
@@ -101,7 +101,7 @@ void parseXmlEntry(const ZipArchive& zip, const std::string& entry, XmlHandler& 
       reason = fail();
     }
   }
-  if (failed) throw PriceFileError(reason);
+  if (failed) throw FormatError::damaged(reason);
 }
 
 }  // namespace tavrin

@@ -27,7 +27,7 @@ const char* findAttribute(const char** attributes, const char* name);
 
 // Parses one zip entry as XML into the handler, streaming. Documents with a
 // document type declaration are refused (no entity expansion at all). Throws
-// PriceFileError when the XML is malformed, the entry is damaged or too
+// a damaged FormatError when the XML is malformed, the entry is damaged or too
 // large, or the handler set an error.
 void parseXmlEntry(const ZipArchive& zip, const std::string& entry, XmlHandler& handler);
 

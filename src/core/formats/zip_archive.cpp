@@ -66,7 +66,7 @@ ZipArchive::ZipArchive(std::string bytes) {
   funcs.zclose_file = memClose;
   funcs.zerror_file = memError;
   unz_ = unzOpen2_64(&stream_, &funcs);
-  if (!unz_) throw PriceFileError("not a readable zip container");
+  if (!unz_) throw FormatError::damaged("not a readable zip container");
   try {
     listEntries();
   } catch (...) {
@@ -78,24 +78,24 @@ ZipArchive::ZipArchive(std::string bytes) {
 
 void ZipArchive::listEntries() {
   unz_global_info64 info{};
-  if (unzGetGlobalInfo64(unz_, &info) != UNZ_OK) throw PriceFileError("damaged zip directory");
-  if (info.number_entry > kMaxEntries) throw PriceFileError("too many entries in the zip container");
+  if (unzGetGlobalInfo64(unz_, &info) != UNZ_OK) throw FormatError::damaged("damaged zip directory");
+  if (info.number_entry > kMaxEntries) throw FormatError::damaged("too many entries in the zip container");
   int rc = unzGoToFirstFile(unz_);
   std::size_t count = 0;
   while (rc == UNZ_OK) {
-    if (++count > kMaxEntries) throw PriceFileError("too many entries in the zip container");
+    if (++count > kMaxEntries) throw FormatError::damaged("too many entries in the zip container");
     unz_file_info64 fi{};
     char name[512];
     if (unzGetCurrentFileInfo64(unz_, &fi, name, sizeof name, nullptr, 0, nullptr, 0) != UNZ_OK)
-      throw PriceFileError("damaged zip directory");
+      throw FormatError::damaged("damaged zip directory");
     if (fi.size_filename < sizeof name) {
       unz64_file_pos pos{};
-      if (unzGetFilePos64(unz_, &pos) != UNZ_OK) throw PriceFileError("damaged zip directory");
+      if (unzGetFilePos64(unz_, &pos) != UNZ_OK) throw FormatError::damaged("damaged zip directory");
       entries_.emplace(std::string(name, fi.size_filename), Position{pos.pos_in_zip_directory, pos.num_of_file});
     }
     rc = unzGoToNextFile(unz_);
   }
-  if (rc != UNZ_END_OF_LIST_OF_FILE) throw PriceFileError("damaged zip directory");
+  if (rc != UNZ_END_OF_LIST_OF_FILE) throw FormatError::damaged("damaged zip directory");
 }
 
 ZipArchive::~ZipArchive() {
@@ -105,16 +105,16 @@ ZipArchive::~ZipArchive() {
 void ZipArchive::read(const std::string& name, const std::function<bool(const char*, std::size_t)>& sink,
                       std::size_t maxBytes) const {
   auto it = entries_.find(name);
-  if (it == entries_.end()) throw PriceFileError("no " + name + " in the zip container");
+  if (it == entries_.end()) throw FormatError::damaged("no " + name + " in the zip container");
   unz64_file_pos pos{it->second.directoryPos, it->second.fileNumber};
-  if (unzGoToFilePos64(unz_, &pos) != UNZ_OK) throw PriceFileError("damaged zip entry " + name);
+  if (unzGoToFilePos64(unz_, &pos) != UNZ_OK) throw FormatError::damaged("damaged zip entry " + name);
   unz_file_info64 fi{};
   if (unzGetCurrentFileInfo64(unz_, &fi, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK)
-    throw PriceFileError("damaged zip entry " + name);
-  if (fi.flag & 1) throw PriceFileError("encrypted zip entry " + name);
+    throw FormatError::damaged("damaged zip entry " + name);
+  if (fi.flag & 1) throw FormatError::damaged("encrypted zip entry " + name);
   if (fi.compression_method != 0 && fi.compression_method != Z_DEFLATED)
-    throw PriceFileError("unsupported compression in zip entry " + name);
-  if (unzOpenCurrentFile(unz_) != UNZ_OK) throw PriceFileError("damaged zip entry " + name);
+    throw FormatError::damaged("unsupported compression in zip entry " + name);
+  if (unzOpenCurrentFile(unz_) != UNZ_OK) throw FormatError::damaged("damaged zip entry " + name);
   std::vector<char> buf(64 * 1024);
   std::size_t total = 0;
   bool stopped = false;
@@ -122,13 +122,13 @@ void ZipArchive::read(const std::string& name, const std::function<bool(const ch
     const int n = unzReadCurrentFile(unz_, buf.data(), static_cast<unsigned>(buf.size()));
     if (n < 0) {
       unzCloseCurrentFile(unz_);
-      throw PriceFileError("damaged zip entry " + name);
+      throw FormatError::damaged("damaged zip entry " + name);
     }
     if (n == 0) break;
     total += static_cast<std::size_t>(n);
     if (total > maxBytes) {
       unzCloseCurrentFile(unz_);
-      throw PriceFileError("zip entry " + name + " is larger than a price file can be");
+      throw FormatError::damaged("zip entry " + name + " is larger than a price file can be");
     }
     bool more = false;
     try {
@@ -143,7 +143,7 @@ void ZipArchive::read(const std::string& name, const std::function<bool(const ch
     }
   }
   const int rc = unzCloseCurrentFile(unz_);
-  if (!stopped && rc == UNZ_CRCERROR) throw PriceFileError("damaged zip entry " + name + " (checksum)");
+  if (!stopped && rc == UNZ_CRCERROR) throw FormatError::damaged("damaged zip entry " + name + " (checksum)");
 }
 
 std::string ZipArchive::readAll(const std::string& name, std::size_t maxBytes) const {

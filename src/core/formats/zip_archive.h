@@ -16,7 +16,7 @@ class ZipArchive {
   static constexpr std::size_t kMaxEntries = 4096;
   static constexpr std::size_t kMaxEntryBytes = 128u << 20;
 
-  // Throws PriceFileError when the bytes are not a readable zip container.
+  // Throws a damaged FormatError when the bytes are not a readable zip container.
   explicit ZipArchive(std::string bytes);
   ~ZipArchive();
   ZipArchive(const ZipArchive&) = delete;
@@ -24,7 +24,7 @@ class ZipArchive {
 
   bool has(const std::string& name) const { return entries_.count(name) != 0; }
   // Inflates one entry piece by piece into sink (which returns false to stop
-  // early). Throws PriceFileError when the entry is missing, damaged or larger
+  // early). Throws a damaged FormatError when the entry is missing, damaged or larger
   // than maxBytes.
   void read(const std::string& name, const std::function<bool(const char*, std::size_t)>& sink,
             std::size_t maxBytes = kMaxEntryBytes) const;

@@ -4,13 +4,13 @@
 #include <fstream>
 #include <unordered_map>
 
-#include "base/log.h"
 #include "app/paths.h"
-#include "history/price_history.h"
-#include "formats/history_layout.h"
+#include "base/calendar.h"
+#include "base/log.h"
 #include "data/price_text.h"
 #include "data/stock_code.h"
-#include "base/calendar.h"
+#include "formats/history_layout.h"
+#include "history/price_history.h"
 
 namespace tavrin {
 
@@ -69,9 +69,11 @@ ParsedHistoryFile parseHistoryFile(const std::string& raw, const std::string& fi
     out.records.push_back(std::move(r));
     return {};
   };
-  out.error = readHistoryText(raw, onLayout, onLine);
-  out.ok = out.error.empty();
-  if (!out.ok) out.records.clear();
+  std::string damaged = readHistoryText(raw, onLayout, onLine);
+  if (!damaged.empty()) {
+    out.fail(HistoryFileFailure::Damaged, std::move(damaged));
+    out.records.clear();
+  }
   return out;
 }
 
@@ -79,11 +81,15 @@ HistoryImportOutcome importHistoryFiles(Database& db, const std::vector<std::fil
                                         const HistoryProgressFn& progress) {
   HistoryImportOutcome out;
   out.files = files.size();
-  const std::unordered_map<std::string, Value> codes = listCodes(db);
-  {
+  std::unordered_map<std::string, Value> codes;
+  try {
+    codes = listCodes(db);
     Transaction tx(db);
     ensureHistoryTable(db);
     tx.commit();
+  } catch (const std::exception& e) {
+    out.fail(HistoryImportFailure::Database, e.what());
+    return out;
   }
   HistoryImportProgress pr;
   pr.files = files.size();
@@ -97,23 +103,23 @@ HistoryImportOutcome importHistoryFiles(Database& db, const std::vector<std::fil
     const std::uintmax_t size = std::filesystem::file_size(files[i], ec);
     ParsedHistoryFile parsed;
     if (ec) {
-      rep.error = "cannot read: " + ec.message();
+      rep.fail(HistoryFileFailure::Unreadable, "cannot read: " + ec.message());
     } else if (size > kMaxHistoryFileBytes) {
-      rep.error = "larger than " + std::to_string(kMaxHistoryFileBytes >> 20) + " MiB";
+      rep.fail(HistoryFileFailure::TooLarge, "larger than " + std::to_string(kMaxHistoryFileBytes >> 20) + " MiB");
     } else {
       std::ifstream in(files[i], std::ios::binary);
       bytes.assign(static_cast<size_t>(size), '\0');
       if (!in || !in.read(bytes.data(), static_cast<std::streamsize>(size))) {
-        rep.error = "cannot read";
+        rep.fail(HistoryFileFailure::Unreadable, "cannot read");
       } else {
         parsed = parseHistoryFile(bytes, pr.current);
-        if (!parsed.ok) rep.error = parsed.error;
+        if (!parsed.done()) rep.fail(parsed.failure, parsed.detail);
       }
     }
     rep.lines = parsed.lines;
     out.lines += parsed.lines;
     pr.lines += parsed.lines;
-    if (rep.error.empty()) {
+    if (rep.done()) {
       try {
         Transaction tx(db);
         HistoryWriter writer(db);
@@ -136,7 +142,7 @@ HistoryImportOutcome importHistoryFiles(Database& db, const std::vector<std::fil
         rep.written = writer.written();
         rep.imported = true;
       } catch (const std::exception& e) {
-        rep.error = std::string("not written: ") + e.what();
+        rep.fail(HistoryFileFailure::NotWritten, std::string("not written: ") + e.what());
         rep.written = 0;
       }
     }
@@ -145,7 +151,7 @@ HistoryImportOutcome importHistoryFiles(Database& db, const std::vector<std::fil
       out.written += rep.written;
     } else {
       ++out.failed;
-      logLine("history import", toUtf8(rep.file) + ": " + rep.error);
+      logLine("history import", toUtf8(rep.file) + ": " + rep.detail);
     }
     out.unknownCodes.insert(rep.unknownCodes.begin(), rep.unknownCodes.end());
     if (!rep.imported || !rep.unknownCodes.empty()) out.notes.push_back(std::move(rep));
@@ -157,29 +163,6 @@ HistoryImportOutcome importHistoryFiles(Database& db, const std::vector<std::fil
     }
   }
   return out;
-}
-
-std::vector<std::string> describeNotes(const HistoryImportOutcome& outcome, std::size_t maxCodes) {
-  std::vector<std::string> lines;
-  for (const HistoryFileReport& r : outcome.notes) {
-    const std::string name = toUtf8(r.file);
-    if (!r.imported) {
-      lines.push_back(name + ": damaged, skipped (" + r.error + ")");
-      continue;
-    }
-    std::string codes;
-    std::size_t n = 0;
-    for (const std::string& c : r.unknownCodes) {
-      if (n++ == maxCodes) {
-        codes += ", …";
-        break;
-      }
-      codes += (codes.empty() ? "" : ", ") + c;
-    }
-    lines.push_back(name + ": " + std::to_string(r.unknownLines) + " line(s) of code(s) not in list skipped (" + codes +
-                    ")");
-  }
-  return lines;
 }
 
 }  // namespace tavrin

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/outcome.h"
 #include "data/database.h"
 
 namespace tavrin {
@@ -29,10 +30,17 @@ struct HistoryFileRecord {
   std::int64_t close = 0;
 };
 
-struct ParsedHistoryFile {
+// Why a history file was not imported; detail gives the reason in English.
+enum class HistoryFileFailure {
+  None,
+  Unreadable,  // cannot be read
+  TooLarge,    // larger than any history file
+  Damaged,     // a line that is none of the layouts
+  NotWritten,  // the database refused the file's closes
+};
+
+struct ParsedHistoryFile : Outcome<HistoryFileFailure> {
   enum class Layout { BulkDownload, Export, PerDay };
-  bool ok = false;
-  std::string error;  // why the file is damaged (English)
   Layout layout = Layout::Export;
   std::vector<HistoryFileRecord> records;
   std::size_t lines = 0;         // data lines read
@@ -50,10 +58,9 @@ ParsedHistoryFile parseHistoryFile(const std::string& bytes, const std::string& 
 // Files larger than this are refused as damaged.
 inline constexpr std::uintmax_t kMaxHistoryFileBytes = 512ull << 20;
 
-struct HistoryFileReport {
+struct HistoryFileReport : Outcome<HistoryFileFailure> {
   std::filesystem::path file;
-  bool imported = false;
-  std::string error;                   // damaged or not written: why
+  bool imported = false;               // done and written
   std::size_t lines = 0;               // data lines
   std::size_t written = 0;             // closes stored
   std::set<std::string> unknownCodes;  // codes not in list, skipped
@@ -70,7 +77,12 @@ struct HistoryImportProgress {
 // Returns false to stop after the file being written (the files done stay).
 using HistoryProgressFn = std::function<bool(const HistoryImportProgress&)>;
 
-struct HistoryImportOutcome {
+// Why a history import could not run at all: the database could not be
+// opened or prepared (detail gives the reason). Damaged files do not fail
+// the import: they are counted and noted.
+enum class HistoryImportFailure { None, Database };
+
+struct HistoryImportOutcome : Outcome<HistoryImportFailure> {
   std::size_t files = 0;
   std::size_t imported = 0;
   std::size_t failed = 0;
@@ -88,8 +100,5 @@ struct HistoryImportOutcome {
 // Progress is reported after every file and within long files.
 HistoryImportOutcome importHistoryFiles(Database& db, const std::vector<std::filesystem::path>& files,
                                         const HistoryProgressFn& progress = {});
-
-// One line per note (English, for logs and the command line).
-std::vector<std::string> describeNotes(const HistoryImportOutcome& outcome, std::size_t maxCodes = 10);
 
 }  // namespace tavrin

@@ -8,11 +8,7 @@
 
 namespace tavrin {
 
-namespace {
-
-
-}  // namespace
-
+namespace {}  // namespace
 
 Value historyCodeValue(const std::string& key) {
   if (isPlainNumberCode(key) && key.size() <= 18) return Value(static_cast<std::int64_t>(std::stoll(key)));
@@ -118,7 +114,12 @@ PositionsOutcome setPositionsFromHistory(Database& db) {
   try {
     Transaction tx(db);
     out.days = latestHistoryDays(db, 10);
-    if (out.days.empty()) throw DatabaseError("the history holds no closes");
+    if (out.days.empty()) {
+      out = PositionsOutcome{};
+      out.fail(PositionsFailure::NoHistory, "the history holds no closes");
+      logLine("history positions", out.detail);
+      return out;
+    }
     DateRecord rec = readDateRecord(db).value_or(DateRecord{});
     for (size_t k = 0; k < 10; ++k) {
       rec.dates[k] = k < out.days.size() ? recordDate(out.days[k]) : std::string();
@@ -140,10 +141,9 @@ PositionsOutcome setPositionsFromHistory(Database& db) {
         db.scalar("select count(*) from [list] where [kabuka1] is not null and cast([コード] as text) <> '1000'")
             .integer());
     tx.commit();
-    out.done = true;
   } catch (const std::exception& e) {
     out = PositionsOutcome{};
-    out.detail = e.what();
+    out.fail(PositionsFailure::Database, e.what());
     logLine("history positions", out.detail);
   }
   return out;

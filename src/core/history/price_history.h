@@ -6,11 +6,11 @@
 #include <vector>
 
 #include "base/calendar.h"
+#include "base/outcome.h"
 #include "data/database.h"
 #include "data/price_schema.h"
 
 namespace tavrin {
-
 
 // The value a code key is stored under when list has no row to copy it from:
 // a plain whole number as a number, anything else as text.
@@ -60,9 +60,12 @@ std::int64_t historyRowCount(Database& db);
 // ten latest days of the history, in one transaction: a stock without a close
 // on one of those days gets Null there; the row with code 1000 is left as the
 // imports leave it; the unit word stays; the workbook names are cleared.
-struct PositionsOutcome {
-  bool done = false;
-  std::string detail;
+enum class PositionsFailure {
+  None,
+  NoHistory,  // the history holds no closes
+  Database,   // the database could not be read or written
+};
+struct PositionsOutcome : Outcome<PositionsFailure> {
   std::vector<int> days;       // the days set, latest first
   std::size_t stocks = 0;      // rows of list written
   std::size_t withLatest = 0;  // of them with a close on the latest day

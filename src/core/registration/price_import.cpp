@@ -7,12 +7,12 @@
 #include <unordered_set>
 
 #include "base/log.h"
-#include "registration/import_history.h"
-#include "history/price_history.h"
-#include "formats/price_file.h"
-#include "registration/period_file.h"
 #include "data/stock_code.h"
+#include "formats/price_file.h"
 #include "formats/xls/workbook.h"
+#include "history/price_history.h"
+#include "registration/import_history.h"
+#include "registration/period_file.h"
 
 namespace tavrin {
 
@@ -32,10 +32,9 @@ struct OpenedFile {
 bool readPeriods(const Paths& paths, const PeriodSource* periods, int count, int firstPosition,
                  std::vector<PeriodPrices>& read, ImportOutcome& outcome, const ProgressFn& progress) {
   if (std::optional<DateProblem> bad = checkPeriodDates(periods, count, firstPosition)) {
-    outcome.failure = ImportOutcome::Failure::BadDate;
+    outcome.fail(ImportFailure::BadDate, describeDateProblem(*bad));
     outcome.failedPeriod = bad->position;
     outcome.dateProblem = *bad;
-    outcome.detail = describeDateProblem(*bad);
     return false;
   }
   std::map<std::filesystem::path, OpenedFile> files;
@@ -49,36 +48,34 @@ bool readPeriods(const Paths& paths, const PeriodSource* periods, int count, int
       progress(pr);
     }
     const std::filesystem::path path = resolvePriceFile(paths, p.baseName);
-    auto fail = [&](ImportOutcome::Failure failure, const std::string& why) {
-      outcome.failure = failure;
+    auto fail = [&](ImportFailure failure, const std::string& why) {
+      outcome.fail(failure, why);
       outcome.failedPeriod = position;
       outcome.failedWorkbook = toUtf8(path.filename());
       outcome.failedSheet = p.sheet;
-      outcome.detail = why;
       return false;
     };
     auto it = files.find(path);
     if (it == files.end()) {
       std::error_code ec;
-      if (!std::filesystem::is_regular_file(path, ec)) return fail(ImportOutcome::Failure::Workbook, "no such file");
+      if (!std::filesystem::is_regular_file(path, ec)) return fail(ImportFailure::Workbook, "no such file");
       try {
         it = files.emplace(path, OpenedFile{openPriceFile(path), toUtf8(path.filename())}).first;
-      } catch (const PriceFileUnavailable& e) {
-        return fail(ImportOutcome::Failure::Workbook, e.what());
+      } catch (const FormatError& e) {
+        return fail(e.isUnavailable() ? ImportFailure::Workbook : ImportFailure::Damaged, e.what());
       } catch (const std::exception& e) {
-        return fail(ImportOutcome::Failure::Damaged, e.what());
+        return fail(ImportFailure::Damaged, e.what());
       }
     }
     PriceFile& file = *it->second.file;
-    if (file.hasSheets() && file.findSheet(p.sheet) < 0)
-      return fail(ImportOutcome::Failure::Sheet, "no sheet " + p.sheet);
+    if (file.hasSheets() && file.findSheet(p.sheet) < 0) return fail(ImportFailure::Sheet, "no sheet " + p.sheet);
     PeriodPrices prices;
     try {
       prices = readPeriodPrices(file.readSheet(p.sheet), file.kind(), dayFromRecordDate(p.date));
-    } catch (const PriceFileUnavailable& e) {
-      return fail(ImportOutcome::Failure::Sheet, e.what());
+    } catch (const FormatError& e) {
+      return fail(e.isUnavailable() ? ImportFailure::Sheet : ImportFailure::Damaged, e.what());
     } catch (const std::exception& e) {
-      return fail(ImportOutcome::Failure::Damaged, e.what());
+      return fail(ImportFailure::Damaged, e.what());
     }
     PeriodReport report;
     report.position = position;
@@ -91,7 +88,7 @@ bool readPeriods(const Paths& paths, const PeriodSource* periods, int count, int
     report.formulasWithoutValue = prices.formulasWithoutValue;
     outcome.periods.push_back(report);
     if (prices.otherDay) {
-      fail(ImportOutcome::Failure::OtherDay, "the file holds the prices of " + isoDate(*prices.otherDay));
+      fail(ImportFailure::OtherDay, "the file holds the prices of " + isoDate(*prices.otherDay));
       outcome.otherDay = *prices.otherDay;
       return false;
     }
@@ -103,7 +100,7 @@ bool readPeriods(const Paths& paths, const PeriodSource* periods, int count, int
         why += " (" + std::to_string(prices.notNumbers) + " price cells are no numbers)";
       else if (prices.codes.empty())
         why += " (no stock codes found)";
-      return fail(ImportOutcome::Failure::NoPrices, why);
+      return fail(ImportFailure::NoPrices, why);
     }
     read.push_back(std::move(prices));
   }
@@ -210,24 +207,24 @@ std::array<PeriodSource, 10> periodsFromRecord(const DateRecord& record) {
 
 std::string describeFailure(const ImportOutcome& o) {
   switch (o.failure) {
-    case ImportOutcome::Failure::None: return {};
-    case ImportOutcome::Failure::Workbook:
+    case ImportFailure::None: return {};
+    case ImportFailure::Workbook:
       return "position " + std::to_string(o.failedPeriod) + ": cannot open workbook " + o.failedWorkbook + " (" +
              o.detail + "); nothing was changed";
-    case ImportOutcome::Failure::Sheet:
+    case ImportFailure::Sheet:
       return "position " + std::to_string(o.failedPeriod) + ": cannot read sheet " + o.failedSheet + " of " +
              o.failedWorkbook + " (" + o.detail + "); nothing was changed";
-    case ImportOutcome::Failure::Damaged:
+    case ImportFailure::Damaged:
       return "position " + std::to_string(o.failedPeriod) + ": workbook " + o.failedWorkbook +
              " could not be read, it may be damaged (" + o.detail + "); nothing was changed";
-    case ImportOutcome::Failure::Database: return "database: " + o.detail + "; nothing was changed";
-    case ImportOutcome::Failure::NoPrices:
+    case ImportFailure::Database: return "database: " + o.detail + "; nothing was changed";
+    case ImportFailure::NoPrices:
       return "position " + std::to_string(o.failedPeriod) + ": " + o.failedWorkbook +
              (o.failedSheet.empty() ? "" : " sheet " + o.failedSheet) + ": " + o.detail + "; nothing was changed";
-    case ImportOutcome::Failure::OtherDay:
+    case ImportFailure::OtherDay:
       return "position " + std::to_string(o.failedPeriod) + ": " + o.failedWorkbook + " holds the prices of " +
              isoDate(o.otherDay) + ", not of " + o.periods.back().date + "; nothing was changed";
-    case ImportOutcome::Failure::BadDate: return o.detail + "; nothing was changed";
+    case ImportFailure::BadDate: return o.detail + "; nothing was changed";
   }
   return {};
 }
@@ -294,8 +291,7 @@ void writeImport(Database& db, const char* where, int positions, const std::stri
     std::vector<PeriodReport> reports = std::move(outcome.periods);
     outcome = ImportOutcome{};
     outcome.periods = std::move(reports);
-    outcome.failure = ImportOutcome::Failure::Database;
-    outcome.detail = e.what();
+    outcome.fail(ImportFailure::Database, e.what());
     logLine(where, describeFailure(outcome));
   }
 }
@@ -431,10 +427,9 @@ InsertOutcome insertPeriod(Database& db, const std::array<PeriodSource, 10>& row
                                  : "insert into [hojyo] (" + cols + ") select " + cols + " from [list] order by rowid";
     outcome.scratch = static_cast<std::size_t>(db.execute(copy));
     tx.commit();
-    outcome.done = true;
   } catch (const std::exception& e) {
     outcome = InsertOutcome{};
-    outcome.detail = e.what();
+    outcome.fail(InsertFailure::Database, e.what());
     logLine("insert", outcome.detail);
   }
   return outcome;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/paths.h"
+#include "base/outcome.h"
 #include "data/database.h"
 #include "data/price_schema.h"
 
@@ -64,19 +65,24 @@ struct PeriodReport {
   std::size_t formulasWithoutValue = 0;    // formula cells the file gives without a value
 };
 
-struct ImportOutcome {
-  enum class Failure { None, Workbook, Sheet, Damaged, Database, NoPrices, OtherDay, BadDate };
-  Failure failure = Failure::None;
-  bool done() const { return failure == Failure::None; }
-  // Damaged: the workbook's content made its reader fail (refused, crashed,
-  // hung or ran out of its limits): the file is probably broken.
-  // NoPrices: the period's file holds no usable price (detail says what it held).
-  // OtherDay: the file's date column names another day (otherDay).
-  // BadDate: a date row is no calendar date or repeats another (detail).
+// Why an import wrote nothing.
+enum class ImportFailure {
+  None,
+  Workbook,  // a period's file is missing or cannot be opened
+  Sheet,     // its sheet is not there or cannot be read
+  Damaged,   // the file's content made its reader fail (refused, crashed, hung or ran out of its limits)
+  Database,  // the database could not be written
+  NoPrices,  // the period's file holds no usable price (detail says what it held)
+  OtherDay,  // the file's date column names another day (otherDay)
+  BadDate,   // a date row is no calendar date or repeats another (dateProblem)
+};
+
+// What an import did; detail is the reader's or the database's reason.
+struct ImportOutcome : Outcome<ImportFailure> {
+  using Failure = ImportFailure;
   int failedPeriod = 0;               // position whose file or sheet failed
   std::string failedWorkbook;         // its file name, "NAME.xls"
   std::string failedSheet;            // its sheet
-  std::string detail;                 // the reader's or the database's reason
   int otherDay = 0;                   // OtherDay: the day the file holds (day number)
   DateProblem dateProblem;            // BadDate: which row
   std::vector<PeriodReport> periods;  // one per period read, in position order
@@ -87,7 +93,7 @@ struct ImportOutcome {
   std::size_t cleared = 0;                // latest import: stocks left without a latest price
 };
 
-// One line on what went wrong (English, for logs and the command line).
+// One line on what went wrong (English, for the log).
 std::string describeFailure(const ImportOutcome& outcome);
 
 // The first problem among the periods' dates (positions firstPosition...).
@@ -112,9 +118,9 @@ ImportOutcome importTenPeriods(Database& db, const Paths& paths, const std::arra
 ImportOutcome importLatest(Database& db, const Paths& paths, const PeriodSource& latest, const std::string& unitWord,
                            const ProgressFn& progress = {});
 
-struct InsertOutcome {
-  bool done = false;
-  std::string detail;       // the database's reason when not done
+enum class InsertFailure { None, Database };
+// What the insert did; detail is the database's reason when it failed.
+struct InsertOutcome : Outcome<InsertFailure> {
   std::size_t stocks = 0;   // rows of list moved back
   std::size_t scratch = 0;  // rows written to hojyo
 };

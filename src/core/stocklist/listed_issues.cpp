@@ -1,5 +1,5 @@
-#include "base/text.h"
 #include "stocklist/listed_issues.h"
+#include "base/text.h"
 
 #include <algorithm>
 #include <optional>
@@ -7,7 +7,6 @@
 
 #include "data/stock_code.h"
 #include "formats/price_file.h"
-#include "data/stock_code.h"
 
 namespace tavrin {
 
@@ -89,18 +88,18 @@ std::string cellText(const SheetCells::Row& row, std::uint32_t column) {
 
 class SkipCounter {
  public:
-  explicit SkipCounter(std::vector<std::pair<std::string, std::size_t>>& out) : out_(out) {}
-  void add(const std::string& kind) {
-    for (auto& [k, n] : out_)
-      if (k == kind) {
-        ++n;
+  explicit SkipCounter(std::vector<SkippedRows>& out) : out_(out) {}
+  void add(SkippedRows::Reason reason, const std::string& section = {}) {
+    for (SkippedRows& s : out_)
+      if (s.reason == reason && s.section == section) {
+        ++s.count;
         return;
       }
-    out_.emplace_back(kind, 1);
+    out_.push_back({reason, section, 1});
   }
 
  private:
-  std::vector<std::pair<std::string, std::size_t>>& out_;
+  std::vector<SkippedRows>& out_;
 };
 
 }  // namespace
@@ -133,21 +132,8 @@ IssueSection classifySection(const std::string& sectionText) {
 
 std::size_t ListedIssues::skippedRows() const {
   std::size_t n = 0;
-  for (const auto& [kind, count] : skipped) n += count;
+  for (const SkippedRows& s : skipped) n += s.count;
   return n;
-}
-
-std::string describeListedIssues(const ListedIssues& issues) {
-  std::string line = "読んだ行 " + std::to_string(issues.rows) + "、銘柄 " + std::to_string(issues.issues.size()) +
-                     "、読み飛ばした行 " + std::to_string(issues.skippedRows());
-  if (!issues.skipped.empty()) {
-    line += "（";
-    for (size_t i = 0; i < issues.skipped.size(); ++i)
-      line += (i ? "、" : "") + issues.skipped[i].first + " " + std::to_string(issues.skipped[i].second);
-    line += "）";
-  }
-  if (!issues.hasMarketColumn) line += "、市場の列なし（市場と市場区分は変えません）";
-  return line;
 }
 
 ListedIssues readListedIssues(const std::filesystem::path& file, const ListedIssuesOptions& options) {
@@ -165,14 +151,17 @@ ListedIssues readListedIssues(const std::filesystem::path& file, const ListedIss
         break;
       }
     }
-  } catch (const PriceFileError& e) {
-    throw ListedIssuesError(ListedIssuesError::Kind::Unreadable, std::string("not a readable workbook: ") + e.what());
+  } catch (const FormatError& e) {
+    ListedIssues failed;
+    failed.fail(ListedIssuesFailure::Unreadable, std::string("not a readable workbook: ") + e.what());
+    return failed;
   }
-  if (!columns)
-    throw ListedIssuesError(ListedIssuesError::Kind::NoColumns,
-                            "no sheet has a code column and a name column (コード, 銘柄名)");
-
   ListedIssues out;
+  if (!columns) {
+    out.fail(ListedIssuesFailure::NoColumns, "no sheet has a code column and a name column (コード, 銘柄名)");
+    return out;
+  }
+
   out.hasMarketColumn = columns->market.has_value();
   SkipCounter skip(out.skipped);
   std::unordered_set<std::string> seen;
@@ -182,18 +171,18 @@ ListedIssues readListedIssues(const std::filesystem::path& file, const ListedIss
     const Value* codeCell = row.at(columns->code);
     std::optional<std::string> code = codeCell ? issueCode(*codeCell) : std::nullopt;
     if (!code) {
-      skip.add("コードが読めない行");
+      skip.add(SkippedRows::Reason::NoCode);
       continue;
     }
     if (*code == "1000") {
-      skip.add("コード1000");
+      skip.add(SkippedRows::Reason::IndexCode);
       continue;
     }
     ListedIssue issue;
     issue.code = *code;
     issue.name = cellText(row, columns->name);
     if (issue.name.empty()) {
-      skip.add("銘柄名のない行");
+      skip.add(SkippedRows::Reason::NoName);
       continue;
     }
     if (columns->market) {
@@ -202,13 +191,16 @@ ListedIssues readListedIssues(const std::filesystem::path& file, const ListedIss
       const bool take = section.kind == IssueSection::Kind::Stock ||
                         (section.kind == IssueSection::Kind::Fund && options.includeFunds);
       if (!take) {
-        skip.add(issue.section.empty() ? std::string("市場区分のない行") : issue.section);
+        if (issue.section.empty())
+          skip.add(SkippedRows::Reason::NoSection);
+        else
+          skip.add(SkippedRows::Reason::Section, issue.section);
         continue;
       }
       issue.market = section.market;
     }
     if (!seen.insert(issue.code).second) {
-      skip.add("重複したコード");
+      skip.add(SkippedRows::Reason::Duplicate);
       continue;
     }
     out.issues.push_back(std::move(issue));

@@ -1,10 +1,11 @@
 #pragma once
 #include <cstddef>
 #include <filesystem>
-#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "base/outcome.h"
 
 namespace tavrin {
 
@@ -41,30 +42,36 @@ struct ListedIssuesOptions {
   bool includeFunds = false;  // also ETF・ETN, REIT and 出資証券 rows
 };
 
-struct ListedIssues {
+// Rows of one kind that were not taken.
+struct SkippedRows {
+  enum class Reason {
+    NoCode,     // the code cell holds no stock code
+    IndexCode,  // code 1000, the index row of the price databases
+    NoName,     // no name
+    NoSection,  // an empty 市場・商品区分
+    Duplicate,  // a code given again
+    Section,    // a 市場・商品区分 not taken (section)
+  };
+  Reason reason = Reason::NoCode;
+  std::string section;  // Section: the 市場・商品区分 text, e.g. "ETF・ETN"
+  std::size_t count = 0;
+};
+
+// Why the list could not be read; detail gives the reader's reason.
+enum class ListedIssuesFailure {
+  None,
+  Unreadable,  // missing, damaged or no price file at all
+  NoColumns,   // readable, but without a code column and a name column
+};
+
+struct ListedIssues : Outcome<ListedIssuesFailure> {
   std::vector<ListedIssue> issues;  // in file order, each code once
-  // Rows not taken, by kind ("ETF・ETN", "出資証券", "コード不正", "重複", ...),
-  // in the order first seen.
-  std::vector<std::pair<std::string, std::size_t>> skipped;
+  // Rows not taken, by kind, in the order first seen.
+  std::vector<SkippedRows> skipped;
   std::size_t rows = 0;  // data rows that hold anything
   bool hasMarketColumn = false;
 
   std::size_t skippedRows() const;
-};
-
-// The file is no readable price file, or no sheet of it has a header with a
-// code column and a name column. The text says which, in English.
-class ListedIssuesError : public std::runtime_error {
- public:
-  enum class Kind {
-    Unreadable,  // missing, damaged or no price file at all
-    NoColumns,   // readable, but without a code column and a name column
-  };
-  ListedIssuesError(Kind kind, const std::string& what) : std::runtime_error(what), kind_(kind) {}
-  Kind kind() const { return kind_; }
-
- private:
-  Kind kind_;
 };
 
 // Reads the first sheet whose header (one of the first rows) names a code
@@ -73,10 +80,8 @@ class ListedIssuesError : public std::runtime_error {
 // Codes: number cells as whole numbers (7203.0 is 7203), text cells trimmed,
 // full-width characters as ASCII ones; a row whose code is no stock code is
 // skipped. The row of code 1000 (the index of the price databases) is never
-// taken. Throws ListedIssuesError.
+// taken. A file that is no readable price file, or whose sheets have no such
+// header, fails (Unreadable, NoColumns) with nothing read.
 ListedIssues readListedIssues(const std::filesystem::path& file, const ListedIssuesOptions& options = {});
-
-// One line for the user: rows read, issues taken, rows skipped by kind.
-std::string describeListedIssues(const ListedIssues& issues);
 
 }  // namespace tavrin

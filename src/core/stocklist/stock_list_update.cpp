@@ -137,8 +137,6 @@ void apply(Database& db, const std::string& schema, const ListedIssues& issues, 
   }
 }
 
-std::string fileName(const std::filesystem::path& p) { return toUtf8(p.filename()); }
-
 }  // namespace
 
 std::vector<StockListTarget> standardStockListTargets(const Paths& paths) {
@@ -151,9 +149,8 @@ StockListOutcome updateStockLists(const std::vector<StockListTarget>& targets, c
   std::vector<std::filesystem::path> createdFiles;
   const StockListTarget* current = nullptr;
   auto fail = [&](const std::string& detail) {
-    out.done = false;
+    out.fail(StockListFailure::Database, detail);
     out.failedDatabase = current ? current->path : std::filesystem::path();
-    out.detail = detail;
     out.reports.clear();
     logLine("stocks update", toUtf8(out.failedDatabase) + ": " + detail);
     return out;
@@ -182,7 +179,6 @@ StockListOutcome updateStockLists(const std::vector<StockListTarget>& targets, c
         r.database = target.path;
         out.reports.push_back(std::move(r));
       }
-      out.done = true;
       return out;
     }
 
@@ -201,7 +197,6 @@ StockListOutcome updateStockLists(const std::vector<StockListTarget>& targets, c
       createdFiles.push_back(target.path);
     }
     if (targets.empty()) {
-      out.done = true;
       return out;
     }
 
@@ -251,42 +246,11 @@ StockListOutcome updateStockLists(const std::vector<StockListTarget>& targets, c
     current = &targets.front();
     db.exec("commit");
     tx.done = true;
-    out.done = true;
     return out;
   } catch (const std::exception& e) {
     removeCreated();
     return fail(e.what());
   }
-}
-
-std::vector<std::string> describeStockListReport(const StockListReport& r, bool dryRun, bool listAll) {
-  std::vector<std::string> lines;
-  std::string head = fileName(r.database) + (dryRun ? "（試算・書き込みなし）" : "") +
-                     (r.created ? "（新規作成）" : "") + ": 追加 " + std::to_string(r.added.size()) + "、更新 " +
-                     std::to_string(r.updated.size()) + "、上場していない銘柄 " + std::to_string(r.missing.size());
-  if (!r.missing.empty()) head += r.missingRemoved ? (dryRun ? "（削除します）" : "（削除しました）") : "（残します）";
-  head += "、変更なし " + std::to_string(r.unchanged);
-  lines.push_back(head);
-  if (listAll) {
-    for (const ListedIssue& a : r.added)
-      lines.push_back("追加\t" + a.code + "\t" + a.name + "\t" + a.market + "\t" + a.section);
-    for (const UpdatedStock& u : r.updated) {
-      std::string line = "更新\t" + u.code + "\t" + u.name;
-      for (const StockListChange& c : u.changes) line += "\t" + c.field + ": " + c.from + " → " + c.to;
-      lines.push_back(line);
-    }
-  }
-  if (listAll || !r.missing.empty()) {
-    const std::string word = r.missingRemoved ? "削除" : "上場なし";
-    if (listAll) {
-      for (const StockListEntry& m : r.missing) lines.push_back(word + "\t" + m.code + "\t" + m.name);
-    } else {
-      std::string codes = "上場していない銘柄:";
-      for (const StockListEntry& m : r.missing) codes += " " + m.code;
-      lines.push_back(codes);
-    }
-  }
-  return lines;
 }
 
 }  // namespace tavrin

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/paths.h"
+#include "base/outcome.h"
 #include "data/database.h"
 #include "stocklist/listed_issues.h"
 
@@ -53,10 +54,12 @@ struct StockListTarget {
 // The three standard price databases (day, week, month) of the root.
 std::vector<StockListTarget> standardStockListTargets(const Paths& paths);
 
-struct StockListOutcome {
-  bool done = false;
+// Why an update changed nothing: a database is missing, locked, read-only or
+// no price database (detail gives the reason).
+enum class StockListFailure { None, Database };
+
+struct StockListOutcome : Outcome<StockListFailure> {
   std::filesystem::path failedDatabase;  // the file that failed (empty when none)
-  std::string detail;                    // the reason, in English
   std::vector<StockListReport> reports;  // one per target, in order (when done)
 };
 
@@ -73,10 +76,5 @@ struct StockListOutcome {
 // a file (and an empty data folder) created for the update is removed again.
 StockListOutcome updateStockLists(const std::vector<StockListTarget>& targets, const ListedIssues& issues,
                                   const StockListUpdateOptions& options);
-
-// The report of one database as lines for the user: a line of counts, then
-// with listAll one line per added, updated and missing code (tab-separated:
-// what, code, name, details); without it one line of the missing codes.
-std::vector<std::string> describeStockListReport(const StockListReport& report, bool dryRun, bool listAll);
 
 }  // namespace tavrin

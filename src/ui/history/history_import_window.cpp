@@ -13,10 +13,11 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
-#include "base/log.h"
 #include "app/paths.h"
+#include "base/log.h"
 #include "chart/chart_data.h"
 #include "ui/app/app_context.h"
+#include "ui/common/import_texts.h"
 
 namespace tavrin::ui {
 
@@ -25,18 +26,6 @@ namespace {
 constexpr const char* kTitle = "株価履歴の取り込み";
 
 QString number(std::size_t n) { return QString::fromStdString(groupedCount(static_cast<std::int64_t>(n))); }
-
-QString codesText(const std::set<std::string>& codes, std::size_t max) {
-  QStringList out;
-  for (const std::string& c : codes) {
-    if (static_cast<std::size_t>(out.size()) == max) {
-      out << QStringLiteral("…");
-      break;
-    }
-    out << QString::fromStdString(c);
-  }
-  return out.join(QStringLiteral(", "));
-}
 
 // The status line of a report of the import.
 QString progressText(const HistoryImportProgress& p) {
@@ -51,7 +40,6 @@ QString progressText(const HistoryImportProgress& p) {
 struct HistoryImportRun {
   HistoryImportOutcome outcome;
   PositionsOutcome positions;
-  QString failure;
 };
 
 }  // namespace
@@ -175,7 +163,11 @@ bool HistoryImportWindow::start() {
     try {
       // The task's thread has a connection of its own; the window only hears of it.
       Database db(fromUtf8(dbPath), Database::Mode::ReadWrite);
-      if (!db.tableExists("list")) throw DatabaseError("not a price database");
+      if (!db.tableExists("list")) {
+        run.outcome.fail(HistoryImportFailure::Database, "not a price database");
+        logLine("history import", dbPath + ": " + run.outcome.detail);
+        return run;
+      }
       QElapsedTimer sinceReport;
       sinceReport.start();
       run.outcome = importHistoryFiles(db, files, [&](const HistoryImportProgress& p) {
@@ -186,20 +178,22 @@ bool HistoryImportWindow::start() {
         }
         return !control.cancelled();
       });
-      if (askedPositions && !run.outcome.stopped) run.positions = setPositionsFromHistory(db);
+      if (run.outcome.done() && askedPositions && !run.outcome.stopped) run.positions = setPositionsFromHistory(db);
     } catch (const std::exception& e) {
-      logLine("history import", dbPath + ": " + e.what());
-      run.failure = QString::fromStdString(e.what());
+      run.outcome = HistoryImportOutcome{};
+      run.outcome.fail(HistoryImportFailure::Database, e.what());
     }
+    if (!run.outcome.done()) logLine("history import", dbPath + ": " + run.outcome.detail);
     return run;
   };
   task_.start(
-      work,
-      [this, askedPositions](const HistoryImportRun& r) { done(r.outcome, r.positions, askedPositions, r.failure); },
+      work, [this, askedPositions](const HistoryImportRun& r) { done(r.outcome, r.positions, askedPositions); },
       [this, dbPath, askedPositions](std::exception_ptr e) {
         const std::string what = BackgroundTask::message(e);
         logLine("history import", dbPath + ": " + what);
-        done({}, {}, askedPositions, QString::fromStdString(what));
+        HistoryImportOutcome failed;
+        failed.fail(HistoryImportFailure::Database, what);
+        done(failed, {}, askedPositions);
       });
   return true;
 }
@@ -215,49 +209,9 @@ void HistoryImportWindow::showProgress(qint64 done, const QString& text) {
   statusLabel_->setText(task_.cancelRequested() ? text + QStringLiteral("（中止しています…）") : text);
 }
 
-void HistoryImportWindow::done(const HistoryImportOutcome& o, const PositionsOutcome& positions, bool askedPositions,
-                               const QString& failure) {
+void HistoryImportWindow::done(const HistoryImportOutcome& o, const PositionsOutcome& positions, bool askedPositions) {
   setRunning(false);
-  QStringList lines;
-  lines << QStringLiteral("取り込み先: ") + QString::fromStdString(ctx_.state().priceDbPath);
-  if (!failure.isEmpty()) {
-    lines << QStringLiteral("株価データベースを開けませんでした（%1）。何も取り込んでいません。").arg(failure);
-  } else {
-    lines << QStringLiteral("%1 ファイルのうち %2 ファイルを取り込みました（%3 行、終値 %4 件を保存）。")
-                 .arg(number(o.files), number(o.imported), number(o.lines), number(o.written));
-    if (o.failed) lines << QStringLiteral("壊れているため飛ばしたファイル: %1").arg(number(o.failed));
-    if (!o.unknownCodes.empty())
-      lines << QStringLiteral("一覧にないため飛ばしたコード: %1（%2）")
-                   .arg(number(o.unknownCodes.size()), codesText(o.unknownCodes, 20));
-    if (o.stopped)
-      lines << QStringLiteral("中止しました: 残りの %1 ファイルは取り込んでいません。")
-                   .arg(number(o.files - o.imported - o.failed));
-    if (!o.notes.empty()) {
-      lines << QString() << QStringLiteral("— ファイルごとの注意 —");
-      for (const HistoryFileReport& r : o.notes) {
-        const QString name = QString::fromStdString(toUtf8(r.file));
-        if (!r.imported)
-          lines << QStringLiteral("%1: 壊れているため飛ばしました（%2）").arg(name, QString::fromStdString(r.error));
-        else
-          lines << QStringLiteral("%1: 一覧にないコードの %2 行を飛ばしました（%3）")
-                       .arg(name, number(r.unknownLines), codesText(r.unknownCodes, 10));
-      }
-    }
-    if (askedPositions) {
-      lines << QString();
-      if (o.stopped)
-        lines << QStringLiteral("中止したため、登録株価と日付は変えていません。");
-      else if (positions.done)
-        lines << QStringLiteral(
-                     "登録株価と日付を履歴の最新%1期間（%2 〜 %3）にしました: 銘柄 %4、うち最新の終値があるもの %5。")
-                     .arg(positions.days.size())
-                     .arg(QString::fromStdString(isoDate(positions.days.back())),
-                          QString::fromStdString(isoDate(positions.days.front())), number(positions.stocks),
-                          number(positions.withLatest));
-      else
-        lines << QStringLiteral("登録株価と日付は変えていません（%1）。").arg(QString::fromStdString(positions.detail));
-    }
-  }
+  const QStringList lines = historyImportReportText(ctx_.state().priceDbPath, o, positions, askedPositions);
   report_->setPlainText(lines.join(QLatin1Char('\n')));
   progress_->setValue(static_cast<int>(o.imported + o.failed));
   statusLabel_->setText(o.stopped ? QStringLiteral("中止しました") : QStringLiteral("終わりました"));

@@ -52,8 +52,7 @@ class HistoryImportWindow : public FormWindow {
 
  private:
   void showProgress(qint64 done, const QString& text);
-  void done(const HistoryImportOutcome& outcome, const PositionsOutcome& positions, bool askedPositions,
-            const QString& failure);
+  void done(const HistoryImportOutcome& outcome, const PositionsOutcome& positions, bool askedPositions);
   void setRunning(bool on);
 
   QLabel* dbLabel_;

@@ -8,17 +8,17 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "base/log.h"
 #include "app/period_unit.h"
-#include "formats/price_file.h"
-#include "registration/period_file.h"
+#include "base/log.h"
 #include "data/stock_code.h"
+#include "formats/price_file.h"
 #include "formats/xls/workbook.h"
-#include "ui/app/main_menu_window.h"
+#include "registration/period_file.h"
 #include "ui/app/app_context.h"
+#include "ui/app/main_menu_window.h"
 #include "ui/common/flex_grid.h"
+#include "ui/common/import_texts.h"
 #include "ui/common/text_fit.h"
-#include "ui/registration/import_report_text.h"
 #include "ui/registration/list_browser_window.h"
 
 namespace tavrin::ui {
@@ -291,25 +291,6 @@ void RegistrationWindow::showImportReport(const ImportOutcome& o) {
   ctx_.prompts().message(m);
 }
 
-QString RegistrationWindow::importStatusText(const ImportOutcome& o) {
-  switch (o.failure) {
-    case ImportOutcome::Failure::Workbook: return QStringLiteral("ファイルが開けません：%1").arg(q(o.failedWorkbook));
-    case ImportOutcome::Failure::Sheet:
-      return QStringLiteral("シートが開けません：%1（%2）").arg(q(o.failedSheet), q(o.failedWorkbook));
-    case ImportOutcome::Failure::Damaged:
-      return QStringLiteral("ワークブックを読めませんでした（壊れている可能性があります）: %1")
-          .arg(q(o.failedWorkbook));
-    case ImportOutcome::Failure::Database: return QStringLiteral("データベースに書き込めません");
-    case ImportOutcome::Failure::NoPrices:
-      return QStringLiteral("株価を読み取れませんでした：%1").arg(q(o.failedWorkbook));
-    case ImportOutcome::Failure::OtherDay:
-      return QStringLiteral("このファイルは %1 の株価です：%2").arg(slashDate(o.otherDay), q(o.failedWorkbook));
-    case ImportOutcome::Failure::BadDate: return dateProblemText(o);
-    case ImportOutcome::Failure::None: break;
-  }
-  return {};
-}
-
 void RegistrationWindow::afterWrite() {
   ctx_.mainMenu().refreshDates();
   if (ctx_.listBrowserLoaded()) ctx_.listBrowser().refreshView();
@@ -328,16 +309,14 @@ bool RegistrationWindow::runImport(const std::function<ImportOutcome(Database&, 
           // Every report reaches the boxes, in order, before the outcome.
           o = run(db, [this, &control](const ImportProgress& p) { control.post([this, p] { progress(p); }); });
         } catch (const std::exception& e) {
-          o.failure = ImportOutcome::Failure::Database;
-          o.detail = e.what();
+          o.fail(ImportFailure::Database, e.what());
           logLine("registration", e.what());
         }
         return o;
       },
       [&outcome](ImportOutcome o) { outcome = std::move(o); },
       [&outcome](std::exception_ptr e) {
-        outcome.failure = ImportOutcome::Failure::Database;
-        outcome.detail = BackgroundTask::message(e);
+        outcome.fail(ImportFailure::Database, BackgroundTask::message(e));
         logLine("registration", outcome.detail);
       });
   if (!self) return false;
@@ -375,12 +354,12 @@ void RegistrationWindow::Command5_Click() {
     Database db(fromUtf8(ctx_.state().priceDbPath));
     outcome = insertPeriod(db, rows, unit_);
   } catch (const std::exception& e) {
-    outcome.detail = e.what();
+    outcome.fail(InsertFailure::Database, e.what());
     logLine("registration", e.what());
   }
   setRunning(false);
-  if (!outcome.done) {
-    text1_->setText(QStringLiteral("データベースに書き込めません"));
+  if (!outcome.done()) {
+    text1_->setText(insertStatusText(outcome));
     return;
   }
   afterWrite();

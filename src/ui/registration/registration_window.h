@@ -57,7 +57,6 @@ class RegistrationWindow : public FormWindow {
   void reportFailure(const ImportOutcome& outcome);
   // The report of the last run, in a scrolling box.
   void showImportReport(const ImportOutcome& outcome);
-  static QString importStatusText(const ImportOutcome& outcome);
   void afterWrite();
   // Runs one import on the open database on the task's thread with the
   // progress display, and returns when it has ended; false (after telling

@@ -10,21 +10,16 @@
 #include <QVBoxLayout>
 #include <set>
 
-#include "base/log.h"
 #include "app/paths.h"
 #include "app/prompts.h"
+#include "base/log.h"
 #include "ui/app/app_context.h"
+#include "ui/common/import_texts.h"
 
 namespace tavrin::ui {
 
 namespace {
 constexpr const char* kTitle = "銘柄リストの更新";
-
-QString joined(const std::vector<std::string>& lines) {
-  QString out;
-  for (const std::string& l : lines) out += QString::fromStdString(l) + QLatin1Char('\n');
-  return out;
-}
 }  // namespace
 
 StockListWindow::StockListWindow(AppContext& ctx) : FormWindow(ctx, "StockListWindow") {
@@ -110,7 +105,7 @@ StockListOutcome StockListWindow::updateOffThread(const StockListUpdateOptions& 
   *gone = !runWork([&] { o = updateStockLists(targets, *issues, options); }, &error);
   if (error) {
     o = StockListOutcome{};
-    o.detail = BackgroundTask::message(error);
+    o.fail(StockListFailure::Database, BackgroundTask::message(error));
     logLine("stock list", o.detail);
   }
   return o;
@@ -130,25 +125,17 @@ bool StockListWindow::preview(const QString& file) {
   std::exception_ptr error;
   if (!runWork([&] { read = readListedIssues(path, options); }, &error)) return false;
   if (error) {
-    bool noColumns = false;
-    try {
-      std::rethrow_exception(error);
-    } catch (const ListedIssuesError& e) {
-      noColumns = e.kind() == ListedIssuesError::Kind::NoColumns;
-      logLine("stock list", e.what());
-    } catch (const std::exception& e) {
-      logLine("stock list", e.what());
-    } catch (...) {
-      logLine("stock list", "unknown exception");
-    }
-    report_->setPlainText(noColumns ? QStringLiteral("コードと銘柄名の列が見つかりません: ") + name
-                                    : QStringLiteral("ワークブックを読めませんでした（壊れている可能性があります）: ") +
-                                          name);
+    read.emplace();
+    read->fail(ListedIssuesFailure::Unreadable, BackgroundTask::message(error));
+  }
+  if (!read->done()) {
+    logLine("stock list", read->detail);
+    report_->setPlainText(listedIssuesFailureText(read->failure, name));
     return false;
   }
   issues_ = std::move(read);
   showPreview();
-  return preview_.done;
+  return preview_.done();
 }
 
 void StockListWindow::showPreview() {
@@ -160,17 +147,8 @@ void StockListWindow::showPreview() {
   StockListOutcome o = updateOffThread(options, &gone);
   if (gone) return;
   preview_ = std::move(o);
-  if (!preview_.done) {
-    report_->setPlainText(QStringLiteral("データベースを読めませんでした: ") +
-                          QString::fromStdString(toUtf8(preview_.failedDatabase.filename())));
-    applyButton_->setEnabled(false);
-    return;
-  }
-  QString text = QStringLiteral("【プレビュー（まだ書き込んでいません）】\n") +
-                 QString::fromStdString(describeListedIssues(*issues_)) + QLatin1Char('\n');
-  for (const StockListReport& r : preview_.reports) text += joined(describeStockListReport(r, true, true));
-  report_->setPlainText(text);
-  applyButton_->setEnabled(true);
+  report_->setPlainText(stockListPreviewText(*issues_, preview_));
+  applyButton_->setEnabled(preview_.done());
 }
 
 std::size_t StockListWindow::missingCodes() const {
@@ -181,7 +159,7 @@ std::size_t StockListWindow::missingCodes() const {
 }
 
 void StockListWindow::apply() {
-  if (task_.running() || !issues_ || !preview_.done) return;
+  if (task_.running() || !issues_ || !preview_.done()) return;
   StockListUpdateOptions options;
   options.removeMissing = removeCheck_->isChecked();
   const std::size_t missing = missingCodes();
@@ -198,21 +176,16 @@ void StockListWindow::apply() {
   const StockListOutcome o = updateOffThread(options, &gone);
   if (gone) return;
   applyButton_->setEnabled(false);
-  if (!o.done) {
-    const std::string file = toUtf8(o.failedDatabase.filename());
+  if (!o.done()) {
     MessageRequest m;
     m.title = kTitle;
     m.icon = MessageIcon::Warning;
-    m.lines = {"銘柄リストを更新できませんでした: " + file, "どのデータベースも変更していません。"};
+    m.lines = stockListFailureLines(o);
     ctx_.prompts().message(m);
-    report_->setPlainText(QStringLiteral("更新できませんでした（どのデータベースも変更していません）: ") +
-                          QString::fromStdString(file));
+    report_->setPlainText(stockListAppliedText(*issues_, o));
     return;
   }
-  QString text =
-      QStringLiteral("【更新しました】\n") + QString::fromStdString(describeListedIssues(*issues_)) + QLatin1Char('\n');
-  for (const StockListReport& r : o.reports) text += joined(describeStockListReport(r, false, true));
-  report_->setPlainText(text);
+  report_->setPlainText(stockListAppliedText(*issues_, o));
   issues_.reset();
 }
 

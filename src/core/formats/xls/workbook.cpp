@@ -1,5 +1,5 @@
-#include "base/text.h"
 #include "formats/xls/workbook.h"
+#include "base/text.h"
 
 #include <algorithm>
 #include <cmath>
@@ -9,35 +9,33 @@
 
 namespace tavrin {
 
-namespace {
-
-
-}  // namespace
+namespace {}  // namespace
 
 Workbook::Workbook(const std::filesystem::path& path) : Workbook(path, ReaderLimits{}) {}
 
 Workbook::Workbook(const std::filesystem::path& path, const ReaderLimits& limitsIn) : path_(path) {
   std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) throw WorkbookError("no such workbook: " + toUtf8(path));
+  if (!std::filesystem::is_regular_file(path, ec)) throw FormatError::unavailable("no such workbook: " + toUtf8(path));
   const std::uintmax_t size = std::filesystem::file_size(path, ec);
-  if (ec) throw WorkbookError("cannot read " + toUtf8(path) + ": " + ec.message());
+  if (ec) throw FormatError::unavailable("cannot read " + toUtf8(path) + ": " + ec.message());
   const std::filesystem::path reader = xlsReaderProgram();
-  if (reader.empty()) throw WorkbookError("the workbook reader tavrin-xls-reader is not installed");
+  if (reader.empty()) throw FormatError::unavailable("the workbook reader tavrin-xls-reader is not installed");
 
   ReaderLimits limits = limitsIn;
   limits.outputBytes = std::min(limits.outputBytes, xlsOutputLimit(size));
   ReaderRun run = runReader(reader, {"--", toUtf8(path)}, limits);
-  if (run.end == ReaderRun::End::NotStarted) throw WorkbookError("cannot start the workbook reader " + toUtf8(reader));
+  if (run.end == ReaderRun::End::NotStarted)
+    throw FormatError::unavailable("cannot start the workbook reader " + toUtf8(reader));
   XlsContents contents;
   try {
     contents = decodeXlsFrames(reinterpret_cast<const unsigned char*>(run.output.data()), run.output.size());
-  } catch (const WorkbookDamaged& e) {
+  } catch (const FormatError& e) {
     // A reader that crashed or was killed says so; otherwise the output is at fault.
-    if (!run.ok()) throw WorkbookDamaged("the workbook reader " + run.describe() + ": " + toUtf8(path));
-    throw WorkbookDamaged(std::string(e.what()) + ": " + toUtf8(path));
+    if (!run.ok()) throw FormatError::damaged("the workbook reader " + run.describe() + ": " + toUtf8(path));
+    throw FormatError::damaged(std::string(e.what()) + ": " + toUtf8(path));
   }
-  if (!contents.refusal.empty()) throw WorkbookDamaged(contents.refusal + ": " + toUtf8(path));
-  if (!run.ok()) throw WorkbookDamaged("the workbook reader " + run.describe() + ": " + toUtf8(path));
+  if (!contents.refusal.empty()) throw FormatError::damaged(contents.refusal + ": " + toUtf8(path));
+  if (!run.ok()) throw FormatError::damaged("the workbook reader " + run.describe() + ": " + toUtf8(path));
   sheetNames_ = std::move(contents.sheetNames);
   sheets_ = std::move(contents.sheets);
 }
@@ -53,10 +51,10 @@ int Workbook::findSheet(const std::string& name) const {
 
 void Workbook::selectSheet(const std::string& name) {
   const int index = findSheet(name);
-  if (index < 0) throw WorkbookError("no sheet " + name + " in " + toUtf8(path_));
+  if (index < 0) throw FormatError::unavailable("no sheet " + name + " in " + toUtf8(path_));
   const XlsSheet& sheet = sheets_[static_cast<size_t>(index)];
   if (sheet.status != XlsSheetStatus::Ok)
-    throw WorkbookDamaged("cannot read sheet " + name + " (" + sheet.reason + ") in " + toUtf8(path_));
+    throw FormatError::damaged("cannot read sheet " + name + " (" + sheet.reason + ") in " + toUtf8(path_));
   current_ = &sheet;
   rows_ = sheet.rows;
   columns_ = sheet.columns;
@@ -77,9 +75,5 @@ std::size_t xlsOutputLimit(std::uintmax_t fileSize) {
   const std::uintmax_t scaled = fileSize > cap / 64 ? cap : floor + fileSize * 64;
   return static_cast<std::size_t>(std::min(scaled, cap));
 }
-
-
-
-
 
 }  // namespace tavrin

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "base/value.h"
+#include "formats/format_error.h"
 #include "formats/xls/reader_process.h"
-#include "formats/xls/workbook_error.h"
 #include "formats/xls/xls_frames.h"
 
 namespace tavrin {
@@ -18,11 +18,11 @@ namespace tavrin {
 //
 // The file is read by a short-lived helper process (tavrin-xls-reader) under
 // limits on time, memory and output; this object keeps the cells it sent.
-// A workbook that makes the reader fail in any way is a WorkbookDamaged.
+// A workbook that makes the reader fail in any way is a damaged FormatError.
 class Workbook {
  public:
-  // Throws WorkbookError when the file is missing or the reader is not
-  // installed, WorkbookDamaged when the file could not be read.
+  // Throws FormatError: Unavailable when the file is missing or the reader is
+  // not installed, Damaged when the file could not be read.
   explicit Workbook(const std::filesystem::path& path);
   Workbook(const std::filesystem::path& path, const ReaderLimits& limits);
   ~Workbook();
@@ -33,8 +33,8 @@ class Workbook {
   const std::vector<std::string>& sheetNames() const { return sheetNames_; }
   // Index of the sheet of that name (ASCII letters compared without case), or -1.
   int findSheet(const std::string& name) const;
-  // Makes a sheet the current one; throws WorkbookError when it is absent,
-  // WorkbookDamaged when it could not be read.
+  // Makes a sheet the current one; throws FormatError: Unavailable when it is
+  // absent, Damaged when it could not be read.
   void selectSheet(const std::string& name);
 
   // Size of the current sheet.
@@ -59,9 +59,5 @@ class Workbook {
 // The reader's output limit for a workbook file of that size: generous for
 // any real sheet, small enough to keep a broken reader from filling memory.
 std::size_t xlsOutputLimit(std::uintmax_t fileSize);
-
-
-
-
 
 }  // namespace tavrin

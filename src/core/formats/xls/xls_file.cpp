@@ -1,6 +1,6 @@
 // An .xls workbook behind the price-file interface: read by the workbook
-// reader process (registration/workbook.h), whose failures become
-// PriceFileError like every other reader's.
+// reader process (formats/xls/workbook.h), which throws the FormatError of
+// every other reader.
 #include "formats/cell_text.h"
 #include "formats/price_file.h"
 #include "formats/xls/workbook.h"
@@ -16,20 +16,14 @@ class XlsFile : public PriceFile {
   bool hasSheets() const override { return true; }
   std::vector<std::string> sheetNames() const override { return book_.sheetNames(); }
   SheetCells readSheet(const std::string& name) override {
-    try {
-      book_.selectSheet(name);
-    } catch (const WorkbookDamaged& e) {
-      throw PriceFileError(e.what());
-    } catch (const WorkbookError& e) {
-      throw PriceFileUnavailable(e.what());
-    }
+    book_.selectSheet(name);
     SheetCells cells;
     SheetBuilder builder(cells);
     for (std::uint32_t r = 0; r < book_.rows(); ++r)
       for (std::uint16_t c = 0; c < book_.columns(); ++c) {
         Value v = book_.cell(r, c);
         if (v.isNull()) continue;
-        if (!builder.add(r, c, std::move(v))) throw PriceFileError("more cells than a price file holds");
+        if (!builder.add(r, c, std::move(v))) throw FormatError::damaged("more cells than a price file holds");
       }
     builder.finish();
     cells.formulaCellsWithoutValue = book_.formulaCells();
@@ -42,14 +36,6 @@ class XlsFile : public PriceFile {
 
 }  // namespace
 
-std::unique_ptr<PriceFile> openXlsFile(const std::filesystem::path& path) {
-  try {
-    return std::make_unique<XlsFile>(path);
-  } catch (const WorkbookDamaged& e) {
-    throw PriceFileError(e.what());
-  } catch (const WorkbookError& e) {
-    throw PriceFileUnavailable(e.what());
-  }
-}
+std::unique_ptr<PriceFile> openXlsFile(const std::filesystem::path& path) { return std::make_unique<XlsFile>(path); }
 
 }  // namespace tavrin

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "formats/xls/workbook_error.h"
+#include "formats/format_error.h"
 
 namespace tavrin {
 
@@ -48,7 +48,7 @@ class Cursor {
   }
 
   [[noreturn]] static void fail(const std::string& why) {
-    throw WorkbookDamaged("the workbook reader's output is garbled: " + why);
+    throw FormatError::damaged("the workbook reader's output is garbled: " + why);
   }
 
  private:

@@ -51,7 +51,7 @@ struct XlsContents {
   std::string refusal;           // set when the reader refused the whole workbook
 };
 
-// Decodes a complete reader output. Throws WorkbookDamaged on anything out of
+// Decodes a complete reader output. Throws a damaged FormatError on anything out of
 // shape: wrong header, a length or index out of range, cells out of order or
 // outside the sheet, records missing, repeated or after the end.
 XlsContents decodeXlsFrames(const unsigned char* data, std::size_t size);

@@ -1,0 +1,303 @@
+#include "ui/common/import_texts.h"
+
+#include "base/text.h"
+#include "history/price_history.h"
+
+namespace tavrin::ui {
+
+namespace {
+
+QString q(const std::string& s) { return QString::fromStdString(s); }
+QString count(std::size_t n) { return q(groupedCount(static_cast<std::int64_t>(n))); }
+
+// Why a run wrote nothing, in the report's words.
+QString failureReason(const ImportOutcome& o) {
+  const QString file = q(o.failedWorkbook);
+  switch (o.failure) {
+    case ImportFailure::None: return {};
+    case ImportFailure::Workbook: return QStringLiteral("ファイルが開けません：%1").arg(file);
+    case ImportFailure::Sheet: return QStringLiteral("シート %1 がありません（%2）").arg(q(o.failedSheet), file);
+    case ImportFailure::Damaged:
+      return QStringLiteral("%1 を読めませんでした（壊れている可能性があります）。").arg(file);
+    case ImportFailure::Database: return QStringLiteral("データベースに書き込めませんでした。");
+    case ImportFailure::NoPrices: {
+      QString why = QStringLiteral("%1 から株価を一つも読み取れませんでした。").arg(file);
+      if (!o.periods.empty()) {
+        const PeriodReport& p = o.periods.back();
+        if (p.formulasWithoutValue > 0)
+          why += QStringLiteral(
+                     "株価が値の保存されていない数式です（%1 セル）。表計算ソフトで開いて保存し直すか、"
+                     "値として貼り付けてください。")
+                     .arg(count(p.formulasWithoutValue));
+        else if (p.notNumbers > 0)
+          why += QStringLiteral("株価の欄が数値ではありません（%1 セル）。").arg(count(p.notNumbers));
+      }
+      return why;
+    }
+    case ImportFailure::OtherDay:
+      return QStringLiteral("このファイルは %1 の株価です（%2）。日付かファイル名を確かめてください。")
+          .arg(slashDate(o.otherDay), file);
+    case ImportFailure::BadDate: return dateProblemText(o);
+  }
+  return {};
+}
+
+}  // namespace
+
+QString slashDate(int dayNumber) {
+  int y = 0, m = 0, d = 0;
+  civilFromDay(dayNumber, y, m, d);
+  return QStringLiteral("%1/%2/%3")
+      .arg(y, 4, 10, QLatin1Char('0'))
+      .arg(m, 2, 10, QLatin1Char('0'))
+      .arg(d, 2, 10, QLatin1Char('0'));
+}
+
+QString dateProblemText(const ImportOutcome& o) {
+  const DateProblem& p = o.dateProblem;
+  if (p.samePosition)
+    return QStringLiteral("日付が重なっています：%1 行目と %2 行目が同じ %3")
+        .arg(p.samePosition)
+        .arg(p.position)
+        .arg(q(p.date));
+  return QStringLiteral("日付が正しくありません：%1 行目 %2")
+      .arg(p.position)
+      .arg(p.date.empty() ? QStringLiteral("（空）") : q(p.date));
+}
+
+QStringList importReportText(const ImportOutcome& o) {
+  QStringList lines;
+  if (!o.done()) {
+    lines << QStringLiteral("何も書き込んでいません。") << failureReason(o) << QString();
+  }
+  for (const PeriodReport& p : o.periods) {
+    QString head = QStringLiteral("%1 行目　%2　%3").arg(p.position).arg(q(p.date), q(p.file));
+    if (!p.sheet.empty()) head += QStringLiteral("（シート %1）").arg(q(p.sheet));
+    lines << head;
+    lines << QStringLiteral("　読み込んだ株価：%1 件").arg(count(p.pricesRead));
+    if (o.done()) {
+      lines << QStringLiteral("　ファイルに株価のない銘柄：%1 件").arg(count(p.listWithoutPrice));
+      QString unknown = QStringLiteral("　銘柄リストにないコード：%1 件").arg(count(p.unknownCodes));
+      if (p.unknownCodes > 0) {
+        QStringList codes;
+        for (const std::string& c : p.unknownSample) codes << q(c);
+        if (p.unknownCodes > p.unknownSample.size()) codes << QStringLiteral("…");
+        unknown += QStringLiteral("（%1）").arg(codes.join(QStringLiteral("、")));
+      }
+      lines << unknown;
+      if (p.unknownCodes > 0)
+        lines << QStringLiteral("　　→ 新しい銘柄はメニューの「銘柄リストの更新」で銘柄リストに加えると読み込めます");
+    }
+    if (p.notNumbers > 0) lines << QStringLiteral("　数値でない株価のセル：%1 個").arg(count(p.notNumbers));
+    if (p.formulasWithoutValue > 0)
+      lines << QStringLiteral("　値の保存されていない数式セル：%1 個").arg(count(p.formulasWithoutValue));
+  }
+  if (o.done())
+    lines << QString()
+          << QStringLiteral("%1 銘柄を書き込みました（株価の変わった銘柄 %2）")
+                 .arg(count(o.stocks), count(o.rowsChanged));
+  return lines;
+}
+
+QString importStatusText(const ImportOutcome& o) {
+  switch (o.failure) {
+    case ImportFailure::Workbook: return QStringLiteral("ファイルが開けません：%1").arg(q(o.failedWorkbook));
+    case ImportFailure::Sheet:
+      return QStringLiteral("シートが開けません：%1（%2）").arg(q(o.failedSheet), q(o.failedWorkbook));
+    case ImportFailure::Damaged:
+      return QStringLiteral("ワークブックを読めませんでした（壊れている可能性があります）: %1")
+          .arg(q(o.failedWorkbook));
+    case ImportFailure::Database: return QStringLiteral("データベースに書き込めません");
+    case ImportFailure::NoPrices: return QStringLiteral("株価を読み取れませんでした：%1").arg(q(o.failedWorkbook));
+    case ImportFailure::OtherDay:
+      return QStringLiteral("このファイルは %1 の株価です：%2").arg(slashDate(o.otherDay), q(o.failedWorkbook));
+    case ImportFailure::BadDate: return dateProblemText(o);
+    case ImportFailure::None: break;
+  }
+  return {};
+}
+
+QString insertStatusText(const InsertOutcome& o) {
+  switch (o.failure) {
+    case InsertFailure::Database: return QStringLiteral("データベースに書き込めません");
+    case InsertFailure::None: break;
+  }
+  return {};
+}
+
+// History import.
+
+namespace {
+
+QString codesText(const std::set<std::string>& codes, std::size_t max) {
+  QStringList out;
+  for (const std::string& c : codes) {
+    if (static_cast<std::size_t>(out.size()) == max) {
+      out << QStringLiteral("…");
+      break;
+    }
+    out << q(c);
+  }
+  return out.join(QStringLiteral(", "));
+}
+
+// A history file that was not taken: whatever the kind (unreadable, too
+// large, damaged, refused by the database), the reason follows.
+QString skippedFileText(const HistoryFileReport& r) {
+  return QStringLiteral("%1: 壊れているため飛ばしました（%2）").arg(q(toUtf8(r.file)), q(r.detail));
+}
+
+}  // namespace
+
+QStringList historyImportReportText(const std::string& database, const HistoryImportOutcome& o,
+                                    const PositionsOutcome& positions, bool askedPositions) {
+  QStringList lines;
+  lines << QStringLiteral("取り込み先: ") + q(database);
+  if (!o.done()) {
+    lines << QStringLiteral("株価データベースを開けませんでした（%1）。何も取り込んでいません。").arg(q(o.detail));
+    return lines;
+  }
+  lines << QStringLiteral("%1 ファイルのうち %2 ファイルを取り込みました（%3 行、終値 %4 件を保存）。")
+               .arg(count(o.files), count(o.imported), count(o.lines), count(o.written));
+  if (o.failed) lines << QStringLiteral("壊れているため飛ばしたファイル: %1").arg(count(o.failed));
+  if (!o.unknownCodes.empty())
+    lines << QStringLiteral("一覧にないため飛ばしたコード: %1（%2）")
+                 .arg(count(o.unknownCodes.size()), codesText(o.unknownCodes, 20));
+  if (o.stopped)
+    lines << QStringLiteral("中止しました: 残りの %1 ファイルは取り込んでいません。")
+                 .arg(count(o.files - o.imported - o.failed));
+  if (!o.notes.empty()) {
+    lines << QString() << QStringLiteral("— ファイルごとの注意 —");
+    for (const HistoryFileReport& r : o.notes) {
+      if (!r.imported)
+        lines << skippedFileText(r);
+      else
+        lines << QStringLiteral("%1: 一覧にないコードの %2 行を飛ばしました（%3）")
+                     .arg(q(toUtf8(r.file)), count(r.unknownLines), codesText(r.unknownCodes, 10));
+    }
+  }
+  if (askedPositions) {
+    lines << QString();
+    if (o.stopped)
+      lines << QStringLiteral("中止したため、登録株価と日付は変えていません。");
+    else if (positions.done())
+      lines << QStringLiteral(
+                   "登録株価と日付を履歴の最新%1期間（%2 〜 %3）にしました: 銘柄 %4、うち最新の終値があるもの %5。")
+                   .arg(positions.days.size())
+                   .arg(q(isoDate(positions.days.back())), q(isoDate(positions.days.front())), count(positions.stocks),
+                        count(positions.withLatest));
+    else
+      lines << QStringLiteral("登録株価と日付は変えていません（%1）。").arg(q(positions.detail));
+  }
+  return lines;
+}
+
+// Stock list.
+
+namespace {
+
+// A kind of rows the list did not take, in the summary's words.
+QString skippedWord(const SkippedRows& s) {
+  switch (s.reason) {
+    case SkippedRows::Reason::NoCode: return QStringLiteral("コードが読めない行");
+    case SkippedRows::Reason::IndexCode: return QStringLiteral("コード1000");
+    case SkippedRows::Reason::NoName: return QStringLiteral("銘柄名のない行");
+    case SkippedRows::Reason::NoSection: return QStringLiteral("市場区分のない行");
+    case SkippedRows::Reason::Duplicate: return QStringLiteral("重複したコード");
+    case SkippedRows::Reason::Section: break;
+  }
+  return q(s.section);
+}
+
+QString joined(const QStringList& lines) {
+  QString out;
+  for (const QString& l : lines) out += l + QLatin1Char('\n');
+  return out;
+}
+
+}  // namespace
+
+QString listedIssuesText(const ListedIssues& issues) {
+  QString line = QStringLiteral("読んだ行 %1、銘柄 %2、読み飛ばした行 %3")
+                     .arg(issues.rows)
+                     .arg(issues.issues.size())
+                     .arg(issues.skippedRows());
+  if (!issues.skipped.empty()) {
+    QStringList kinds;
+    for (const SkippedRows& s : issues.skipped) kinds << skippedWord(s) + QStringLiteral(" %1").arg(s.count);
+    line += QStringLiteral("（") + kinds.join(QStringLiteral("、")) + QStringLiteral("）");
+  }
+  if (!issues.hasMarketColumn) line += QStringLiteral("、市場の列なし（市場と市場区分は変えません）");
+  return line;
+}
+
+QString listedIssuesFailureText(ListedIssuesFailure failure, const QString& fileName) {
+  switch (failure) {
+    case ListedIssuesFailure::NoColumns: return QStringLiteral("コードと銘柄名の列が見つかりません: ") + fileName;
+    case ListedIssuesFailure::Unreadable:
+    case ListedIssuesFailure::None: break;
+  }
+  return QStringLiteral("ワークブックを読めませんでした（壊れている可能性があります）: ") + fileName;
+}
+
+QStringList stockListReportText(const StockListReport& r, bool dryRun, bool listAll) {
+  QStringList lines;
+  QString head = q(toUtf8(r.database.filename())) + (dryRun ? QStringLiteral("（試算・書き込みなし）") : QString()) +
+                 (r.created ? QStringLiteral("（新規作成）") : QString()) +
+                 QStringLiteral(": 追加 %1、更新 %2、上場していない銘柄 %3")
+                     .arg(r.added.size())
+                     .arg(r.updated.size())
+                     .arg(r.missing.size());
+  if (!r.missing.empty())
+    head += r.missingRemoved ? (dryRun ? QStringLiteral("（削除します）") : QStringLiteral("（削除しました）"))
+                             : QStringLiteral("（残します）");
+  head += QStringLiteral("、変更なし %1").arg(r.unchanged);
+  lines << head;
+  const QChar tab = QLatin1Char('\t');
+  if (listAll) {
+    for (const ListedIssue& a : r.added)
+      lines << QStringLiteral("追加") + tab + q(a.code) + tab + q(a.name) + tab + q(a.market) + tab + q(a.section);
+    for (const UpdatedStock& u : r.updated) {
+      QString line = QStringLiteral("更新") + tab + q(u.code) + tab + q(u.name);
+      for (const StockListChange& c : u.changes)
+        line += tab + q(c.field) + QStringLiteral(": ") + q(c.from) + QStringLiteral(" → ") + q(c.to);
+      lines << line;
+    }
+  }
+  if (listAll || !r.missing.empty()) {
+    const QString word = r.missingRemoved ? QStringLiteral("削除") : QStringLiteral("上場なし");
+    if (listAll) {
+      for (const StockListEntry& m : r.missing) lines << word + tab + q(m.code) + tab + q(m.name);
+    } else {
+      QString codes = QStringLiteral("上場していない銘柄:");
+      for (const StockListEntry& m : r.missing) codes += QLatin1Char(' ') + q(m.code);
+      lines << codes;
+    }
+  }
+  return lines;
+}
+
+QString stockListPreviewText(const ListedIssues& issues, const StockListOutcome& preview) {
+  if (!preview.done())
+    return QStringLiteral("データベースを読めませんでした: ") + q(toUtf8(preview.failedDatabase.filename()));
+  QString text =
+      QStringLiteral("【プレビュー（まだ書き込んでいません）】\n") + listedIssuesText(issues) + QLatin1Char('\n');
+  for (const StockListReport& r : preview.reports) text += joined(stockListReportText(r, true, true));
+  return text;
+}
+
+QString stockListAppliedText(const ListedIssues& issues, const StockListOutcome& applied) {
+  if (!applied.done())
+    return QStringLiteral("更新できませんでした（どのデータベースも変更していません）: ") +
+           q(toUtf8(applied.failedDatabase.filename()));
+  QString text = QStringLiteral("【更新しました】\n") + listedIssuesText(issues) + QLatin1Char('\n');
+  for (const StockListReport& r : applied.reports) text += joined(stockListReportText(r, false, true));
+  return text;
+}
+
+std::vector<std::string> stockListFailureLines(const StockListOutcome& applied) {
+  return {"銘柄リストを更新できませんでした: " + toUtf8(applied.failedDatabase.filename()),
+          "どのデータベースも変更していません。"};
+}
+
+}  // namespace tavrin::ui

@@ -1,0 +1,48 @@
+#pragma once
+#include <QString>
+#include <QStringList>
+#include <string>
+#include <vector>
+
+#include "history/history_files.h"
+#include "history/price_history.h"
+#include "registration/price_import.h"
+#include "stocklist/listed_issues.h"
+#include "stocklist/stock_list_update.h"
+
+namespace tavrin::ui {
+
+// The windows' words for the imports: the registration's imports and
+// insert, the history import and the stock-list update. Every window that
+// shows one of these outcomes takes its text from here.
+
+// The report of an import run as the registration window shows it.
+QStringList importReportText(const ImportOutcome& outcome);
+// "2026/12/08"
+QString slashDate(int dayNumber);
+// The status line for a date row that is no calendar date or repeats another.
+QString dateProblemText(const ImportOutcome& outcome);
+// The registration window's status line after a failed import or insert.
+QString importStatusText(const ImportOutcome& outcome);
+QString insertStatusText(const InsertOutcome& outcome);
+
+// The report of a history import into the database, with the positions set
+// from the history when they were asked for.
+QStringList historyImportReportText(const std::string& database, const HistoryImportOutcome& outcome,
+                                    const PositionsOutcome& positions, bool askedPositions);
+
+// The list of listed issues as read: rows read, issues taken, rows skipped by kind.
+QString listedIssuesText(const ListedIssues& issues);
+// Why the list of that file name could not be read.
+QString listedIssuesFailureText(ListedIssuesFailure failure, const QString& fileName);
+// The report of one database: a line of counts, then with listAll one line
+// per added, updated and missing code (tab-separated: what, code, name,
+// details); without it one line of the missing codes.
+QStringList stockListReportText(const StockListReport& report, bool dryRun, bool listAll);
+// The stock-list window's report after a preview or an update (or why it failed).
+QString stockListPreviewText(const ListedIssues& issues, const StockListOutcome& preview);
+QString stockListAppliedText(const ListedIssues& issues, const StockListOutcome& applied);
+// The message box lines of a failed update.
+std::vector<std::string> stockListFailureLines(const StockListOutcome& applied);
+
+}  // namespace tavrin::ui
