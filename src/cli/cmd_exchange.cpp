@@ -88,14 +88,14 @@ int cmdBackup(const Paths& paths, const Args& argsIn) {
     localtime_r(&t, &tm);
     dateText = backupDateText(tm);
   }
-  BackupResult r = makeBackup(paths, unit, dateText);
-  switch (r.status) {
-    case BackupStatus::Copied: std::cout << toUtf8(r.plan.target) << "\n"; return kOk;
-    case BackupStatus::TargetExists: return failure("backup exists, left as it is: " + toUtf8(r.plan.target));
-    case BackupStatus::SourceMissing: return failure("no database to back up: " + toUtf8(r.plan.source));
-    case BackupStatus::UnsafeDateText: return failure("the date text cannot be part of a file name: " + dateText);
-    case BackupStatus::NoUnit: return failure("unknown unit '" + unit + "'");
-    case BackupStatus::Failed: return failure("backup failed: " + r.error);
+  BackupOutcome r = makeBackup(paths, unit, dateText);
+  switch (r.failure) {
+    case BackupFailure::None: std::cout << toUtf8(r.plan.target) << "\n"; return kOk;
+    case BackupFailure::TargetExists: return failure("backup exists, left as it is: " + toUtf8(r.plan.target));
+    case BackupFailure::SourceMissing: return failure("no database to back up: " + toUtf8(r.plan.source));
+    case BackupFailure::UnsafeDateText: return failure("the date text cannot be part of a file name: " + dateText);
+    case BackupFailure::NoUnit: return failure("unknown unit '" + unit + "'");
+    case BackupFailure::CopyFailed: return failure("backup failed: " + r.detail);
   }
   return kFailed;
 }

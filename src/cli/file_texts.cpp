@@ -1,0 +1,47 @@
+#include "cli/file_texts.h"
+
+#include "base/files.h"
+
+namespace tavrin::cli {
+
+namespace {
+
+std::string exportReason(const exporting::ExportOutcome& o) {
+  using exporting::ExportFailure;
+  switch (o.failure) {
+    case ExportFailure::None:
+    case ExportFailure::NotCp932: break;
+    case ExportFailure::IsFolder: return "フォルダです";
+    case ExportFailure::ReadOnlyFile: return "読み取り専用のファイルです";
+    case ExportFailure::NotPermitted: return "書き込みが許されていません";
+    case ExportFailure::NoFolder: return "フォルダがありません";
+    case ExportFailure::NoSpace: return "ディスクに空きがありません";
+    case ExportFailure::WriteFailed: return "書き込みに失敗しました";
+    case ExportFailure::SystemError: return o.detail;
+    case ExportFailure::TooManyRows: return "行が多すぎます（1,048,576行まで）";
+    case ExportFailure::TooManyColumns: return "列が多すぎます（16,384列まで）";
+    case ExportFailure::BadTitle: return "見出しの文字列を書けません";
+    case ExportFailure::BadCell: return "書けない文字列があります（32,767文字まで）";
+    case ExportFailure::NoWorkbook: return "ワークブックを作れません";
+    case ExportFailure::Workbook: return o.detail;
+  }
+  return {};
+}
+
+}  // namespace
+
+std::string exportFailureText(const exporting::ExportOutcome& o) {
+  if (o.done()) return {};
+  if (o.failure == exporting::ExportFailure::NotCp932) {
+    std::string where;
+    if (o.cellFound)
+      where = (o.row == 0 ? "見出し " + std::to_string(o.column) + "列目"
+                          : std::to_string(o.row) + "行目 " + std::to_string(o.column) + "列目") +
+              "「" + o.cellText + "」";
+    return "Shift_JIS（cp932）で表せない文字があります" + (where.empty() ? std::string() : ": " + where) +
+           "。CSV（UTF-8）かExcel形式で保存してください。";
+  }
+  return "ファイルに保存できませんでした: " + toUtf8(o.path) + "（" + exportReason(o) + "）";
+}
+
+}  // namespace tavrin::cli

@@ -1,0 +1,15 @@
+#pragma once
+#include <string>
+
+#include "export/table_export.h"
+
+namespace tavrin::cli {
+
+// The command line's texts for what the file tasks end with: saving a table
+// and the transfer to the companion. One text per kind of outcome; where the
+// command line prints a Japanese text, it is the one the windows show.
+
+// Why a table could not be saved.
+std::string exportFailureText(const exporting::ExportOutcome& outcome);
+
+}  // namespace tavrin::cli
