@@ -44,4 +44,16 @@ std::string exportFailureText(const exporting::ExportOutcome& o) {
   return "ファイルに保存できませんでした: " + toUtf8(o.path) + "（" + exportReason(o) + "）";
 }
 
+std::string transferFailureText(TransferFailure failure) {
+  switch (failure) {
+    case TransferFailure::None: return {};
+    case TransferFailure::SenderUnavailable: return "Tavrinの株価データベースが読めません。";
+    case TransferFailure::NoCompanionList: return "Orvelのリストが開かれていません。";
+    case TransferFailure::CompanionUnavailable: return "Orvelのデータベースが開けません。";
+    case TransferFailure::CompanionReadOnly: return "Orvelのデータベースは読み取り専用です。";
+    case TransferFailure::CompanionLocked: return "Orvelのデータベースは他のプログラムが使用中です。";
+  }
+  return {};
+}
+
 }  // namespace tavrin::cli

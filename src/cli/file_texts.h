@@ -1,6 +1,7 @@
 #pragma once
 #include <string>
 
+#include "exchange/companion.h"
 #include "export/table_export.h"
 
 namespace tavrin::cli {
@@ -11,5 +12,8 @@ namespace tavrin::cli {
 
 // Why a table could not be saved.
 std::string exportFailureText(const exporting::ExportOutcome& outcome);
+
+// One line about a failed transfer, as the transfer window says it.
+std::string transferFailureText(TransferFailure failure);
 
 }  // namespace tavrin::cli

@@ -88,4 +88,20 @@ std::string invalidStockCodeMessage(const std::string& text) {
   return "コードではありません：" + printableText(text) + "（数字と英大文字の4～5文字で入力してください）";
 }
 
+std::string transferFailureText(TransferFailure failure) {
+  switch (failure) {
+    case TransferFailure::None: return {};
+    case TransferFailure::SenderUnavailable: return "Tavrinの株価データベースが読めません。";
+    case TransferFailure::NoCompanionList: return "Orvelのリストが開かれていません。";
+    case TransferFailure::CompanionUnavailable: return "Orvelのデータベースが開けません。";
+    case TransferFailure::CompanionReadOnly: return "Orvelのデータベースは読み取り専用です。";
+    case TransferFailure::CompanionLocked: return "Orvelのデータベースは他のプログラムが使用中です。";
+  }
+  return {};
+}
+
+std::vector<std::string> divuziCopyFailureLines(const PrepareOutcome& o) {
+  return {"Divuziのデータベースをコピーできませんでした。", toUtf8(o.source) + " → " + toUtf8(o.prepared.target)};
+}
+
 }  // namespace tavrin::ui

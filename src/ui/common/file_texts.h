@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "exchange/companion.h"
 #include "export/table_export.h"
 #include "utilities/backup.h"
 #include "utilities/memo.h"
@@ -27,5 +28,10 @@ std::vector<std::string> unsafeBackupDateLines(const std::string& dateText);
 
 // A text the user typed that is no stock code.
 std::string invalidStockCodeMessage(const std::string& text);
+
+// One line about a failed transfer.
+std::string transferFailureText(TransferFailure failure);
+// Why the second weekly file could not be prepared: the lines of the warning.
+std::vector<std::string> divuziCopyFailureLines(const PrepareOutcome& outcome);
 
 }  // namespace tavrin::ui
