@@ -86,16 +86,10 @@ int cmdBackup(const Paths& paths, const Args& argsIn) {
     localtime_r(&t, &tm);
     dateText = backupDateText(tm);
   }
-  BackupOutcome r = makeBackup(paths, unit, dateText);
-  switch (r.failure) {
-    case BackupFailure::None: std::cout << toUtf8(r.plan.target) << "\n"; return kOk;
-    case BackupFailure::TargetExists: return failure("backup exists, left as it is: " + toUtf8(r.plan.target));
-    case BackupFailure::SourceMissing: return failure("no database to back up: " + toUtf8(r.plan.source));
-    case BackupFailure::UnsafeDateText: return failure("the date text cannot be part of a file name: " + dateText);
-    case BackupFailure::NoUnit: return failure("unknown unit '" + unit + "'");
-    case BackupFailure::CopyFailed: return failure("backup failed: " + r.detail);
-  }
-  return kFailed;
+  const BackupOutcome r = makeBackup(paths, unit, dateText);
+  if (!r.done()) return failure(backupFailureText(r, unit, dateText));
+  std::cout << toUtf8(r.plan.target) << "\n";
+  return kOk;
 }
 
 }  // namespace tavrin::cli

@@ -56,4 +56,16 @@ std::string transferFailureText(TransferFailure failure) {
   return {};
 }
 
+std::string backupFailureText(const BackupOutcome& o, const std::string& unit, const std::string& dateText) {
+  switch (o.failure) {
+    case BackupFailure::None: break;
+    case BackupFailure::TargetExists: return "backup exists, left as it is: " + toUtf8(o.plan.target);
+    case BackupFailure::SourceMissing: return "no database to back up: " + toUtf8(o.plan.source);
+    case BackupFailure::UnsafeDateText: return "the date text cannot be part of a file name: " + dateText;
+    case BackupFailure::NoUnit: return "unknown unit '" + unit + "'";
+    case BackupFailure::CopyFailed: return "backup failed: " + o.detail;
+  }
+  return {};
+}
+
 }  // namespace tavrin::cli

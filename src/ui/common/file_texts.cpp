@@ -84,6 +84,10 @@ std::vector<std::string> unsafeBackupDateLines(const std::string& dateText) {
   return {"ファイル名に使えない文字が含まれています。", "「" + dateText + "」", "バックアップファイルは作成しませんでした。"};
 }
 
+std::vector<std::string> watchListUnavailableLines(const std::filesystem::path& path) {
+  return {"注目銘柄のファイルを開けません。", toUtf8(path), "リストは空のまま表示します。"};
+}
+
 std::string invalidStockCodeMessage(const std::string& text) {
   return "コードではありません：" + printableText(text) + "（数字と英大文字の4～5文字で入力してください）";
 }

@@ -26,6 +26,9 @@ std::string backupNoteText(const BackupOutcome& outcome);
 // The warning for a date text that cannot be part of a file name.
 std::vector<std::string> unsafeBackupDateLines(const std::string& dateText);
 
+// The watch-list file could not be opened: the lines of the warning.
+std::vector<std::string> watchListUnavailableLines(const std::filesystem::path& path);
+
 // A text the user typed that is no stock code.
 std::string invalidStockCodeMessage(const std::string& text);
 
