@@ -1,9 +1,9 @@
 #include <iostream>
 
 #include "app/setup.h"
+#include "base/value.h"
 #include "cli/commands.h"
 #include "data/database.h"
-#include "base/value.h"
 #include "sample/sample_daily_csv.h"
 #include "sample/sample_market.h"
 

@@ -3,9 +3,9 @@
 #include <fstream>
 #include <iterator>
 
+#include "base/encoding.h"
 #include "base/log.h"
 #include "test_support.h"
-#include "base/encoding.h"
 #include "utilities/memo.h"
 
 using namespace tavrin;

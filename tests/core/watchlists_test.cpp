@@ -2,8 +2,8 @@
 
 #include <fstream>
 
-#include "base/log.h"
 #include "app/paths.h"
+#include "base/log.h"
 #include "screening/extraction.h"
 #include "test_support.h"
 #include "watch_samples.h"

@@ -24,8 +24,8 @@ void FileTextsTest::exportTextsNameTheFileAndTheCell() {
   t.titles = {"コード", "銘柄"};
   t.rows = {{{"7203", true}, {"한국", false}}};
   exporting::ExportOutcome o = exporting::writeTable(dir / "x.csv", t, exporting::ExportFormat::CsvCp932);
-  QCOMPARE(ui::exportFailureText(o),
-           std::string("Shift_JIS（cp932）で表せない文字があります: 1行目 2列目「한국」。CSV（UTF-8）かExcel形式で保存してください。"));
+  QCOMPARE(ui::exportFailureText(o), std::string("Shift_JIS（cp932）で表せない文字があります: 1行目 "
+                                                 "2列目「한국」。CSV（UTF-8）かExcel形式で保存してください。"));
   t.titles[0] = "😀";
   o = exporting::writeTable(dir / "x.csv", t, exporting::ExportFormat::CsvCp932);
   QVERIFY(ui::exportFailureText(o).find(": 見出し 1列目「😀」。") != std::string::npos);
@@ -66,8 +66,9 @@ void FileTextsTest::memoBackupAndTransferTexts() {
   prepared.source = "/hp/Divuzi.mdb";
   prepared.prepared.target = "/hp/wDivuzi.mdb";
   prepared.fail(PrepareFailure::CopyFailed, "no such file");
-  QCOMPARE(ui::divuziCopyFailureLines(prepared),
-           (std::vector<std::string>{"Divuziのデータベースをコピーできませんでした。", "/hp/Divuzi.mdb → /hp/wDivuzi.mdb"}));
+  QCOMPARE(
+      ui::divuziCopyFailureLines(prepared),
+      (std::vector<std::string>{"Divuziのデータベースをコピーできませんでした。", "/hp/Divuzi.mdb → /hp/wDivuzi.mdb"}));
 }
 
 void FileTextsTest::invalidCodesAreShownPrintable() {

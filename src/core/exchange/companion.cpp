@@ -8,8 +8,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "base/log.h"
 #include "app/paths.h"
+#include "base/log.h"
 #include "data/database.h"
 #include "utilities/backup.h"
 

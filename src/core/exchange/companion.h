@@ -97,12 +97,12 @@ struct TransferOutcome : Outcome<TransferFailure> {
 // so a transfer that fails or is interrupted leaves it as it was. The sender
 // is only read. progress is called after every companion row.
 TransferOutcome transferToCompanion(const std::filesystem::path& senderDb, const std::filesystem::path& companionDb,
-                                   const TransferProgressFn& progress = {});
+                                    const TransferProgressFn& progress = {});
 
 // Transfers into a prepared file and puts a copy in place once the transfer
 // is done. When the transfer fails the target stays as it was (the copy is
 // kept for another try).
 TransferOutcome transferToPrepared(const std::filesystem::path& senderDb, PreparedCompanion& prepared,
-                                  const TransferProgressFn& progress = {});
+                                   const TransferProgressFn& progress = {});
 
 }  // namespace tavrin

@@ -142,10 +142,9 @@ TableWriteOutcome csvBytes(const TextTable& table, TableFormat format, std::stri
   for (size_t c = 0; c < table.titles.size(); ++c) check(table.titles[c], 0, c + 1);
   for (size_t r = 0; r < table.rows.size() && !o.cellFound; ++r)
     for (size_t c = 0; c < table.rows[r].size(); ++c) check(table.rows[r][c].text, r + 1, c + 1);
-  o.fail(TableWriteFailure::NotCp932,
-         o.cellFound ? "no code page 932 for the text of row " + std::to_string(o.row) + ", column " +
-                           std::to_string(o.column)
-                     : "no code page 932 for the table's text");
+  o.fail(TableWriteFailure::NotCp932, o.cellFound ? "no code page 932 for the text of row " + std::to_string(o.row) +
+                                                        ", column " + std::to_string(o.column)
+                                                  : "no code page 932 for the table's text");
   return o;
 }
 
@@ -172,8 +171,8 @@ TableWriteOutcome writeXlsx(const fs::path& path, const TextTable& table) {
     for (size_t c = 0; c < table.rows[r].size(); ++c) {
       const std::string& t = table.rows[r][c].text;
       if (!validUtf8(t) || codePoints(t).size() > kCellChars) {
-        o.fail(TableWriteFailure::BadCell, "row " + std::to_string(r + 1) + ", column " + std::to_string(c + 1) +
-                                               " is no text a cell holds");
+        o.fail(TableWriteFailure::BadCell,
+               "row " + std::to_string(r + 1) + ", column " + std::to_string(c + 1) + " is no text a cell holds");
         return o;
       }
     }

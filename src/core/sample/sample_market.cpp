@@ -1,5 +1,5 @@
-#include "base/calendar.h"
 #include "sample/sample_market.h"
+#include "base/calendar.h"
 
 #include <unistd.h>
 #include <algorithm>

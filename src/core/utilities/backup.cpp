@@ -1,5 +1,5 @@
-#include "base/calendar.h"
 #include "utilities/backup.h"
+#include "base/calendar.h"
 
 #include <signal.h>
 #include <sqlite3.h>

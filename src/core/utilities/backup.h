@@ -20,7 +20,6 @@ namespace tavrin {
 // nothing is left behind then.
 void copyDatabaseSnapshot(const std::filesystem::path& source, const std::filesystem::path& target, bool replace);
 
-
 // Removes the files in a folder that a killed copy or transfer of ours left:
 // names of the form NAME.part-PID-N (and the journals beside them) whose
 // process no longer runs. Returns how many files were removed.

@@ -7,10 +7,10 @@
 #include <system_error>
 #include <utility>
 
+#include "app/paths.h"
 #include "base/encoding.h"
 #include "base/files.h"
 #include "base/log.h"
-#include "app/paths.h"
 
 namespace tavrin {
 

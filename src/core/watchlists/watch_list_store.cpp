@@ -1,5 +1,5 @@
-#include "base/calendar.h"
 #include "watchlists/watch_list_store.h"
+#include "base/calendar.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -140,8 +140,6 @@ WatchRemoveOutcome removeFromWatchList(const std::filesystem::path& path, WatchL
   return o;
 }
 
-std::string watchDate(const std::tm& date) {
-  return twoDigitDate(date.tm_year, date.tm_mon + 1, date.tm_mday, "/");
-}
+std::string watchDate(const std::tm& date) { return twoDigitDate(date.tm_year, date.tm_mon + 1, date.tm_mday, "/"); }
 
 }  // namespace tavrin

@@ -297,7 +297,8 @@ void MainMenuWindow::Command3_Click() {
     logLine("END", "memo copy not written: " + copied.detail);
     MessageRequest m;
     m.title = "メモ帖";
-    m.lines = {memoFailureText(copied), "メモの写し（" + toUtf8(ctx_.paths().memoCopyFile().filename()) + "）は書かれていません。"};
+    m.lines = {memoFailureText(copied),
+               "メモの写し（" + toUtf8(ctx_.paths().memoCopyFile().filename()) + "）は書かれていません。"};
     m.icon = MessageIcon::Warning;
     ctx_.prompts().message(m);
   }

@@ -81,7 +81,8 @@ std::string backupNoteText(const BackupOutcome& o) {
 }
 
 std::vector<std::string> unsafeBackupDateLines(const std::string& dateText) {
-  return {"ファイル名に使えない文字が含まれています。", "「" + dateText + "」", "バックアップファイルは作成しませんでした。"};
+  return {"ファイル名に使えない文字が含まれています。", "「" + dateText + "」",
+          "バックアップファイルは作成しませんでした。"};
 }
 
 std::vector<std::string> watchListUnavailableLines(const std::filesystem::path& path) {

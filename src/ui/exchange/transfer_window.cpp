@@ -10,10 +10,10 @@
 #include <QVBoxLayout>
 #include <filesystem>
 
-#include "base/log.h"
 #include "app/paths.h"
-#include "ui/app/main_menu_window.h"
+#include "base/log.h"
 #include "ui/app/app_context.h"
+#include "ui/app/main_menu_window.h"
 #include "ui/common/file_texts.h"
 #include "ui/common/flex_grid.h"
 

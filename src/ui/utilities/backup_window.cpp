@@ -8,8 +8,8 @@
 
 #include "app/paths.h"
 #include "app/prompts.h"
-#include "ui/app/main_menu_window.h"
 #include "ui/app/app_context.h"
+#include "ui/app/main_menu_window.h"
 #include "ui/common/file_texts.h"
 #include "ui/common/flex_grid.h"
 #include "utilities/backup.h"

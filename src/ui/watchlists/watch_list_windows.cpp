@@ -151,7 +151,8 @@ void WatchListWindow::Command1_Click() {
     if (id) {
       const Outcome<WatchListFailure> deleted =
           deleteFromWatchList(ctx_.paths().watchListDb(), list_, static_cast<std::int64_t>(*id));
-      if (deleted.failure == WatchListFailure::Unavailable) logLine("watch lists", "row not deleted: " + deleted.detail);
+      if (deleted.failure == WatchListFailure::Unavailable)
+        logLine("watch lists", "row not deleted: " + deleted.detail);
     }
   }
   reload();
