@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
     for (const auto& f : r.files) bytes += std::filesystem::file_size(f);
     std::printf("%6d stocks: %.1f s, %zu files, %.1f MB, %zu stocks per workbook sheet%s%s\n", stocks, s,
                 r.files.size(), static_cast<double>(bytes) / 1e6, r.workbookStocks,
-                r.workbookNote.empty() ? "" : ", workbook not written: ", r.workbookNote.c_str());
+                r.done() ? "" : ", workbook not written: ", r.detail.c_str());
   }
   std::filesystem::remove_all(dir);
   return 0;

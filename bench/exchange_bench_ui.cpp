@@ -106,9 +106,9 @@ int main(int argc, char** argv) {
     double core = 1e18, withProgress = 1e18, window = 1e18;
     for (int rep = 0; rep < 3; ++rep) {
       auto t0 = Clock::now();
-      TransferResult r = transferToCompanion(paths.dailyDb(), paths.companionDaily());
+      TransferOutcome r = transferToCompanion(paths.dailyDb(), paths.companionDaily());
       core = std::min(core, msSince(t0));
-      if (!r.ok() || r.copied != static_cast<size_t>(n)) std::printf("unexpected result\n");
+      if (!r.done() || r.copied != static_cast<size_t>(n)) std::printf("unexpected result\n");
       size_t last = 0;
       t0 = Clock::now();
       transferToCompanion(paths.dailyDb(), paths.companionDaily(),
@@ -143,10 +143,10 @@ int main(int argc, char** argv) {
     fill(paths.dailyDb(), paths.companionDaily(), n);
     makeBackupFolder(paths, "day");
     auto t0 = Clock::now();
-    BackupResult r = makeBackup(paths, "day", "bench" + std::to_string(n));
+    BackupOutcome r = makeBackup(paths, "day", "bench" + std::to_string(n));
     const double ms = msSince(t0);
     std::printf("%8d rows  %8.1f ms  %8.1f MB  %s\n", n, ms, fs::file_size(paths.dailyDb()) / 1048576.0,
-                r.status == BackupStatus::Copied ? "copied" : "FAILED");
+                r.done() ? "copied" : "FAILED");
   }
   fs::remove_all(root);
   return 0;

@@ -1,9 +1,9 @@
 #include <iostream>
 
 #include "app/setup.h"
+#include "base/value.h"
 #include "cli/commands.h"
 #include "data/database.h"
-#include "base/value.h"
 #include "sample/sample_daily_csv.h"
 #include "sample/sample_market.h"
 
@@ -43,9 +43,10 @@ int cmdDemo(const Paths& paths, const Args& argsIn) {
     return usageError(usage);
   }
   DemoResult r = makeDemo(paths, options);
+  if (!r.done() && r.failure != DemoFailure::WorkbookNotWritten) return failure(r.detail);
   for (const auto& p : r.files) std::cout << "wrote " << toUtf8(p) << "\n";
-  if (!r.workbookNote.empty())
-    std::cerr << "tavrin-cli: the sample workbook was not written: " << r.workbookNote << "\n";
+  if (r.failure == DemoFailure::WorkbookNotWritten)
+    std::cerr << "tavrin-cli: the sample workbook was not written: " << r.detail << "\n";
   else if (r.workbookStocks < r.stocks)
     std::cout << "the workbook's sheets hold " << r.workbookStocks << " of the " << r.stocks
               << " stocks (a .xls sheet has at most " << kMaxSheetStocks + 1 << " rows)\n";

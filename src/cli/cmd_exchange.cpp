@@ -2,6 +2,7 @@
 #include <iostream>
 
 #include "cli/commands.h"
+#include "cli/file_texts.h"
 #include "data/price_schema.h"
 #include "exchange/companion.h"
 #include "utilities/backup.h"
@@ -30,21 +31,18 @@ int cmdTransfer(const Paths& paths, const Args& argsIn) {
   if (!mode) return usageError(usage);
 
   const std::filesystem::path target = companionFile(paths, *mode);
-  std::string error;
-  auto prepared = prepareCompanion(paths, *mode, &error);
-  if (!prepared) {
-    const std::filesystem::path source = *mode == CompanionMode::WDivuzi ? paths.divuziDb() : paths.companionDaily();
-    return failure("cannot copy " + toUtf8(source) + " (" + error + "); " + toUtf8(target) + " left as it was");
-  }
+  PrepareOutcome prepared = prepareCompanion(paths, *mode);
+  if (!prepared.done())
+    return failure("cannot copy " + toUtf8(prepared.source) + " (" + prepared.detail + "); " + toUtf8(target) +
+                   " left as it was");
   if (*mode != CompanionMode::Day) std::cout << "prepared: " << toUtf8(target) << "\n";
 
   const std::filesystem::path sender = db.empty() ? standardDb(paths, *mode) : db;
-  TransferResult r = transferToPrepared(sender, *prepared);
-  discardPreparedCompanion(*prepared);
-  if (!r.ok()) {
-    return failure("transfer to " + toUtf8(target) + " not made: " + transferFailureText(r.status) + " (" + r.error +
+  TransferOutcome r = transferToPrepared(sender, prepared.prepared);
+  discardPreparedCompanion(prepared.prepared);
+  if (!r.done())
+    return failure("transfer to " + toUtf8(target) + " not made: " + transferFailureText(r.failure) + " (" + r.detail +
                    ")");
-  }
   std::cout << "from: " << toUtf8(sender) << "\n"
             << "to: " << toUtf8(target) << "\n"
             << "companion rows: " << r.companionRows << "\n"
@@ -88,16 +86,10 @@ int cmdBackup(const Paths& paths, const Args& argsIn) {
     localtime_r(&t, &tm);
     dateText = backupDateText(tm);
   }
-  BackupResult r = makeBackup(paths, unit, dateText);
-  switch (r.status) {
-    case BackupStatus::Copied: std::cout << toUtf8(r.plan.target) << "\n"; return kOk;
-    case BackupStatus::TargetExists: return failure("backup exists, left as it is: " + toUtf8(r.plan.target));
-    case BackupStatus::SourceMissing: return failure("no database to back up: " + toUtf8(r.plan.source));
-    case BackupStatus::UnsafeDateText: return failure("the date text cannot be part of a file name: " + dateText);
-    case BackupStatus::NoUnit: return failure("unknown unit '" + unit + "'");
-    case BackupStatus::Failed: return failure("backup failed: " + r.error);
-  }
-  return kFailed;
+  const BackupOutcome r = makeBackup(paths, unit, dateText);
+  if (!r.done()) return failure(backupFailureText(r, unit, dateText));
+  std::cout << toUtf8(r.plan.target) << "\n";
+  return kOk;
 }
 
 }  // namespace tavrin::cli

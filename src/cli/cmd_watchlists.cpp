@@ -54,22 +54,22 @@ int addCommand(const Paths& paths, WatchList list, const std::string& code) {
     stock.unit = r.rows[0][2].display();
   }
   stock.date = watchDate(today());
-  prepareWatchListDatabase(paths.watchListDb());
-  if (watchListHasCode(paths.watchListDb(), list, code)) {
+  const WatchAddOutcome added = addToWatchList(paths.watchListDb(), list, stock);
+  if (!added.done()) return failure(added.detail);
+  if (added.alreadyListed) {
     std::cout << code << " " << stock.name << " is already on " << table << "\n";
     return kOk;
   }
-  const std::int64_t id = addWatchStock(paths.watchListDb(), list, stock);
-  std::cout << "added " << code << " " << stock.name << " to " << table << " (ID " << id << ")\n";
+  std::cout << "added " << code << " " << stock.name << " to " << table << " (ID " << added.id << ")\n";
   return kOk;
 }
 
 int removeCommand(const Paths& paths, WatchList list, const std::string& code) {
-  std::error_code ec;
   const char* table = watchListTable(list);
-  if (!std::filesystem::exists(paths.watchListDb(), ec)) return failure(code + " is not on " + table);
-  const int n = removeWatchCode(paths.watchListDb(), list, code);
-  if (n == 0) return failure(code + " is not on " + table);
+  const WatchRemoveOutcome removed = removeFromWatchList(paths.watchListDb(), list, code);
+  if (removed.failure == WatchListFailure::NotListed) return failure(code + " is not on " + table);
+  if (!removed.done()) return failure(removed.detail);
+  const int n = removed.removed;
   std::cout << "removed " << code << " from " << table << (n > 1 ? " (" + std::to_string(n) + " rows)" : "") << "\n";
   return kOk;
 }

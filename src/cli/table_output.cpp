@@ -2,6 +2,7 @@
 
 #include "app/paths.h"
 #include "cli/commands.h"
+#include "cli/file_texts.h"
 
 namespace tavrin::cli {
 
@@ -32,8 +33,8 @@ int emitTable(const exporting::ExportTable& table, const TableOutput& out) {
     std::cout << exporting::tsvText(table);
     return kOk;
   }
-  std::string error;
-  if (!exporting::writeTable(fromUtf8(*out.path), table, out.format, &error)) return failure(error);
+  const exporting::ExportOutcome written = exporting::writeTable(fromUtf8(*out.path), table, out.format);
+  if (!written.done()) return failure(exportFailureText(written));
   return kOk;
 }
 

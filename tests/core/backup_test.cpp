@@ -54,7 +54,7 @@ TEST(Backup, DateTextsThatAreNoFileNamePartAreRefused) {
   ASSERT_EQ(makeBackupFolder(paths, "day"), BackupFolderResult::Created);
   const auto before = filesBelow(dir.path());
   for (const char* bad : {"/../../escape", "../x", "..", "x/y"}) {
-    EXPECT_EQ(makeBackup(paths, "day", bad).status, BackupStatus::UnsafeDateText) << bad;
+    EXPECT_EQ(makeBackup(paths, "day", bad).failure, BackupFailure::UnsafeDateText) << bad;
   }
   EXPECT_EQ(filesBelow(dir.path()), before);
 }
@@ -69,8 +69,8 @@ TEST(Backup, CopiesOnceAndNeverOverwrites) {
   EXPECT_EQ(makeBackupFolder(paths, "week"), BackupFolderResult::NotCreated);
   EXPECT_EQ(makeBackupFolder(paths, "Week"), BackupFolderResult::NoUnit);
 
-  BackupResult r = makeBackup(paths, "week", "261209");
-  ASSERT_EQ(r.status, BackupStatus::Copied) << r.error;
+  BackupOutcome r = makeBackup(paths, "week", "261209");
+  ASSERT_EQ(r.failure, BackupFailure::None) << r.detail;
   EXPECT_EQ(r.plan.target, dir / "Mdb-W/Wkabuka261209.mdb");
   EXPECT_EQ(test::tableRows(r.plan.target, "list"), test::tableRows(paths.weeklyDb(), "list"));
   EXPECT_EQ(readDateRecord(r.plan.target)->dates[0], "26/11/20");
@@ -81,20 +81,20 @@ TEST(Backup, CopiesOnceAndNeverOverwrites) {
     db.exec("update [list] set [kabuka1] = 1");
   }
   const auto first = test::fileBytes(r.plan.target);
-  EXPECT_EQ(makeBackup(paths, "week", "261209").status, BackupStatus::TargetExists);
+  EXPECT_EQ(makeBackup(paths, "week", "261209").failure, BackupFailure::TargetExists);
   EXPECT_EQ(test::fileBytes(r.plan.target), first);
   EXPECT_THROW(copyDatabaseSnapshot(paths.weeklyDb(), r.plan.target, false), DatabaseError);
   EXPECT_EQ(test::fileBytes(r.plan.target), first);
 
   // No source: nothing is written.
   ASSERT_EQ(makeBackupFolder(paths, "month"), BackupFolderResult::Created);
-  EXPECT_EQ(makeBackup(paths, "month", "261209").status, BackupStatus::SourceMissing);
+  EXPECT_EQ(makeBackup(paths, "month", "261209").failure, BackupFailure::SourceMissing);
   EXPECT_TRUE(std::filesystem::is_empty(paths.backupDirMonthly()));
-  EXPECT_EQ(makeBackup(paths, "hour", "261209").status, BackupStatus::NoUnit);
+  EXPECT_EQ(makeBackup(paths, "hour", "261209").failure, BackupFailure::NoUnit);
 
   // No folder: the copy fails and says so, leaving no stray file.
   std::filesystem::remove_all(paths.backupDirWeekly());
-  EXPECT_EQ(makeBackup(paths, "week", "261210").status, BackupStatus::Failed);
+  EXPECT_EQ(makeBackup(paths, "week", "261210").failure, BackupFailure::CopyFailed);
   setLogQuiet(false);
 }
 
@@ -107,9 +107,9 @@ TEST(Backup, SnapshotWhileAnotherConnectionWrites) {
   writer.exec("begin immediate");
   writer.exec("update [list] set [kabuka1] = 999999");
   writer.exec("insert into [list] ([コード]) values (1)");
-  BackupResult r = makeBackup(paths, "day", "a");
+  BackupOutcome r = makeBackup(paths, "day", "a");
   writer.exec("commit");
-  ASSERT_EQ(r.status, BackupStatus::Copied) << r.error;
+  ASSERT_EQ(r.failure, BackupFailure::None) << r.detail;
   Database copy(r.plan.target);
   EXPECT_EQ(copy.scalar("pragma integrity_check"), Value("ok"));
   // The copy holds what was committed when it was taken.

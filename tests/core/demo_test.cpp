@@ -53,7 +53,31 @@ TEST(Demo, CommandLineRefusesMoreStocksThanTheSampleHolds) {
   EXPECT_FALSE(std::filesystem::exists(dir / "kabuka.mdb"));
   DemoOptions o;
   o.stocks = kMaxDemoStocks + 1;
-  EXPECT_THROW(makeDemo(Paths(dir.path()), o), std::invalid_argument);
+  EXPECT_EQ(makeDemo(Paths(dir.path()), o).failure, DemoFailure::StocksOutOfRange);
+}
+
+// A sample market is never written over unless asked: the second run is
+// refused before it touches a file, on the command line with one line and
+// exit code 1.
+TEST(Demo, ExistingFilesAreKeptWithoutReplace) {
+  test::TempDir dir;
+  const Paths paths(dir.path());
+  DemoOptions o;
+  o.stocks = 30;
+  ASSERT_TRUE(makeDemo(paths, o).done());
+  const std::string daily = test::readFileBytes(paths.dailyDb());
+  o.seed = 2;
+  const DemoResult again = makeDemo(paths, o);
+  EXPECT_EQ(again.failure, DemoFailure::FilesExist);
+  EXPECT_NE(again.detail.find("(use --replace)"), std::string::npos) << again.detail;
+  EXPECT_TRUE(again.files.empty());
+  EXPECT_EQ(test::readFileBytes(paths.dailyDb()), daily);
+  const auto r = test::runCommand(test::cliPath() + " --root '" + toUtf8(dir.path()) + "' demo --stocks 30 2>&1");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "tavrin-cli: file exists: " + toUtf8(paths.dailyDb()) + " (use --replace)\n");
+  o.replace = true;
+  EXPECT_TRUE(makeDemo(paths, o).done());
+  EXPECT_NE(test::readFileBytes(paths.dailyDb()), daily);
 }
 
 // The documented day: insert one period, then read the next day's sheet into
@@ -66,7 +90,7 @@ TEST(Demo, EveryPatternListsAStockAfterTheNextDayIsRead) {
   DemoOptions o;
   o.stocks = 40;
   const DemoResult made = makeDemo(paths, o);
-  ASSERT_TRUE(made.workbookNote.empty()) << made.workbookNote;
+  ASSERT_TRUE(made.done()) << made.detail;
   EXPECT_EQ(made.workbookStocks, made.stocks);
 
   for (const auto& [file, unit] : {std::pair{paths.dailyDb(), "day"}, std::pair{paths.weeklyDb(), "week"}}) {

@@ -38,11 +38,11 @@ TEST(Transfer, CopiesPricesOfMatchingStocksAndTheWholeDateRecord) {
   const auto senderBefore = test::fileBytes(f.sender);
 
   std::vector<size_t> counts;
-  TransferResult r = transferToCompanion(f.sender, f.companion, [&](const TransferProgress& p) {
+  TransferOutcome r = transferToCompanion(f.sender, f.companion, [&](const TransferProgress& p) {
     EXPECT_EQ(p.total, 3u);
     counts.push_back(p.counted);
   });
-  ASSERT_TRUE(r.ok()) << r.error;
+  ASSERT_TRUE(r.done()) << r.detail;
   EXPECT_EQ(r.companionRows, 3u);
   EXPECT_EQ(r.counted, 3u);
   EXPECT_EQ(r.copied, 3u);
@@ -81,8 +81,8 @@ TEST(Transfer, PlaceholderZeroAndUnknownCodes) {
                                     {Value(), "empty code", test::priceRun(4)},
                                     {Value(1301.0), "real code", test::priceRun(5)},
                                     {Value(1301.5), "fractional", test::priceRun(6)}});
-  TransferResult r = transferToCompanion(f.sender, f.companion);
-  ASSERT_TRUE(r.ok()) << r.error;
+  TransferOutcome r = transferToCompanion(f.sender, f.companion);
+  ASSERT_TRUE(r.done()) << r.detail;
   EXPECT_EQ(r.companionRows, 6u);
   EXPECT_EQ(r.counted, 2u);  // code 0 and 1301
   EXPECT_EQ(r.cleared, 1u);
@@ -106,8 +106,8 @@ TEST(Transfer, EmptyCompanionListStillTakesTheDates) {
   test::makeSender(f.sender, "week", {{7203, "トヨタ", test::priceRun(100)}}, test::sampleDates("week"));
   test::makeCompanion(f.companion, {});
   bool called = false;
-  TransferResult r = transferToCompanion(f.sender, f.companion, [&](const TransferProgress&) { called = true; });
-  ASSERT_TRUE(r.ok());
+  TransferOutcome r = transferToCompanion(f.sender, f.companion, [&](const TransferProgress&) { called = true; });
+  ASSERT_TRUE(r.done());
   EXPECT_FALSE(called);
   EXPECT_EQ(r.counted, 0u);
   EXPECT_TRUE(r.dateRecordCopied);
@@ -123,8 +123,8 @@ TEST(Transfer, CompanionWithoutDateRowOrSomeColumns) {
     db.exec("insert into [list] values (7203, 1, 2, 'keep')");
     db.exec("create table [日付] ([kabuka1] text, [kabuka11] text)");
   }
-  TransferResult r = transferToCompanion(f.sender, f.companion);
-  ASSERT_TRUE(r.ok()) << r.error;
+  TransferOutcome r = transferToCompanion(f.sender, f.companion);
+  ASSERT_TRUE(r.done()) << r.detail;
   EXPECT_FALSE(r.dateRecordCopied);  // no row to write into; none is added
   EXPECT_TRUE(test::tableRows(f.companion, "日付").empty());
   auto rows = test::tableRows(f.companion, "list");
@@ -136,12 +136,12 @@ TEST(Transfer, UnusableFilesAreReportedAndLeftAsTheyWere) {
   TransferFiles f;
   test::makeSender(f.sender, "day", {{7203, "トヨタ", test::priceRun(100)}}, test::sampleDates("day"));
 
-  EXPECT_EQ(transferToCompanion(f.sender, f.dir / "missing.mdb").status, TransferStatus::CompanionUnavailable);
+  EXPECT_EQ(transferToCompanion(f.sender, f.dir / "missing.mdb").failure, TransferFailure::CompanionUnavailable);
   EXPECT_FALSE(std::filesystem::exists(f.dir / "missing.mdb"));
 
   { std::ofstream(f.companion, std::ios::binary) << "Standard Jet DB, not SQLite at all............................"; }
   const auto junk = test::fileBytes(f.companion);
-  EXPECT_EQ(transferToCompanion(f.sender, f.companion).status, TransferStatus::CompanionUnavailable);
+  EXPECT_EQ(transferToCompanion(f.sender, f.companion).failure, TransferFailure::CompanionUnavailable);
   EXPECT_EQ(test::fileBytes(f.companion), junk);
   std::filesystem::remove(f.companion);
 
@@ -149,24 +149,24 @@ TEST(Transfer, UnusableFilesAreReportedAndLeftAsTheyWere) {
     Database db(f.dir / "nolist.mdb", Database::Mode::Create);
     db.exec("create table [other] (x)");
   }
-  EXPECT_EQ(transferToCompanion(f.sender, f.dir / "nolist.mdb").status, TransferStatus::NoCompanionList);
+  EXPECT_EQ(transferToCompanion(f.sender, f.dir / "nolist.mdb").failure, TransferFailure::NoCompanionList);
 
   test::makeCompanion(f.companion, {{7203, "TY", test::priceRun(1)}});
-  EXPECT_EQ(transferToCompanion(f.dir / "nosender.mdb", f.companion).status, TransferStatus::SenderUnavailable);
+  EXPECT_EQ(transferToCompanion(f.dir / "nosender.mdb", f.companion).failure, TransferFailure::SenderUnavailable);
 
   // Another program is writing to the companion file.
   {
     Database other(f.companion);
     other.exec("begin immediate");
     other.exec("update [list] set [銘柄] = 'busy'");
-    EXPECT_EQ(transferToCompanion(f.sender, f.companion).status, TransferStatus::CompanionLocked);
+    EXPECT_EQ(transferToCompanion(f.sender, f.companion).failure, TransferFailure::CompanionLocked);
     other.exec("rollback");
   }
   EXPECT_EQ(test::companionPrices(f.companion, 1), test::values(test::priceRun(1)));
 
   if (::geteuid() != 0) {
     std::filesystem::permissions(f.companion, std::filesystem::perms::owner_read);
-    EXPECT_EQ(transferToCompanion(f.sender, f.companion).status, TransferStatus::CompanionReadOnly);
+    EXPECT_EQ(transferToCompanion(f.sender, f.companion).failure, TransferFailure::CompanionReadOnly);
     std::filesystem::permissions(f.companion, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
     EXPECT_EQ(test::companionPrices(f.companion, 1), test::values(test::priceRun(1)));
   }
@@ -220,31 +220,31 @@ TEST(CompanionFiles, WeeklyAndMonthlyAreFreshCopiesOfTheDailyFile) {
   test::makeCompanion(paths.companionDaily(), {{7203, "TY", test::priceRun(1)}, {4444, "other", test::priceRun(2)}});
   const auto daily = test::fileBytes(paths.companionDaily());
 
-  auto week = prepareCompanion(paths, CompanionMode::Week);
-  ASSERT_TRUE(week);
-  ASSERT_TRUE(transferToPrepared(paths.weeklyDb(), *week).ok());
+  PrepareOutcome week = prepareCompanion(paths, CompanionMode::Week);
+  ASSERT_TRUE(week.done());
+  ASSERT_TRUE(transferToPrepared(paths.weeklyDb(), week.prepared).done());
   EXPECT_EQ(test::companionPrices(paths.companionWeekly(), 1), test::values(test::priceRun(100)));
   EXPECT_EQ(test::companionPrices(paths.companionWeekly(), 2), test::values(test::priceRun(2)));
-  EXPECT_FALSE(week->isDraft());
+  EXPECT_FALSE(week.prepared.isDraft());
 
   // A second weekly run starts again from the daily file.
   week = prepareCompanion(paths, CompanionMode::Week);
-  ASSERT_TRUE(week && week->isDraft());
-  EXPECT_EQ(test::companionPrices(week->writeTo, 1), test::values(test::priceRun(1)));
+  ASSERT_TRUE(week.done() && week.prepared.isDraft());
+  EXPECT_EQ(test::companionPrices(week.prepared.writeTo, 1), test::values(test::priceRun(1)));
   EXPECT_EQ(test::fileBytes(paths.companionDaily()), daily);
   // Until the transfer is done the weekly file is the one of the first run.
   EXPECT_EQ(test::companionPrices(paths.companionWeekly(), 1), test::values(test::priceRun(100)));
-  discardPreparedCompanion(*week);
-  EXPECT_FALSE(std::filesystem::exists(week->writeTo));
+  discardPreparedCompanion(week.prepared);
+  EXPECT_FALSE(std::filesystem::exists(week.prepared.writeTo));
 
   // A journal left beside an old weekly file must not be played into the copy.
   std::filesystem::copy_file(paths.companionDaily(), dir / "Wquelvo.mdb-journal",
                              std::filesystem::copy_options::overwrite_existing);
-  auto month = prepareCompanion(paths, CompanionMode::Month);
+  PrepareOutcome month = prepareCompanion(paths, CompanionMode::Month);
   week = prepareCompanion(paths, CompanionMode::Week);
-  ASSERT_TRUE(month && week);
-  ASSERT_TRUE(finishPreparedCompanion(*month));
-  ASSERT_TRUE(finishPreparedCompanion(*week));
+  ASSERT_TRUE(month.done() && week.done());
+  ASSERT_TRUE(finishPreparedCompanion(month.prepared).done());
+  ASSERT_TRUE(finishPreparedCompanion(week.prepared).done());
   EXPECT_FALSE(std::filesystem::exists(dir / "Wquelvo.mdb-journal"));
   EXPECT_EQ(test::tableRows(paths.companionWeekly(), "list"), test::tableRows(paths.companionDaily(), "list"));
   EXPECT_EQ(test::tableRows(paths.companionMonthly(), "list"), test::tableRows(paths.companionDaily(), "list"));
@@ -252,24 +252,27 @@ TEST(CompanionFiles, WeeklyAndMonthlyAreFreshCopiesOfTheDailyFile) {
   // Without a daily file the weekly file stays as it was.
   const auto weekly = test::fileBytes(paths.companionWeekly());
   std::filesystem::remove(paths.companionDaily());
-  std::string error;
-  EXPECT_FALSE(prepareCompanion(paths, CompanionMode::Week, &error));
-  EXPECT_FALSE(error.empty());
+  PrepareOutcome failed = prepareCompanion(paths, CompanionMode::Week);
+  EXPECT_FALSE(failed.done());
+  EXPECT_EQ(failed.failure, PrepareFailure::CopyFailed);
+  EXPECT_EQ(failed.source, paths.companionDaily());
+  EXPECT_FALSE(failed.detail.empty());
   EXPECT_EQ(test::fileBytes(paths.companionWeekly()), weekly);
 
   // The second weekly file: a failed copy keeps the old one and says why.
   std::filesystem::create_directories(paths.hpDataDir());
   test::makeCompanion(paths.wDivuziDb(), {{1, "old", test::priceRun(1)}});
-  error.clear();
-  EXPECT_FALSE(prepareCompanion(paths, CompanionMode::WDivuzi, &error));
-  EXPECT_FALSE(error.empty());
+  failed = prepareCompanion(paths, CompanionMode::WDivuzi);
+  EXPECT_FALSE(failed.done());
+  EXPECT_EQ(failed.source, paths.divuziDb());
+  EXPECT_FALSE(failed.detail.empty());
   EXPECT_EQ(test::tableRows(paths.wDivuziDb(), "list").size(), 1u);
   test::makeCompanion(paths.divuziDb(), {{1, "new", test::priceRun(5)}, {2, "new", test::priceRun(6)}});
-  EXPECT_TRUE(prepareCompanion(paths, CompanionMode::WDivuzi));
+  EXPECT_TRUE(prepareCompanion(paths, CompanionMode::WDivuzi).done());
   EXPECT_EQ(test::tableRows(paths.wDivuziDb(), "list").size(), 2u);
-  auto day = prepareCompanion(paths, CompanionMode::Day);
-  ASSERT_TRUE(day);
-  EXPECT_FALSE(day->isDraft());
+  PrepareOutcome day = prepareCompanion(paths, CompanionMode::Day);
+  ASSERT_TRUE(day.done());
+  EXPECT_FALSE(day.prepared.isDraft());
   setLogQuiet(false);
 }
 
@@ -328,9 +331,9 @@ TEST(CompanionFiles, AWeeklyTransferKilledMidwayLeavesTheOldWeeklyFile) {
   const pid_t child = ::fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
-    auto prepared = prepareCompanion(paths, CompanionMode::Week);
-    if (prepared)
-      transferToPrepared(paths.weeklyDb(), *prepared, [](const TransferProgress& p) {
+    PrepareOutcome prepared = prepareCompanion(paths, CompanionMode::Week);
+    if (prepared.done())
+      transferToPrepared(paths.weeklyDb(), prepared.prepared, [](const TransferProgress& p) {
         if (p.visited == 150) ::raise(SIGKILL);
       });
     ::_exit(0);  // not reached when the kill works

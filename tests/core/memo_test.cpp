@@ -3,20 +3,20 @@
 #include <fstream>
 #include <iterator>
 
+#include "base/encoding.h"
 #include "base/log.h"
 #include "test_support.h"
-#include "base/encoding.h"
 #include "utilities/memo.h"
 
 using namespace tavrin;
 
 TEST(Memo, SavesTextWithOneCrLfInCodePage932) {
   test::TempDir dir;
-  ASSERT_TRUE(saveMemoFile(dir / "memo.txt", "abc"));
+  ASSERT_TRUE(saveMemoFile(dir / "memo.txt", "abc").done());
   EXPECT_EQ(test::readFileBytes(dir / "memo.txt"), "abc\r\n");
   // 日 is 0x93FA in code page 932; ～ (U+FF5E) and － (U+FF0D) exist only in
   // the Windows variant, which plain Shift_JIS converters reject.
-  ASSERT_TRUE(saveMemoFile(dir / "memo.txt", "日\n～－"));
+  ASSERT_TRUE(saveMemoFile(dir / "memo.txt", "日\n～－").done());
   EXPECT_EQ(test::readFileBytes(dir / "memo.txt"), "\x93\xfa\r\n\x81\x60\x81\x7c\r\n");
 }
 
@@ -24,7 +24,7 @@ TEST(Memo, SaveAndReloadCyclesDoNotGrowTheText) {
   test::TempDir dir;
   std::string text = "買い候補：トヨタ　７２０３\n損切り －５％～\n\n";
   for (int i = 0; i < 3; ++i) {
-    ASSERT_TRUE(saveMemoFile(dir / "memo.txt", text));
+    ASSERT_TRUE(saveMemoFile(dir / "memo.txt", text).done());
     bool ok = false;
     std::string back = loadMemoFile(dir / "memo.txt", &ok);
     EXPECT_TRUE(ok);
@@ -46,22 +46,38 @@ TEST(Memo, ReadsFilesWrittenElsewhere) {
 TEST(Memo, FailedSavesLeaveTheOldFileAndSayWhy) {
   setLogQuiet(true);
   test::TempDir dir;
-  ASSERT_TRUE(saveMemoFile(dir / "memo.txt", "old"));
-  std::string error;
+  ASSERT_TRUE(saveMemoFile(dir / "memo.txt", "old").done());
   // Hangul has no code page 932 form.
-  EXPECT_FALSE(saveMemoFile(dir / "memo.txt", "한국", &error));
-  EXPECT_FALSE(error.empty());
+  MemoSaveOutcome o = saveMemoFile(dir / "memo.txt", "한국");
+  EXPECT_FALSE(o.done());
+  EXPECT_EQ(o.failure, MemoFailure::NotCp932);
+  EXPECT_FALSE(o.detail.empty());
   EXPECT_EQ(test::readFileBytes(dir / "memo.txt"), "old\r\n");
-  error.clear();
-  EXPECT_FALSE(saveMemoFile(dir / "no-such-folder" / "memo.txt", "x", &error));
-  EXPECT_FALSE(error.empty());
+  o = saveMemoFile(dir / "no-such-folder" / "memo.txt", "x");
+  EXPECT_FALSE(o.done());
+  EXPECT_EQ(o.failure, MemoFailure::CannotWrite);
+  EXPECT_EQ(o.path, dir / "no-such-folder" / "memo.txt");
+  EXPECT_FALSE(o.detail.empty());
   std::filesystem::permissions(dir / "memo.txt", std::filesystem::perms::owner_read);
-  EXPECT_FALSE(saveMemoFile(dir / "memo.txt", "new", &error));
+  o = saveMemoFile(dir / "memo.txt", "new");
+  EXPECT_FALSE(o.done());
+  EXPECT_EQ(o.failure, MemoFailure::ReadOnly);
   EXPECT_EQ(test::readFileBytes(dir / "memo.txt"), "old\r\n");
   setLogQuiet(false);
 }
 
 namespace {
+// How a save went, in words: "saved", "saved keeping old", "left alone" or "failed".
+std::string savedAs(const MemoSaveOutcome& o) {
+  if (!o.done()) return "failed";
+  switch (o.saved) {
+    case MemoSaved::Saved: return "saved";
+    case MemoSaved::SavedKeepingOld: return "saved keeping old";
+    case MemoSaved::LeftAlone: return "left alone";
+  }
+  return "?";
+}
+
 void writeBytes(const std::filesystem::path& p, const std::string& bytes) {
   std::ofstream(p, std::ios::binary) << bytes;
 }
@@ -126,30 +142,31 @@ TEST(Memo, DamagedFileIsOnlyReplacedWhenTheTextChangedAndThenKeptAsBak) {
   EXPECT_EQ(file.backupPath(), dir / "memo.txt.bak");
 
   // Unchanged: the file stays as it is and no copy is made.
-  EXPECT_EQ(file.save(file.loaded().text), MemoFile::SaveOutcome::LeftAlone);
+  EXPECT_EQ(savedAs(file.save(file.loaded().text)), "left alone");
   EXPECT_EQ(test::readFileBytes(dir / "memo.txt"), original);
   EXPECT_FALSE(std::filesystem::exists(dir / "memo.txt.bak"));
 
   // A text that code page 932 cannot hold: nothing written, no copy.
-  std::string error;
-  EXPECT_EQ(file.save("한국", &error), MemoFile::SaveOutcome::Failed);
-  EXPECT_FALSE(error.empty());
+  MemoSaveOutcome failed = file.save("한국");
+  EXPECT_EQ(savedAs(failed), "failed");
+  EXPECT_EQ(failed.failure, MemoFailure::NotCp932);
+  EXPECT_FALSE(failed.detail.empty());
   EXPECT_EQ(test::readFileBytes(dir / "memo.txt"), original);
   EXPECT_FALSE(std::filesystem::exists(dir / "memo.txt.bak"));
 
   // Changed: the old bytes go to memo.txt.bak first, once.
-  EXPECT_EQ(file.save("注文メモ〓一行目\n追記"), MemoFile::SaveOutcome::SavedKeepingOld);
+  EXPECT_EQ(savedAs(file.save("注文メモ〓一行目\n追記")), "saved keeping old");
   EXPECT_EQ(test::readFileBytes(dir / "memo.txt.bak"), original);
   EXPECT_EQ(test::readFileBytes(dir / "memo.txt"), *utf8ToCp932("注文メモ〓一行目\r\n追記\r\n"));
   EXPECT_FALSE(file.damaged());
-  EXPECT_EQ(file.save("次"), MemoFile::SaveOutcome::Saved);
+  EXPECT_EQ(savedAs(file.save("次")), "saved");
   EXPECT_EQ(test::readFileBytes(dir / "memo.txt.bak"), original);
 
   // A whole file is saved over as before, even unchanged; UTF-8 becomes code page 932.
   writeBytes(dir / "utf8.txt", "メモ\n");
   MemoFile utf8(dir / "utf8.txt");
   EXPECT_FALSE(utf8.damaged());
-  EXPECT_EQ(utf8.save(utf8.loaded().text), MemoFile::SaveOutcome::Saved);
+  EXPECT_EQ(savedAs(utf8.save(utf8.loaded().text)), "saved");
   EXPECT_EQ(test::readFileBytes(dir / "utf8.txt"), *utf8ToCp932("メモ\r\n"));
   EXPECT_FALSE(std::filesystem::exists(dir / "utf8.txt.bak"));
 
@@ -157,7 +174,7 @@ TEST(Memo, DamagedFileIsOnlyReplacedWhenTheTextChangedAndThenKeptAsBak) {
   std::filesystem::create_directory(dir / "folder.txt");
   MemoFile unreadable(dir / "folder.txt");
   EXPECT_TRUE(unreadable.damaged());
-  EXPECT_EQ(unreadable.save("x", &error), MemoFile::SaveOutcome::Failed);
+  EXPECT_EQ(savedAs(unreadable.save("x")), "failed");
   EXPECT_TRUE(std::filesystem::is_directory(dir / "folder.txt"));
   setLogQuiet(false);
 }

@@ -43,7 +43,7 @@ TEST(Setup, DemoIsDeterministicPerSeedAndRefusesToOverwrite) {
   };
   EXPECT_EQ(dump(a / "kabuka.mdb"), dump(b / "kabuka.mdb"));
   EXPECT_NE(dump(a / "kabuka.mdb"), dump(c / "kabuka.mdb"));
-  EXPECT_THROW(makeDemo(Paths(a.path()), o), std::exception);
+  EXPECT_EQ(makeDemo(Paths(a.path()), o).failure, DemoFailure::FilesExist);
 
   Database db(a / "kabuka.mdb");
   // The index placeholder, sixty stocks and the pattern samples; hojyo pairs list row by row.

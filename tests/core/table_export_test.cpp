@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "app/paths.h"
+#include "cli/file_texts.h"
 #include "export/table_export.h"
 #include "formats/csv_text.h"
 #include "test_support.h"
@@ -13,6 +14,19 @@ using namespace tavrin;
 using namespace tavrin::exporting;
 
 namespace {
+
+// Writes the table; false with the command line's text of the failure in *error.
+bool writeTable(const std::filesystem::path& path, const ExportTable& t, ExportFormat f, std::string* error) {
+  const ExportOutcome o = exporting::writeTable(path, t, f);
+  *error = cli::exportFailureText(o);
+  return o.done();
+}
+
+bool csvBytes(const ExportTable& t, ExportFormat f, std::string& out, std::string* error) {
+  const ExportOutcome o = exporting::csvBytes(t, f, out);
+  *error = cli::exportFailureText(o);
+  return o.done();
+}
 
 const std::string kSep = "\xE2\x90\x9E";  // U+241E, between the cells read_table.py prints
 
@@ -310,4 +324,47 @@ TEST(TableExportCli, FilesHoldWhatTheTsvHolds) {
   ASSERT_EQ(dump.status, 0);
   ASSERT_EQ(test::runCommand(cli + "dump --output '" + toUtf8(dir / "list.csv") + "' list").status, 0);
   EXPECT_EQ(tsvOfListing(readBack("csv", dir / "list.csv", "utf-8-sig").out), dump.out);
+}
+
+// The outcome of a save names its kind, the file the user chose and, for
+// code page 932, the first text at fault; nothing is left beside the file.
+TEST(TableExport, OutcomesNameTheKindAndThePlace) {
+  test::TempDir dir;
+  ExportTable t = sampleTable();
+  t.rows[2][3].text = "한";
+  ExportOutcome o = exporting::writeTable(dir / "x.csv", t, ExportFormat::CsvCp932);
+  EXPECT_EQ(o.failure, ExportFailure::NotCp932);
+  EXPECT_TRUE(o.cellFound);
+  EXPECT_EQ(o.row, 3u);
+  EXPECT_EQ(o.column, 4u);
+  EXPECT_EQ(o.cellText, "한");
+  t.titles[6] = "😀";
+  std::string bytes = "old";
+  o = exporting::csvBytes(t, ExportFormat::CsvCp932, bytes);
+  EXPECT_EQ(o.failure, ExportFailure::NotCp932);
+  EXPECT_EQ(o.row, 0u);
+  EXPECT_EQ(o.column, 7u);
+  EXPECT_TRUE(bytes.empty());
+  EXPECT_TRUE(exporting::csvBytes(t, ExportFormat::CsvUtf8, bytes).done());
+
+  t = sampleTable();
+  o = exporting::writeTable(dir / "none" / "x.xlsx", t, ExportFormat::Xlsx);
+  EXPECT_EQ(o.failure, ExportFailure::NoFolder);
+  EXPECT_EQ(o.path, dir / "none" / "x.xlsx");
+  EXPECT_EQ(exporting::writeTable(dir.path(), t, ExportFormat::Tsv).failure, ExportFailure::IsFolder);
+
+  // A workbook past a worksheet's columns is refused before anything is
+  // written; the text names the file chosen, not the one in the making.
+  ExportTable wide;
+  wide.titles.assign(kSheetCols + 1, "c");
+  o = exporting::writeTable(dir / "wide.xlsx", wide, ExportFormat::Xlsx);
+  EXPECT_EQ(o.failure, ExportFailure::TooManyColumns);
+  EXPECT_EQ(cli::exportFailureText(o),
+            "ファイルに保存できませんでした: " + toUtf8(dir / "wide.xlsx") + "（列が多すぎます（16,384列まで））");
+  wide.titles = {"ok", "\xFF"};
+  EXPECT_EQ(exporting::writeTable(dir / "bad.xlsx", wide, ExportFormat::Xlsx).failure, ExportFailure::BadTitle);
+  wide.titles = {"ok"};
+  wide.rows = {{{"a", false}, {std::string(kCellChars + 1, 'x'), false}}};
+  EXPECT_EQ(exporting::writeTable(dir / "bad.xlsx", wide, ExportFormat::Xlsx).failure, ExportFailure::BadCell);
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }

@@ -2,8 +2,8 @@
 
 #include <fstream>
 
-#include "base/log.h"
 #include "app/paths.h"
+#include "base/log.h"
 #include "screening/extraction.h"
 #include "test_support.h"
 #include "watch_samples.h"
@@ -222,4 +222,47 @@ TEST(WatchCli, AddsListsAndRemovesStocks) {
   EXPECT_EQ(test::runCommand(cli + "watch remove trend 7203 2>/dev/null").status, 1);
   EXPECT_EQ(test::runCommand(cli + "watch list checklist").out, "ID\tコード\t銘柄\t市場\t単位\tdate\n");
   EXPECT_EQ(readWatchCodes(dir / "kabulist.mdb", WatchList::Trend), std::vector<std::string>{"130A"});
+}
+
+// The use cases of the lists end with outcomes: a file that is no database
+// is Unavailable (never an exception), a code goes on a list once, and what
+// is not listed is NotListed.
+TEST(WatchListStore, UseCasesEndWithOutcomes) {
+  setLogQuiet(true);
+  test::TempDir dir;
+  const auto path = dir / "kabulist.mdb";
+  EXPECT_EQ(removeFromWatchList(path, WatchList::Trend, "7203").failure, WatchListFailure::NotListed);
+  EXPECT_FALSE(std::filesystem::exists(path));
+
+  const WatchStock toyota{"7203", "トヨタ自動車", "東証１部", "100", "08/03/05"};
+  const WatchAddOutcome first = addToWatchList(path, WatchList::Trend, toyota);
+  ASSERT_TRUE(first.done()) << first.detail;
+  EXPECT_FALSE(first.alreadyListed);
+  EXPECT_GT(first.id, 0);
+  const WatchAddOutcome again = addToWatchList(path, WatchList::Trend, toyota);
+  EXPECT_TRUE(again.done());
+  EXPECT_TRUE(again.alreadyListed);
+  EXPECT_EQ(readWatchCodes(path, WatchList::Trend), std::vector<std::string>{"7203"});
+  EXPECT_TRUE(addToWatchList(path, WatchList::Checklist, toyota).done());
+
+  EXPECT_EQ(deleteFromWatchList(path, WatchList::Trend, first.id + 100).failure, WatchListFailure::NotListed);
+  EXPECT_TRUE(deleteFromWatchList(path, WatchList::Trend, first.id).done());
+  EXPECT_TRUE(readWatchCodes(path, WatchList::Trend).empty());
+  const WatchRemoveOutcome removed = removeFromWatchList(path, WatchList::Checklist, "07203");
+  EXPECT_TRUE(removed.done());
+  EXPECT_EQ(removed.removed, 1);
+  EXPECT_EQ(removeFromWatchList(path, WatchList::Checklist, "7203").failure, WatchListFailure::NotListed);
+
+  const auto foreign = dir / "foreign.mdb";
+  {
+    std::ofstream out(foreign, std::ios::binary);
+    out << "Standard Jet DB, not what we read" << std::string(4096, 'x');
+  }
+  const Outcome<WatchListFailure> opened = openWatchLists(foreign);
+  EXPECT_EQ(opened.failure, WatchListFailure::Unavailable);
+  EXPECT_FALSE(opened.detail.empty());
+  EXPECT_EQ(addToWatchList(foreign, WatchList::Trend, toyota).failure, WatchListFailure::Unavailable);
+  EXPECT_EQ(deleteFromWatchList(foreign, WatchList::Trend, 1).failure, WatchListFailure::Unavailable);
+  EXPECT_EQ(removeFromWatchList(foreign, WatchList::Trend, "7203").failure, WatchListFailure::Unavailable);
+  setLogQuiet(false);
 }

@@ -45,7 +45,7 @@ struct Demo {
     DemoOptions o;
     o.stocks = kStocks;
     const DemoResult made = makeDemo(Paths(dir.path()), o);
-    if (!made.workbookNote.empty()) qWarning("sample workbook not written: %s", made.workbookNote.c_str());
+    if (!made.done()) qWarning("sample workbook not written: %s", made.detail.c_str());
     f = std::make_unique<UiFixture>(dir.path());
     auto& chooser = f->ctx->chooser();
     chooser.show();

@@ -33,7 +33,7 @@ class MemoAndEndTest : public QObject {
 
 void MemoAndEndTest::memoLoadsOnceAndSavesFromEitherItem() {
   test::TempDir dir;
-  QVERIFY(saveMemoFile(dir / "memo.txt", "注文メモ～"));
+  QVERIFY(saveMemoFile(dir / "memo.txt", "注文メモ～").done());
   test::UiFixture f(dir.path());
   auto& memo = f.ctx->memo();
   QCOMPARE(memo.objectName(), QString("Form7"));
@@ -46,7 +46,7 @@ void MemoAndEndTest::memoLoadsOnceAndSavesFromEitherItem() {
   QVERIFY(!memo.isVisible());
   QCOMPARE(test::readFileBytes(dir / "memo.txt"), *utf8ToCp932("一行目\r\n二行目\r\n"));
   // The file changes behind its back: the window keeps its own text.
-  QVERIFY(saveMemoFile(dir / "memo.txt", "other"));
+  QVERIFY(saveMemoFile(dir / "memo.txt", "other").done());
   QCOMPARE(f.ctx->memo().text(), QString("一行目\n二行目"));
 }
 

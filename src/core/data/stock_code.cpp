@@ -36,10 +36,6 @@ std::optional<std::string> parseStockCode(const std::string& typed) {
   return std::nullopt;
 }
 
-std::string invalidStockCodeMessage(const std::string& text) {
-  return "コードではありません：" + printableText(text) + "（数字と英大文字の4～5文字で入力してください）";
-}
-
 std::optional<std::string> codeKey(const Value& code) {
   if (code.isInteger()) return std::to_string(code.integer());
   if (code.isReal()) return wholeNumberKey(code.real());

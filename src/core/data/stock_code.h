@@ -38,7 +38,4 @@ std::optional<std::string> stockCodeKeyOfText(const std::string& text);
 // to even. Empty, text and out-of-range cells give nothing.
 std::optional<std::int32_t> priceFromCell(const Value& cell);
 
-// The message for a text that is no code (Japanese, for the window).
-std::string invalidStockCodeMessage(const std::string& text);
-
 }  // namespace tavrin

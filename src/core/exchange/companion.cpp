@@ -8,8 +8,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "base/log.h"
 #include "app/paths.h"
+#include "base/log.h"
 #include "data/database.h"
 #include "utilities/backup.h"
 
@@ -59,14 +59,15 @@ fs::path companionFile(const Paths& paths, CompanionMode mode) {
   return {};
 }
 
-std::optional<PreparedCompanion> prepareCompanion(const Paths& paths, CompanionMode mode, std::string* error) {
-  PreparedCompanion p;
+PrepareOutcome prepareCompanion(const Paths& paths, CompanionMode mode) {
+  PrepareOutcome o;
+  PreparedCompanion& p = o.prepared;
   p.mode = mode;
   p.target = companionFile(paths, mode);
   p.writeTo = p.target;
   fs::path source;
   switch (mode) {
-    case CompanionMode::Day: return p;
+    case CompanionMode::Day: return o;
     case CompanionMode::Week:
     case CompanionMode::Month:
       source = paths.companionDaily();
@@ -74,15 +75,15 @@ std::optional<PreparedCompanion> prepareCompanion(const Paths& paths, CompanionM
       break;
     case CompanionMode::WDivuzi: source = paths.divuziDb(); break;
   }
+  o.source = source;
   try {
     removeStalePartFiles(p.target.parent_path());
     copyDatabaseSnapshot(source, p.writeTo, !p.isDraft());
-    return p;
   } catch (const std::exception& e) {
     logLine("companion copy", e.what());
-    if (error) *error = e.what();
-    return std::nullopt;
+    o.fail(PrepareFailure::CopyFailed, e.what());
   }
+  return o;
 }
 
 namespace {
@@ -97,8 +98,9 @@ void removeWithJournals(const fs::path& db) {
 }
 }  // namespace
 
-bool finishPreparedCompanion(PreparedCompanion& prepared, std::string* error) {
-  if (!prepared.isDraft()) return true;
+Outcome<PrepareFailure> finishPreparedCompanion(PreparedCompanion& prepared) {
+  Outcome<PrepareFailure> o;
+  if (!prepared.isDraft()) return o;
   // A journal beside the old file belongs to it and must never be played
   // into the new one.
   for (const char* suffix : {"-journal", "-wal", "-shm"}) {
@@ -113,11 +115,11 @@ bool finishPreparedCompanion(PreparedCompanion& prepared, std::string* error) {
     const std::string what =
         "cannot put " + toUtf8(prepared.writeTo) + " in place of " + toUtf8(prepared.target) + ": " + ec.message();
     logLine("companion copy", what);
-    if (error) *error = what;
-    return false;
+    o.fail(PrepareFailure::CannotReplace, what);
+    return o;
   }
   prepared.writeTo = prepared.target;
-  return true;
+  return o;
 }
 
 void discardPreparedCompanion(const PreparedCompanion& prepared) {
@@ -165,19 +167,19 @@ bool rowLevelFailure(Database& db) {
   }
 }
 
-TransferStatus fileFailureStatus(Database& db) {
+TransferFailure fileFailureStatus(Database& db) {
   switch (sqlite3_errcode(db.handle()) & 0xFF) {
     case SQLITE_BUSY:
-    case SQLITE_LOCKED: return TransferStatus::CompanionLocked;
-    case SQLITE_READONLY: return TransferStatus::CompanionReadOnly;
-    default: return TransferStatus::CompanionUnavailable;
+    case SQLITE_LOCKED: return TransferFailure::CompanionLocked;
+    case SQLITE_READONLY: return TransferFailure::CompanionReadOnly;
+    default: return TransferFailure::CompanionUnavailable;
   }
 }
 
 // A failure of the companion file itself, with its kind taken at once: the
 // rollback on the way out would overwrite the connection's error code.
 struct FileFailure {
-  TransferStatus status;
+  TransferFailure status;
   std::string what;
 };
 
@@ -200,12 +202,11 @@ std::unique_ptr<Database> openSender(const fs::path& path) {
 
 }  // namespace
 
-TransferResult transferToCompanion(const fs::path& senderDb, const fs::path& companionDb,
-                                   const TransferProgressFn& progress) {
-  auto fail = [](TransferStatus s, const std::string& what) {
-    TransferResult out;
-    out.status = s;
-    out.error = what;
+TransferOutcome transferToCompanion(const fs::path& senderDb, const fs::path& companionDb,
+                                    const TransferProgressFn& progress) {
+  auto fail = [](TransferFailure s, const std::string& what) {
+    TransferOutcome out;
+    out.fail(s, what);
     logLine("transfer", what);
     return out;
   };
@@ -218,7 +219,7 @@ TransferResult transferToCompanion(const fs::path& senderDb, const fs::path& com
   std::vector<std::string> senderDateCols;
   try {
     auto sender = openSender(senderDb);
-    if (!sender->tableExists("list")) return fail(TransferStatus::SenderUnavailable, "no list in " + toUtf8(senderDb));
+    if (!sender->tableExists("list")) return fail(TransferFailure::SenderUnavailable, "no list in " + toUtf8(senderDb));
     const auto cols = sender->columnNames("list");
     for (int i = 1; i <= 10; ++i)
       if (has(cols, priceColumn(i))) senderPrices.push_back(priceColumn(i));
@@ -247,22 +248,22 @@ TransferResult transferToCompanion(const fs::path& senderDb, const fs::path& com
       }
     }
   } catch (const std::exception& e) {
-    return fail(TransferStatus::SenderUnavailable, e.what());
+    return fail(TransferFailure::SenderUnavailable, e.what());
   }
 
   std::unique_ptr<Database> companion;
   try {
     companion = std::make_unique<Database>(companionDb, Database::Mode::ReadWrite);
   } catch (const std::exception& e) {
-    return fail(TransferStatus::CompanionUnavailable, e.what());
+    return fail(TransferFailure::CompanionUnavailable, e.what());
   }
   if (sqlite3_db_readonly(companion->handle(), "main") == 1)
-    return fail(TransferStatus::CompanionReadOnly, "read-only: " + toUtf8(companionDb));
+    return fail(TransferFailure::CompanionReadOnly, "read-only: " + toUtf8(companionDb));
 
-  TransferResult r;
+  TransferOutcome r;
   try {
     if (!companion->tableExists("list"))
-      return fail(TransferStatus::NoCompanionList, "no list in " + toUtf8(companionDb));
+      return fail(TransferFailure::NoCompanionList, "no list in " + toUtf8(companionDb));
     const auto companionCols = companion->columnNames("list");
     // Positions in the sender's row of the columns both sides have.
     std::vector<std::string> prices;
@@ -332,7 +333,7 @@ TransferResult transferToCompanion(const fs::path& senderDb, const fs::path& com
               ++r.copied;
           } catch (const DatabaseError& e) {
             const bool rowOnly = rowLevelFailure(*companion);
-            const TransferStatus status = fileFailureStatus(*companion);
+            const TransferFailure status = fileFailureStatus(*companion);
             st->reset();
             if (!rowOnly) throw FileFailure{status, e.what()};
             ++r.failed;
@@ -370,33 +371,18 @@ TransferResult transferToCompanion(const fs::path& senderDb, const fs::path& com
   } catch (const FileFailure& f) {
     return fail(f.status, f.what);
   } catch (const DatabaseError& e) {
-    return fail(TransferStatus::CompanionUnavailable, e.what());
+    return fail(TransferFailure::CompanionUnavailable, e.what());
   }
   return r;
 }
 
-TransferResult transferToPrepared(const fs::path& senderDb, PreparedCompanion& prepared,
-                                  const TransferProgressFn& progress) {
-  TransferResult r = transferToCompanion(senderDb, prepared.writeTo, progress);
-  if (!r.ok()) return r;
-  std::string error;
-  if (!finishPreparedCompanion(prepared, &error)) {
-    r.status = TransferStatus::CompanionUnavailable;
-    r.error = error;
-  }
+TransferOutcome transferToPrepared(const fs::path& senderDb, PreparedCompanion& prepared,
+                                   const TransferProgressFn& progress) {
+  TransferOutcome r = transferToCompanion(senderDb, prepared.writeTo, progress);
+  if (!r.done()) return r;
+  const Outcome<PrepareFailure> finished = finishPreparedCompanion(prepared);
+  if (!finished.done()) r.fail(TransferFailure::CompanionUnavailable, finished.detail);
   return r;
-}
-
-std::string transferFailureText(TransferStatus status) {
-  switch (status) {
-    case TransferStatus::Done: return {};
-    case TransferStatus::SenderUnavailable: return "Tavrinの株価データベースが読めません。";
-    case TransferStatus::NoCompanionList: return "Orvelのリストが開かれていません。";
-    case TransferStatus::CompanionUnavailable: return "Orvelのデータベースが開けません。";
-    case TransferStatus::CompanionReadOnly: return "Orvelのデータベースは読み取り専用です。";
-    case TransferStatus::CompanionLocked: return "Orvelのデータベースは他のプログラムが使用中です。";
-  }
-  return {};
 }
 
 }  // namespace tavrin

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/paths.h"
+#include "base/outcome.h"
 
 namespace tavrin {
 
@@ -35,13 +36,26 @@ struct PreparedCompanion {
   bool isDraft() const { return writeTo != target; }
 };
 
-// Prepares the file of a mode; nullopt (with the reason) when the copy could
-// not be made, which leaves every existing file as it was. Files that an
-// interrupted run left beside the target are removed first.
-std::optional<PreparedCompanion> prepareCompanion(const Paths& paths, CompanionMode mode, std::string* error = nullptr);
+enum class PrepareFailure {
+  None,
+  CopyFailed,     // the fresh copy could not be made (the reason in detail)
+  CannotReplace,  // the transferred copy could not take the real file's place
+};
+
+// What preparing a file ended with: the prepared file, and the file its copy
+// comes from (empty for the daily file, which needs none).
+struct PrepareOutcome : Outcome<PrepareFailure> {
+  PreparedCompanion prepared;
+  std::filesystem::path source;
+};
+
+// Prepares the file of a mode; CopyFailed when the copy could not be made,
+// which leaves every existing file as it was. Files that an interrupted run
+// left beside the target are removed first.
+PrepareOutcome prepareCompanion(const Paths& paths, CompanionMode mode);
 // Puts a transferred copy in place of the real file (nothing to do for a
 // file written in place); afterwards the transfer writes to the target.
-bool finishPreparedCompanion(PreparedCompanion& prepared, std::string* error = nullptr);
+Outcome<PrepareFailure> finishPreparedCompanion(PreparedCompanion& prepared);
 // Removes a copy that was not put in place.
 void discardPreparedCompanion(const PreparedCompanion& prepared);
 
@@ -52,8 +66,8 @@ struct TransferProgress {
 };
 using TransferProgressFn = std::function<void(const TransferProgress&)>;
 
-enum class TransferStatus {
-  Done,
+enum class TransferFailure {
+  None,
   SenderUnavailable,     // the price database or its list cannot be read
   NoCompanionList,       // the companion file has no list to visit
   CompanionUnavailable,  // missing, not a database, or a write failed
@@ -61,8 +75,9 @@ enum class TransferStatus {
   CompanionLocked,  // another program holds it
 };
 
-struct TransferResult {
-  TransferStatus status = TransferStatus::Done;
+// What a transfer ended with: the counts, or the kind of failure with what
+// the database said in detail.
+struct TransferOutcome : Outcome<TransferFailure> {
   std::size_t companionRows = 0;  // rows visited
   std::size_t counted = 0;        // matched rows other than the placeholder 1000
   std::size_t copied = 0;         // rows that received kabuka1..10
@@ -71,9 +86,7 @@ struct TransferResult {
   std::size_t unmatched = 0;      // no such code in our list (or no code): left unchanged
   std::size_t failed = 0;         // rows the companion refused to save
   bool dateRecordCopied = false;
-  std::string error;
 
-  bool ok() const { return status == TransferStatus::Done; }
   std::size_t updated() const { return copied + cleared; }
   std::size_t leftAlone() const { return zeroCode + unmatched + failed; }
 };
@@ -83,16 +96,13 @@ struct TransferResult {
 // companion's first 日付 row: all in one transaction on the companion file,
 // so a transfer that fails or is interrupted leaves it as it was. The sender
 // is only read. progress is called after every companion row.
-TransferResult transferToCompanion(const std::filesystem::path& senderDb, const std::filesystem::path& companionDb,
-                                   const TransferProgressFn& progress = {});
+TransferOutcome transferToCompanion(const std::filesystem::path& senderDb, const std::filesystem::path& companionDb,
+                                    const TransferProgressFn& progress = {});
 
 // Transfers into a prepared file and puts a copy in place once the transfer
 // is done. When the transfer fails the target stays as it was (the copy is
 // kept for another try).
-TransferResult transferToPrepared(const std::filesystem::path& senderDb, PreparedCompanion& prepared,
-                                  const TransferProgressFn& progress = {});
-
-// One line for the user about a failed transfer (Japanese, for the window).
-std::string transferFailureText(TransferStatus status);
+TransferOutcome transferToPrepared(const std::filesystem::path& senderDb, PreparedCompanion& prepared,
+                                   const TransferProgressFn& progress = {});
 
 }  // namespace tavrin

@@ -1,5 +1,5 @@
-#include "base/calendar.h"
 #include "sample/sample_market.h"
+#include "base/calendar.h"
 
 #include <unistd.h>
 #include <algorithm>
@@ -375,9 +375,9 @@ std::vector<std::string> sampleStockCodes(std::size_t count, std::uint64_t seed)
   return out;
 }
 
-DemoResult makeDemo(const Paths& paths, const DemoOptions& options) {
-  if (options.stocks < 0 || options.stocks > kMaxDemoStocks)
-    throw std::invalid_argument("the sample market holds 0 to " + std::to_string(kMaxDemoStocks) + " stocks");
+namespace {
+
+DemoResult makeDemoFiles(const Paths& paths, const DemoOptions& options) {
   DemoResult result;
   std::filesystem::create_directories(paths.root());
   std::filesystem::create_directories(paths.hpDataDir());
@@ -392,7 +392,10 @@ DemoResult makeDemo(const Paths& paths, const DemoOptions& options) {
                                            paths.root() / kDemoNextDayCsv};
   for (const auto& t : targets) {
     if (!std::filesystem::exists(t)) continue;
-    if (!options.replace) throw std::runtime_error("file exists: " + toUtf8(t) + " (use --replace)");
+    if (!options.replace) {
+      result.fail(DemoFailure::FilesExist, "file exists: " + toUtf8(t) + " (use --replace)");
+      return result;
+    }
     std::filesystem::remove(t);
   }
 
@@ -677,12 +680,33 @@ DemoResult makeDemo(const Paths& paths, const DemoOptions& options) {
       logLine("demo", std::string("next day's CSV not written: ") + e.what());
     }
   }
-  result.workbookNote = writeWorkbook(paths.workbook(kDemoWorkbook), sheets);
-  if (result.workbookNote.empty())
+  const std::string note = writeWorkbook(paths.workbook(kDemoWorkbook), sheets);
+  if (note.empty()) {
     result.files.push_back(paths.workbook(kDemoWorkbook));
-  else
-    logLine("demo", "workbook not written: " + result.workbookNote);
+  } else {
+    result.fail(DemoFailure::WorkbookNotWritten, note);
+    logLine("demo", "workbook not written: " + note);
+  }
   return result;
+}
+
+}  // namespace
+
+DemoResult makeDemo(const Paths& paths, const DemoOptions& options) {
+  if (options.stocks < 0 || options.stocks > kMaxDemoStocks) {
+    DemoResult refused;
+    refused.fail(DemoFailure::StocksOutOfRange,
+                 "the sample market holds 0 to " + std::to_string(kMaxDemoStocks) + " stocks");
+    return refused;
+  }
+  try {
+    return makeDemoFiles(paths, options);
+  } catch (const std::exception& e) {
+    DemoResult failed;
+    failed.fail(DemoFailure::Failed, e.what());
+    logLine("demo", failed.detail);
+    return failed;
+  }
 }
 
 }  // namespace tavrin

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/paths.h"
+#include "base/outcome.h"
 
 namespace tavrin {
 
@@ -21,9 +22,16 @@ struct DemoOptions {
   bool replace = false;  // replace existing sample files
 };
 
-struct DemoResult {
+enum class DemoFailure {
+  None,
+  StocksOutOfRange,    // the count of stocks is outside 0..kMaxDemoStocks; nothing written
+  FilesExist,          // a sample file is there and replace is off; nothing written
+  Failed,              // a file could not be made (the reason in detail)
+  WorkbookNotWritten,  // every file but the sample workbook was written (why in detail)
+};
+
+struct DemoResult : Outcome<DemoFailure> {
   std::vector<std::filesystem::path> files;
-  std::string workbookNote;        // why the workbook was not written, if it was not
   std::size_t stocks = 0;          // stocks of list besides the index placeholder
   std::size_t workbookStocks = 0;  // stocks on each sheet of the workbook (fewer than stocks when they do not fit)
 };
@@ -34,8 +42,8 @@ struct DemoResult {
 // same files. Every stock has a price on the next day's sheet; pattern
 // samples are planted so that every screening pattern lists a stock of the
 // whole market both now and after the next day has been inserted and read.
-// Throws when a target exists and replace is off, or when the count of
-// stocks is out of range.
+// Fails when a target exists and replace is off, or when the count of
+// stocks is out of range, before anything is written.
 DemoResult makeDemo(const Paths& paths, const DemoOptions& options);
 
 // The codes of the random-walk stocks of a sample market, in the order they

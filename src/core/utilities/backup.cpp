@@ -1,5 +1,5 @@
-#include "base/calendar.h"
 #include "utilities/backup.h"
+#include "base/calendar.h"
 
 #include <signal.h>
 #include <sqlite3.h>
@@ -199,34 +199,33 @@ BackupFolderResult makeBackupFolder(const Paths& paths, const std::string& unit)
   return BackupFolderResult::NotCreated;
 }
 
-BackupResult makeBackup(const Paths& paths, const std::string& unit, const std::string& dateText) {
-  BackupResult r;
+BackupOutcome makeBackup(const Paths& paths, const std::string& unit, const std::string& dateText) {
+  BackupOutcome r;
   if (!unitFiles(paths, unit)) {
-    r.status = BackupStatus::NoUnit;
+    r.fail(BackupFailure::NoUnit, "unknown unit '" + unit + "'");
     return r;
   }
   auto plan = backupPlan(paths, unit, dateText);
   if (!plan) {
-    r.status = BackupStatus::UnsafeDateText;
+    r.fail(BackupFailure::UnsafeDateText, "the date text cannot be part of a file name: " + dateText);
     return r;
   }
   r.plan = *plan;
   std::error_code ec;
   if (fs::exists(fs::symlink_status(plan->target, ec))) {
-    r.status = BackupStatus::TargetExists;
+    r.fail(BackupFailure::TargetExists, "file exists: " + toUtf8(plan->target));
     return r;
   }
   if (!fs::is_regular_file(plan->source, ec)) {
-    r.status = BackupStatus::SourceMissing;
+    r.fail(BackupFailure::SourceMissing, "no database: " + toUtf8(plan->source));
     return r;
   }
   try {
     copyDatabaseSnapshot(plan->source, plan->target, false);
-    r.status = BackupStatus::Copied;
   } catch (const std::exception& e) {
-    r.error = e.what();
-    r.status = fs::exists(fs::symlink_status(plan->target, ec)) ? BackupStatus::TargetExists : BackupStatus::Failed;
-    logLine("backup", r.error);
+    r.fail(fs::exists(fs::symlink_status(plan->target, ec)) ? BackupFailure::TargetExists : BackupFailure::CopyFailed,
+           e.what());
+    logLine("backup", r.detail);
   }
   return r;
 }

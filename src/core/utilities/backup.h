@@ -7,6 +7,7 @@
 
 #include "app/paths.h"
 #include "base/files.h"
+#include "base/outcome.h"
 
 namespace tavrin {
 
@@ -18,7 +19,6 @@ namespace tavrin {
 // together with any journal left beside it. Throws DatabaseError on failure;
 // nothing is left behind then.
 void copyDatabaseSnapshot(const std::filesystem::path& source, const std::filesystem::path& target, bool replace);
-
 
 // Removes the files in a folder that a killed copy or transfer of ours left:
 // names of the form NAME.part-PID-N (and the journals beside them) whose
@@ -48,16 +48,21 @@ std::optional<BackupPlan> backupPlan(const Paths& paths, const std::string& unit
 enum class BackupFolderResult { Created, NotCreated, NoUnit };
 BackupFolderResult makeBackupFolder(const Paths& paths, const std::string& unit);
 
-enum class BackupStatus { Copied, TargetExists, SourceMissing, UnsafeDateText, NoUnit, Failed };
+enum class BackupFailure {
+  None,
+  TargetExists,    // a file of that name is there: left as it is
+  SourceMissing,   // the unit's standard database is missing
+  UnsafeDateText,  // the date text cannot be part of a file name
+  NoUnit,          // the unit word is none of day, week, month
+  CopyFailed,      // the copy could not be made (the reason in detail)
+};
 
-struct BackupResult {
-  BackupStatus status = BackupStatus::Failed;
-  BackupPlan plan;    // empty for NoUnit and UnsafeDateText
-  std::string error;  // why a copy failed
+struct BackupOutcome : Outcome<BackupFailure> {
+  BackupPlan plan;  // empty for NoUnit and UnsafeDateText
 };
 
 // Copies the unit's standard database to its backup folder under the date
 // text, never overwriting. The folder must exist (makeBackupFolder).
-BackupResult makeBackup(const Paths& paths, const std::string& unit, const std::string& dateText);
+BackupOutcome makeBackup(const Paths& paths, const std::string& unit, const std::string& dateText);
 
 }  // namespace tavrin

@@ -7,16 +7,12 @@
 #include <system_error>
 #include <utility>
 
+#include "app/paths.h"
 #include "base/encoding.h"
 #include "base/files.h"
 #include "base/log.h"
-#include "app/paths.h"
 
 namespace tavrin {
-
-namespace {
-constexpr const char* kNotCodePage932 = "メモにShift_JISで保存できない文字があります。";
-}  // namespace
 
 MemoContent decodeMemoBytes(std::string bytes) {
   MemoContent c;
@@ -80,27 +76,27 @@ std::string loadMemoFile(const std::filesystem::path& path, bool* ok) {
   return c.text;
 }
 
-bool saveMemoFile(const std::filesystem::path& path, const std::string& text, std::string* error) {
+MemoSaveOutcome saveMemoFile(const std::filesystem::path& path, const std::string& text) {
+  MemoSaveOutcome o;
+  o.path = path;
   auto bytes = utf8ToCp932(toCrLf(text) + "\r\n");
   if (!bytes) {
-    if (error) *error = kNotCodePage932;
-    return false;
+    o.fail(MemoFailure::NotCp932, "the text has characters that code page 932 cannot hold");
+    return o;
   }
   std::error_code ec;
   // A read-only target refuses the save rather than being replaced.
   if (std::filesystem::exists(path, ec)) {
     auto perms = std::filesystem::status(path, ec).permissions();
     if ((perms & std::filesystem::perms::owner_write) == std::filesystem::perms::none) {
-      if (error) *error = "メモのファイルが読み取り専用です: " + toUtf8(path);
-      return false;
+      o.fail(MemoFailure::ReadOnly, "read-only: " + toUtf8(path));
+      return o;
     }
   }
   // Written beside the target first, so a failure leaves the old file whole.
-  if (writeFileReplacing(path, *bytes)) {
-    if (error) *error = "メモを保存できません: " + toUtf8(path);
-    return false;
-  }
-  return true;
+  if (const std::error_code written = writeFileReplacing(path, *bytes))
+    o.fail(MemoFailure::CannotWrite, "cannot write " + toUtf8(path) + ": " + written.message());
+  return o;
 }
 
 MemoFile::MemoFile(std::filesystem::path path) : path_(std::move(path)), loaded_(readMemoFile(path_)) {}
@@ -111,30 +107,39 @@ std::filesystem::path MemoFile::backupPath() const {
   return p;
 }
 
-MemoFile::SaveOutcome MemoFile::save(const std::string& text, std::string* error) {
+MemoSaveOutcome MemoFile::save(const std::string& text) {
+  MemoSaveOutcome o;
+  o.path = path_;
   const bool keepOld = damaged();
   if (keepOld) {
     // Only what the user wrote may replace a file that was not read whole,
     // and the old file stays beside it.
-    if (text == loaded_.text) return SaveOutcome::LeftAlone;
+    if (text == loaded_.text) {
+      o.saved = MemoSaved::LeftAlone;
+      return o;
+    }
     if (!utf8ToCp932(text)) {
-      if (error) *error = kNotCodePage932;
-      return SaveOutcome::Failed;
+      o.fail(MemoFailure::NotCp932, "the text has characters that code page 932 cannot hold");
+      return o;
     }
     std::error_code ec;
     std::filesystem::copy_file(path_, backupPath(), std::filesystem::copy_options::overwrite_existing, ec);
     if (ec) {
-      logLine("memo", "cannot keep " + toUtf8(path_) + " as " + toUtf8(backupPath()) + ": " + ec.message());
-      if (error) *error = "元のメモを残せないため保存できません: " + toUtf8(backupPath());
-      return SaveOutcome::Failed;
+      o.path = backupPath();
+      o.fail(MemoFailure::CannotKeepOld,
+             "cannot keep " + toUtf8(path_) + " as " + toUtf8(backupPath()) + ": " + ec.message());
+      logLine("memo", o.detail);
+      return o;
     }
   }
-  if (!saveMemoFile(path_, text, error)) return SaveOutcome::Failed;
+  o = saveMemoFile(path_, text);
+  if (!o.done()) return o;
   loaded_.text = text;
   loaded_.encoding = MemoEncoding::Cp932;
   loaded_.exists = true;
   loaded_.whole = true;
-  return keepOld ? SaveOutcome::SavedKeepingOld : SaveOutcome::Saved;
+  o.saved = keepOld ? MemoSaved::SavedKeepingOld : MemoSaved::Saved;
+  return o;
 }
 
 }  // namespace tavrin

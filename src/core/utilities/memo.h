@@ -3,6 +3,8 @@
 #include <optional>
 #include <string>
 
+#include "base/outcome.h"
+
 namespace tavrin {
 
 // What a memo file held and how it could be read.
@@ -23,9 +25,28 @@ MemoContent readMemoFile(const std::filesystem::path& path);
 // gives an empty text (and false in *ok).
 std::string loadMemoFile(const std::filesystem::path& path, bool* ok = nullptr);
 
+enum class MemoFailure {
+  None,
+  NotCp932,       // the text has characters code page 932 cannot hold
+  ReadOnly,       // the memo file may not be written
+  CannotWrite,    // the file could not be written (the system's reason in detail)
+  CannotKeepOld,  // the old file could not be kept beside it, so nothing was saved
+};
+
+// How a save went: saved, saved with the old file kept beside it, or left
+// alone (nothing changed in a file that was not read whole).
+enum class MemoSaved { Saved, SavedKeepingOld, LeftAlone };
+
+// What a save ended with; path is the file concerned (the memo file, or the
+// copy of the old one for CannotKeepOld).
+struct MemoSaveOutcome : Outcome<MemoFailure> {
+  MemoSaved saved = MemoSaved::Saved;
+  std::filesystem::path path;
+};
+
 // Writes the text followed by one CR LF in code page 932, replacing the file.
-// On failure nothing is written and *error says why (in Japanese, for the user).
-bool saveMemoFile(const std::filesystem::path& path, const std::string& text, std::string* error = nullptr);
+// On failure nothing is written.
+MemoSaveOutcome saveMemoFile(const std::filesystem::path& path, const std::string& text);
 
 // The memo file as the memo pad sees it: read once, then saved over.
 class MemoFile {
@@ -38,8 +59,7 @@ class MemoFile {
   // The file is there but its text could not be read whole.
   bool damaged() const { return loaded_.exists && !loaded_.whole; }
 
-  enum class SaveOutcome { Saved, SavedKeepingOld, LeftAlone, Failed };
-  SaveOutcome save(const std::string& text, std::string* error = nullptr);
+  MemoSaveOutcome save(const std::string& text);
 
  private:
   std::filesystem::path path_;

@@ -1,5 +1,5 @@
-#include "base/calendar.h"
 #include "watchlists/watch_list_store.h"
+#include "base/calendar.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -89,8 +89,57 @@ std::optional<std::int64_t> firstDuplicateId(const std::vector<std::pair<std::st
   return std::nullopt;
 }
 
-std::string watchDate(const std::tm& date) {
-  return twoDigitDate(date.tm_year, date.tm_mon + 1, date.tm_mday, "/");
+Outcome<WatchListFailure> openWatchLists(const std::filesystem::path& path) {
+  Outcome<WatchListFailure> o;
+  try {
+    prepareWatchListDatabase(path);
+  } catch (const std::exception& e) {
+    o.fail(WatchListFailure::Unavailable, e.what());
+  }
+  return o;
 }
+
+WatchAddOutcome addToWatchList(const std::filesystem::path& path, WatchList list, const WatchStock& stock) {
+  WatchAddOutcome o;
+  try {
+    prepareWatchListDatabase(path);
+    if (watchListHasCode(path, list, stock.code))
+      o.alreadyListed = true;
+    else
+      o.id = addWatchStock(path, list, stock);
+  } catch (const std::exception& e) {
+    o.fail(WatchListFailure::Unavailable, e.what());
+  }
+  return o;
+}
+
+Outcome<WatchListFailure> deleteFromWatchList(const std::filesystem::path& path, WatchList list, std::int64_t id) {
+  Outcome<WatchListFailure> o;
+  try {
+    if (!deleteWatchRow(path, list, id))
+      o.fail(WatchListFailure::NotListed, "no row " + std::to_string(id) + " on " + watchListTable(list));
+  } catch (const std::exception& e) {
+    o.fail(WatchListFailure::Unavailable, e.what());
+  }
+  return o;
+}
+
+WatchRemoveOutcome removeFromWatchList(const std::filesystem::path& path, WatchList list, const std::string& code) {
+  WatchRemoveOutcome o;
+  std::error_code ec;
+  if (!std::filesystem::exists(path, ec)) {
+    o.fail(WatchListFailure::NotListed, code + " is not on " + watchListTable(list));
+    return o;
+  }
+  try {
+    o.removed = removeWatchCode(path, list, code);
+    if (o.removed == 0) o.fail(WatchListFailure::NotListed, code + " is not on " + watchListTable(list));
+  } catch (const std::exception& e) {
+    o.fail(WatchListFailure::Unavailable, e.what());
+  }
+  return o;
+}
+
+std::string watchDate(const std::tm& date) { return twoDigitDate(date.tm_year, date.tm_mon + 1, date.tm_mday, "/"); }
 
 }  // namespace tavrin

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/outcome.h"
 #include "data/database.h"
 #include "data/watch_schema.h"
 
@@ -46,6 +47,35 @@ int removeWatchCode(const std::filesystem::path& path, WatchList list, const std
 // given order among equal codes; at the first two neighbours with the same
 // code the ID of the second is returned. nullopt when every code is unique.
 std::optional<std::int64_t> firstDuplicateId(const std::vector<std::pair<std::string, std::int64_t>>& rows);
+
+// What the windows and the command line do with the lists, each ending
+// with an outcome: the functions above are the file's own access and throw
+// DatabaseError, these catch it.
+enum class WatchListFailure {
+  None,
+  Unavailable,  // the file cannot be opened, made or written (what the database said in detail)
+  NotListed,    // no row of that ID or code is on the list
+};
+
+// Makes the watch-list file usable, creating it or a missing table.
+Outcome<WatchListFailure> openWatchLists(const std::filesystem::path& path);
+
+// Adds a stock once: a code already listed is left as it is (alreadyListed),
+// otherwise one row is appended (its ID in id). The file is made when missing.
+struct WatchAddOutcome : Outcome<WatchListFailure> {
+  bool alreadyListed = false;
+  std::int64_t id = 0;
+};
+WatchAddOutcome addToWatchList(const std::filesystem::path& path, WatchList list, const WatchStock& stock);
+
+// Deletes the row with this ID (NotListed when there is none).
+Outcome<WatchListFailure> deleteFromWatchList(const std::filesystem::path& path, WatchList list, std::int64_t id);
+
+// Deletes every row of this code (NotListed when there is none, or no file).
+struct WatchRemoveOutcome : Outcome<WatchListFailure> {
+  int removed = 0;
+};
+WatchRemoveOutcome removeFromWatchList(const std::filesystem::path& path, WatchList list, const std::string& code);
 
 // "yy/mm/dd" of a local date, e.g. "08/03/05" for 5 March 2008.
 std::string watchDate(const std::tm& date);

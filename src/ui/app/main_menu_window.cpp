@@ -13,6 +13,7 @@
 #include "base/log.h"
 #include "app/paths.h"
 #include "ui/app/app_context.h"
+#include "ui/common/file_texts.h"
 #include "ui/common/flex_grid.h"
 #include "ui/exchange/transfer_menu_actions.h"
 #include "ui/history/history_import_window.h"
@@ -291,12 +292,13 @@ void MainMenuWindow::showInfo(const QString& name) {
 void MainMenuWindow::Command3_Click() {
   // Referencing the memo pad loads the memo file if it was never opened.
   MemoWindow& memo = ctx_.memo();
-  std::string error;
-  if (!saveMemoFile(ctx_.paths().memoCopyFile(), memo.text().toStdString(), &error)) {
-    logLine("END", "memo copy not written: " + error);
+  const MemoSaveOutcome copied = saveMemoFile(ctx_.paths().memoCopyFile(), memo.text().toStdString());
+  if (!copied.done()) {
+    logLine("END", "memo copy not written: " + copied.detail);
     MessageRequest m;
     m.title = "メモ帖";
-    m.lines = {error, "メモの写し（" + toUtf8(ctx_.paths().memoCopyFile().filename()) + "）は書かれていません。"};
+    m.lines = {memoFailureText(copied),
+               "メモの写し（" + toUtf8(ctx_.paths().memoCopyFile().filename()) + "）は書かれていません。"};
     m.icon = MessageIcon::Warning;
     ctx_.prompts().message(m);
   }

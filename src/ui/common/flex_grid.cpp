@@ -26,6 +26,7 @@
 #include "app/paths.h"
 #include "app/prompts.h"
 #include "ui/app/app_context.h"
+#include "ui/common/file_texts.h"
 #include "ui/common/form_window.h"
 #include "ui/common/qt_prompts.h"
 
@@ -392,14 +393,10 @@ bool FlexGrid::saveAs(std::optional<ExportFormat> format) {
   bool written = false;
   QPointer<FlexGrid> self(this);
   saveTask_.runAndWait(
-      [path, table = exportTable(), chosen](TaskControl&) {
-        std::string why;
-        const bool ok = exporting::writeTable(path, table, chosen, &why);
-        return std::make_pair(ok, why);
-      },
-      [&](std::pair<bool, std::string> r) {
-        written = r.first;
-        error = std::move(r.second);
+      [path, table = exportTable(), chosen](TaskControl&) { return exporting::writeTable(path, table, chosen); },
+      [&](exporting::ExportOutcome r) {
+        written = r.done();
+        error = exportFailureText(r);
       },
       [&](std::exception_ptr e) { error = BackgroundTask::message(e); });
   if (!self) return false;

@@ -7,6 +7,7 @@
 #include "base/log.h"
 #include "exchange/companion.h"
 #include "ui/app/app_context.h"
+#include "ui/common/file_texts.h"
 #include "ui/exchange/transfer_window.h"
 
 namespace tavrin::ui {
@@ -49,20 +50,20 @@ void runTransferMenuAction(AppContext& ctx, const char* buttonName) {
     // real file stays as it was and the window opens without a companion
     // list, saying so on a start click.
     const CompanionMode mode = name == "Command28" ? CompanionMode::Week : CompanionMode::Month;
-    auto prepared = prepareCompanion(ctx.paths(), mode);
-    ctx.transfer().setPreparedCompanion(mode, std::move(prepared));
+    PrepareOutcome prepared = prepareCompanion(ctx.paths(), mode);
+    ctx.transfer().setPreparedCompanion(
+        mode, prepared.done() ? std::optional<PreparedCompanion>(prepared.prepared) : std::nullopt);
     openTransferWindow(ctx, companionModeKeyword(mode));
   } else if (name == "Command6") {
     openTransferWindow(ctx, "old");
   } else if (name == "Command61") {
-    std::string error;
-    if (!prepareCompanion(ctx.paths(), CompanionMode::WDivuzi, &error)) {
+    const PrepareOutcome prepared = prepareCompanion(ctx.paths(), CompanionMode::WDivuzi);
+    if (!prepared.done()) {
       // Writing into a stale copy would mix old and new data: the window
       // stays closed until the copy succeeds.
       MessageRequest m;
       m.icon = MessageIcon::Warning;
-      m.lines = {"Divuziのデータベースをコピーできませんでした。",
-                 toUtf8(ctx.paths().divuziDb()) + " → " + toUtf8(ctx.paths().wDivuziDb())};
+      m.lines = divuziCopyFailureLines(prepared);
       ctx.prompts().message(m);
       return;
     }

@@ -10,10 +10,11 @@
 #include <QVBoxLayout>
 #include <filesystem>
 
-#include "base/log.h"
 #include "app/paths.h"
-#include "ui/app/main_menu_window.h"
+#include "base/log.h"
 #include "ui/app/app_context.h"
+#include "ui/app/main_menu_window.h"
+#include "ui/common/file_texts.h"
 #include "ui/common/flex_grid.h"
 
 namespace tavrin::ui {
@@ -153,13 +154,13 @@ void TransferWindow::runTransfer(bool completionSign) {
     // Nothing to visit: say why, and end at once.
     MessageRequest m;
     m.icon = MessageIcon::Information;
-    TransferStatus why = TransferStatus::NoCompanionList;
+    TransferFailure why = TransferFailure::NoCompanionList;
     std::error_code ec;
     if (!data2_.databaseName().empty() && std::filesystem::exists(fromUtf8(data2_.databaseName()), ec)) {
       try {
         Database probe(fromUtf8(data2_.databaseName()), Database::Mode::ReadOnly);
       } catch (const std::exception&) {
-        why = TransferStatus::CompanionUnavailable;
+        why = TransferFailure::CompanionUnavailable;
         m.icon = MessageIcon::Warning;
       }
     }
@@ -186,7 +187,7 @@ void TransferWindow::runTransfer(bool completionSign) {
   const bool draft = prepared_ && prepared_->writeTo == into.writeTo;
   const std::filesystem::path sender = fromUtf8(data1_.databaseName());
   struct Run {
-    TransferResult result;
+    TransferOutcome result;
     PreparedCompanion companion;
   };
   Run run;
@@ -204,21 +205,20 @@ void TransferWindow::runTransfer(bool completionSign) {
       },
       [&run](Run done) { run = std::move(done); },
       [&run](std::exception_ptr e) {
-        run.result.status = TransferStatus::CompanionUnavailable;
-        run.result.error = BackgroundTask::message(e);
-        logLine("transfer window", run.result.error);
+        run.result.fail(TransferFailure::CompanionUnavailable, BackgroundTask::message(e));
+        logLine("transfer window", run.result.detail);
       });
   if (!self) return;
-  const TransferResult& r = run.result;
+  const TransferOutcome& r = run.result;
   if (draft) *prepared_ = run.companion;
   if (draft && !prepared_->isDraft()) data2_.setDatabaseName(toUtf8(prepared_->target));
   running_ = false;
   command3_->setEnabled(true);
 
-  if (!r.ok()) {
+  if (!r.done()) {
     MessageRequest m;
     m.icon = MessageIcon::Warning;
-    m.lines = {transferFailureText(r.status), "転送は行いませんでした。",
+    m.lines = {transferFailureText(r.failure), "転送は行いませんでした。",
                toUtf8(draft ? prepared_->target : into.target)};
     ctx_.prompts().message(m);
     return;

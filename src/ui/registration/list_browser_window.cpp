@@ -14,6 +14,7 @@
 #include "ui/app/main_menu_window.h"
 #include "ui/chart/chart_entries.h"
 #include "ui/app/app_context.h"
+#include "ui/common/file_texts.h"
 #include "ui/common/flex_grid.h"
 #include "ui/common/text_fit.h"
 

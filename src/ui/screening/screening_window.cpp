@@ -17,6 +17,7 @@
 #include "ui/backtest/backtest_window.h"
 #include "ui/chart/chart_entries.h"
 #include "ui/app/app_context.h"
+#include "ui/common/file_texts.h"
 #include "ui/common/flex_grid.h"
 #include "ui/screening/screening_hooks.h"
 #include "watchlists/watch_list_store.h"

@@ -8,8 +8,9 @@
 
 #include "app/paths.h"
 #include "app/prompts.h"
-#include "ui/app/main_menu_window.h"
 #include "ui/app/app_context.h"
+#include "ui/app/main_menu_window.h"
+#include "ui/common/file_texts.h"
 #include "ui/common/flex_grid.h"
 #include "utilities/backup.h"
 
@@ -73,15 +74,13 @@ void BackupWindow::makefile() {
   FlexGrid* grid = ctx_.mainMenu().dateGrid();
   if (!grid || grid->rows() < 2) {
     // No date record to read the unit from: the general message, no folder.
-    m.lines = {"エラーが発生した時は再度トライしてください！"};
+    m.lines = {backupFolderText(BackupFolderResult::NotCreated)};
     ctx_.prompts().message(m);
     return;
   }
-  switch (makeBackupFolder(ctx_.paths(), ctx_.unitWord())) {
-    case BackupFolderResult::NoUnit: return;
-    case BackupFolderResult::Created: m.lines = {"Mdbフォルダを作成しました！"}; break;
-    case BackupFolderResult::NotCreated: m.lines = {"エラーが発生した時は再度トライしてください！"}; break;
-  }
+  const BackupFolderResult folder = makeBackupFolder(ctx_.paths(), ctx_.unitWord());
+  if (folder == BackupFolderResult::NoUnit) return;
+  m.lines = {backupFolderText(folder)};
   ctx_.prompts().message(m);
 }
 
@@ -94,31 +93,15 @@ void BackupWindow::Command1_Click() {
   ask.defaultAnswer = backupDateText(ctx_.now());
   const std::string dateText = ctx_.prompts().input(ask).value_or(std::string());
 
-  const BackupResult r = makeBackup(ctx_.paths(), ctx_.unitWord(), dateText);
-  QString note;
-  switch (r.status) {
-    case BackupStatus::Copied: note = QStringLiteral("ファイル名は　"); break;
-    case BackupStatus::TargetExists: note = QStringLiteral("同じ名前のファイルがあるため作成しませんでした　"); break;
-    case BackupStatus::SourceMissing: note = QStringLiteral("元のデータベースがないため作成しませんでした　"); break;
-    case BackupStatus::Failed: note = QStringLiteral("バックアップファイルを作成できませんでした　"); break;
-    case BackupStatus::NoUnit: note = QStringLiteral("単位が読めないため作成しませんでした"); break;
-    case BackupStatus::UnsafeDateText: {
-      note = QStringLiteral("日付にファイル名に使えない文字があるため作成しませんでした");
-      MessageRequest m;
-      m.icon = MessageIcon::Warning;
-      m.lines = {"ファイル名に使えない文字が含まれています。", "「" + dateText + "」",
-                 "バックアップファイルは作成しませんでした。"};
-      ctx_.prompts().message(m);
-      break;
-    }
+  const BackupOutcome r = makeBackup(ctx_.paths(), ctx_.unitWord(), dateText);
+  if (r.failure == BackupFailure::UnsafeDateText) {
+    MessageRequest m;
+    m.icon = MessageIcon::Warning;
+    m.lines = unsafeBackupDateLines(dateText);
+    ctx_.prompts().message(m);
   }
-  if (!r.plan.fileName.empty()) {
-    note += QString::fromStdString(r.status == BackupStatus::SourceMissing ? toUtf8(r.plan.source.filename())
-                                                                           : r.plan.fileName);
-  }
-  command1_->setText(r.status == BackupStatus::Copied ? QStringLiteral("バックアップファイル作成終わりました。")
-                                                      : designCaption());
-  command4_->setText(note);
+  command1_->setText(r.done() ? QStringLiteral("バックアップファイル作成終わりました。") : designCaption());
+  command4_->setText(QString::fromStdString(backupNoteText(r)));
   command4_->setVisible(true);
 }
 

@@ -7,6 +7,7 @@
 
 #include "base/log.h"
 #include "ui/app/app_context.h"
+#include "ui/common/file_texts.h"
 #include "utilities/memo.h"
 
 namespace tavrin::ui {
@@ -59,12 +60,12 @@ QString MemoWindow::text() const { return text1_->toPlainText(); }
 void MemoWindow::setText(const QString& text) { text1_->setPlainText(text); }
 
 bool MemoWindow::mnuSAVE_Click() {
-  std::string error;
-  if (file_->save(text1_->toPlainText().toStdString(), &error) == MemoFile::SaveOutcome::Failed) {
-    logLine("memo", error);
+  const MemoSaveOutcome saved = file_->save(text1_->toPlainText().toStdString());
+  if (!saved.done()) {
+    logLine("memo", saved.detail);
     MessageRequest m;
     m.title = "メモ帖";
-    m.lines = {error, "メモは保存されていません。"};
+    m.lines = {memoFailureText(saved), "メモは保存されていません。"};
     m.icon = MessageIcon::Warning;
     ctx_.prompts().message(m);
     return false;

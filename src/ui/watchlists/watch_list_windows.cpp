@@ -10,6 +10,7 @@
 
 #include "base/log.h"
 #include "ui/app/app_context.h"
+#include "ui/common/file_texts.h"
 #include "ui/common/flex_grid.h"
 #include "ui/common/text_fit.h"
 
@@ -22,17 +23,15 @@ namespace {
 // windows go on with empty lists.
 void prepareOrTellOnce(AppContext& ctx) {
   const std::filesystem::path path = ctx.paths().watchListDb();
-  try {
-    prepareWatchListDatabase(path);
-  } catch (const std::exception& e) {
-    logLine("watch lists", toUtf8(path) + ": " + e.what());
-    static std::set<std::string> told;
-    if (!told.insert(toUtf8(path)).second) return;
-    MessageRequest m;
-    m.icon = MessageIcon::Warning;
-    m.lines = {"注目銘柄のファイルを開けません。", toUtf8(path), "リストは空のまま表示します。"};
-    ctx.prompts().message(m);
-  }
+  const Outcome<WatchListFailure> opened = openWatchLists(path);
+  if (opened.done()) return;
+  logLine("watch lists", toUtf8(path) + ": " + opened.detail);
+  static std::set<std::string> told;
+  if (!told.insert(toUtf8(path)).second) return;
+  MessageRequest m;
+  m.icon = MessageIcon::Warning;
+  m.lines = watchListUnavailableLines(path);
+  ctx.prompts().message(m);
 }
 
 }  // namespace
@@ -133,11 +132,9 @@ void WatchListWindow::activate() {
       if (id) rows.emplace_back(grid_->textMatrix(r, 2).toStdString(), static_cast<std::int64_t>(*id));
     }
     if (const std::optional<std::int64_t> duplicate = firstDuplicateId(rows)) {
-      try {
-        deleteWatchRow(ctx_.paths().watchListDb(), list_, *duplicate);
-      } catch (const std::exception& e) {
-        logLine("watch lists", std::string("repeated code not removed: ") + e.what());
-      }
+      const Outcome<WatchListFailure> deleted = deleteFromWatchList(ctx_.paths().watchListDb(), list_, *duplicate);
+      if (deleted.failure == WatchListFailure::Unavailable)
+        logLine("watch lists", "repeated code not removed: " + deleted.detail);
       reload();
     }
   }
@@ -151,10 +148,11 @@ void WatchListWindow::Command1_Click() {
     // The selected row goes, even when its code is listed more than once.
     const Row* values = grid_->rowValues(r);
     const std::optional<double> id = values && !values->empty() ? (*values)[0].asNumber() : std::nullopt;
-    try {
-      if (id) deleteWatchRow(ctx_.paths().watchListDb(), list_, static_cast<std::int64_t>(*id));
-    } catch (const std::exception& e) {
-      logLine("watch lists", std::string("row not deleted: ") + e.what());
+    if (id) {
+      const Outcome<WatchListFailure> deleted =
+          deleteFromWatchList(ctx_.paths().watchListDb(), list_, static_cast<std::int64_t>(*id));
+      if (deleted.failure == WatchListFailure::Unavailable)
+        logLine("watch lists", "row not deleted: " + deleted.detail);
     }
   }
   reload();
