@@ -69,13 +69,10 @@ int cmdBacktest(const Paths& paths, const Args& argsIn) {
   }
   if (codeOpt && !parseStockCode(*codeOpt)) return failure(notAStockCode(*codeOpt));
 
-  if (request.universeIndex >= 22) {
-    try {
-      request.watchCodes =
-          readWatchCodes(paths.watchListDb(), request.universeIndex == 22 ? WatchList::Trend : WatchList::Checklist);
-    } catch (const std::exception& e) {
-      return failure(std::string("cannot read the watch list: ") + e.what());
-    }
+  if (const std::optional<WatchList> list = watchListOfUniverse(request.universeIndex)) {
+    WatchCodesOutcome listed = listedWatchCodes(paths.watchListDb(), *list);
+    if (!listed.done()) return failure("cannot read the watch list: " + listed.detail);
+    request.watchCodes = std::move(listed.codes);
   }
 
   backtest::HistoryPanel panel;

@@ -34,9 +34,7 @@ exporting::ExportTable gridTable(const screening::ScreeningSession& s) {
 }
 
 // Codes on a watch list, in list order; a missing list file holds none.
-std::vector<std::string> watchedCodes(const Paths& paths, const std::string& table) {
-  return readWatchCodes(paths.watchListDb(), table == "trend" ? WatchList::Trend : WatchList::Checklist);
-}
+WatchCodesOutcome watchedCodes(const Paths& paths, WatchList list) { return listedWatchCodes(paths.watchListDb(), list); }
 
 }  // namespace
 
@@ -85,11 +83,9 @@ int cmdScreen(const Paths& paths, const Args& argsIn) {
 
   std::string watchQuery;
   if (screening::universeHasWhere(universeIndex)) {
-    try {
-      watchQuery = tavrin::watchListQuery(watchedCodes(paths, universeIndex == 22 ? "trend" : "checklist"));
-    } catch (const std::exception& e) {
-      return failure(std::string("cannot read the watch list: ") + e.what());
-    }
+    const WatchCodesOutcome listed = watchedCodes(paths, watchListOfUniverse(universeIndex).value_or(WatchList::Checklist));
+    if (!listed.done()) return failure("cannot read the watch list: " + listed.detail);
+    watchQuery = tavrin::watchListQuery(listed.codes);
   }
 
   screening::ScreeningSession session;
@@ -121,11 +117,9 @@ int cmdScreen(const Paths& paths, const Args& argsIn) {
   } else if (restore) {
     ok = session.restore();
   } else if (extract) {
-    try {
-      ok = session.extract(watchedCodes(paths, *extract));
-    } catch (const std::exception& e) {
-      return failure(std::string("cannot read the watch list: ") + e.what());
-    }
+    const WatchCodesOutcome listed = watchedCodes(paths, *extract == "trend" ? WatchList::Trend : WatchList::Checklist);
+    if (!listed.done()) return failure("cannot read the watch list: " + listed.detail);
+    ok = session.extract(listed.codes);
   }
   if (!ok) return failure("query rejected: " + session.view().lastError());
   return emitTable(gridTable(session), output);

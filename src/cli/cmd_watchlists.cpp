@@ -24,12 +24,9 @@ std::tm today() {
 }
 
 int listCommand(const Paths& paths, WatchList list, const TableOutput& output) {
-  QueryResult r;
-  std::error_code ec;
-  if (std::filesystem::exists(paths.watchListDb(), ec))
-    r = readWatchList(paths.watchListDb(), list);
-  else
-    r.fields = watchListFields();
+  const WatchTableOutcome read = readWatchListTable(paths.watchListDb(), list);
+  if (!read.done()) return failure(read.detail);
+  const QueryResult& r = read.table;
   exporting::ExportTable table;
   table.titles = r.fields;
   table.sheetName = watchListTable(list);

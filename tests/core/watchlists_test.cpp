@@ -264,5 +264,23 @@ TEST(WatchListStore, UseCasesEndWithOutcomes) {
   EXPECT_EQ(addToWatchList(foreign, WatchList::Trend, toyota).failure, WatchListFailure::Unavailable);
   EXPECT_EQ(deleteFromWatchList(foreign, WatchList::Trend, 1).failure, WatchListFailure::Unavailable);
   EXPECT_EQ(removeFromWatchList(foreign, WatchList::Trend, "7203").failure, WatchListFailure::Unavailable);
+  EXPECT_EQ(listedWatchCodes(foreign, WatchList::Trend).failure, WatchListFailure::Unavailable);
+  EXPECT_EQ(readWatchListTable(foreign, WatchList::Trend).failure, WatchListFailure::Unavailable);
+
+  // A missing file is an empty list with the fields of the table.
+  const auto none = dir / "none.mdb";
+  const WatchCodesOutcome noCodes = listedWatchCodes(none, WatchList::Checklist);
+  EXPECT_TRUE(noCodes.done());
+  EXPECT_TRUE(noCodes.codes.empty());
+  const WatchTableOutcome noTable = readWatchListTable(none, WatchList::Checklist);
+  EXPECT_TRUE(noTable.done());
+  EXPECT_EQ(noTable.table.fields, watchListFields());
+  EXPECT_TRUE(noTable.table.rows.empty());
   setLogQuiet(false);
+}
+
+TEST(WatchListStore, TheWatchListUniversesScreenTheirLists) {
+  EXPECT_EQ(watchListOfUniverse(22), WatchList::Trend);
+  EXPECT_EQ(watchListOfUniverse(23), WatchList::Checklist);
+  for (int i : {0, 1, 21, 24}) EXPECT_FALSE(watchListOfUniverse(i)) << i;
 }

@@ -23,6 +23,12 @@ void createTables(Database& db) {
 
 }  // namespace
 
+std::optional<WatchList> watchListOfUniverse(int universeIndex) {
+  if (universeIndex == 22) return WatchList::Trend;
+  if (universeIndex == 23) return WatchList::Checklist;
+  return std::nullopt;
+}
+
 const char* watchListTable(WatchList list) { return list == WatchList::Trend ? "trend" : "checklist"; }
 
 std::optional<WatchList> watchListFromName(std::string_view name) {

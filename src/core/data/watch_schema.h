@@ -13,6 +13,10 @@ namespace tavrin {
 // also filled by another program) and the trend list (trend).
 enum class WatchList { Checklist, Trend };
 
+// The list a watch-list universe screens: 22 the trend list, 23 the stocks
+// of interest; nothing for any other universe.
+std::optional<WatchList> watchListOfUniverse(int universeIndex);
+
 // "checklist" or "trend".
 const char* watchListTable(WatchList list);
 // "checklist" / "trend" (exactly); nullopt for anything else.

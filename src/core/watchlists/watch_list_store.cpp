@@ -89,6 +89,31 @@ std::optional<std::int64_t> firstDuplicateId(const std::vector<std::pair<std::st
   return std::nullopt;
 }
 
+WatchCodesOutcome listedWatchCodes(const std::filesystem::path& path, WatchList list) {
+  WatchCodesOutcome o;
+  try {
+    o.codes = readWatchCodes(path, list);
+  } catch (const std::exception& e) {
+    o.fail(WatchListFailure::Unavailable, e.what());
+  }
+  return o;
+}
+
+WatchTableOutcome readWatchListTable(const std::filesystem::path& path, WatchList list) {
+  WatchTableOutcome o;
+  std::error_code ec;
+  if (!std::filesystem::exists(path, ec)) {
+    o.table.fields = watchListFields();
+    return o;
+  }
+  try {
+    o.table = readWatchList(path, list);
+  } catch (const std::exception& e) {
+    o.fail(WatchListFailure::Unavailable, e.what());
+  }
+  return o;
+}
+
 Outcome<WatchListFailure> openWatchLists(const std::filesystem::path& path) {
   Outcome<WatchListFailure> o;
   try {

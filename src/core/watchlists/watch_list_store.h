@@ -57,6 +57,18 @@ enum class WatchListFailure {
   NotListed,    // no row of that ID or code is on the list
 };
 
+// The listed codes in table order (a missing file holds none).
+struct WatchCodesOutcome : Outcome<WatchListFailure> {
+  std::vector<std::string> codes;
+};
+WatchCodesOutcome listedWatchCodes(const std::filesystem::path& path, WatchList list);
+
+// The whole table in ID order (a missing file: the fields and no rows).
+struct WatchTableOutcome : Outcome<WatchListFailure> {
+  QueryResult table;
+};
+WatchTableOutcome readWatchListTable(const std::filesystem::path& path, WatchList list);
+
 // Makes the watch-list file usable, creating it or a missing table.
 Outcome<WatchListFailure> openWatchLists(const std::filesystem::path& path);
 

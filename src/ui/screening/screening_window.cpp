@@ -290,13 +290,12 @@ QString ScreeningWindow::patternStatusText() const { return patternStatus_ ? pat
 void ScreeningWindow::openBacktest() {
   const SharedState& st = ctx_.state();
   std::vector<std::string> codes;
-  if (st.universeIndex >= 22) {
-    try {
-      codes =
-          readWatchCodes(ctx_.paths().watchListDb(), st.universeIndex == 22 ? WatchList::Trend : WatchList::Checklist);
-    } catch (const std::exception& e) {
-      logLine("backtest", std::string("watch list not read: ") + e.what());
-    }
+  if (const std::optional<WatchList> list = watchListOfUniverse(st.universeIndex)) {
+    WatchCodesOutcome listed = listedWatchCodes(ctx_.paths().watchListDb(), *list);
+    if (listed.done())
+      codes = std::move(listed.codes);
+    else
+      logLine("backtest", "watch list not read: " + listed.detail);
   }
   BacktestWindow& w = ctx_.backtest();
   w.show();
