@@ -1,6 +1,7 @@
 #include <ctime>
 #include <iostream>
 
+#include "base/calendar.h"
 #include "cli/commands.h"
 #include "cli/file_texts.h"
 #include "data/price_schema.h"
@@ -81,10 +82,7 @@ int cmdBackup(const Paths& paths, const Args& argsIn) {
   if (date) {
     dateText = *date;
   } else {
-    std::time_t t = std::time(nullptr);
-    std::tm tm{};
-    localtime_r(&t, &tm);
-    dateText = backupDateText(tm);
+    dateText = backupDateText(localNow());
   }
   const BackupOutcome r = makeBackup(paths, unit, dateText);
   if (!r.done()) return failure(backupFailureText(r, unit, dateText));

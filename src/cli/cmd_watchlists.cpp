@@ -1,6 +1,7 @@
 #include <ctime>
 #include <iostream>
 
+#include "base/calendar.h"
 #include "cli/commands.h"
 #include "data/database.h"
 #include "data/stock_code.h"
@@ -15,13 +16,6 @@ const char* kWatchUsage =
     "tavrin-cli [--root DIR] watch list trend|checklist [--format tsv|csv|csv-cp932|xlsx] [--output FILE] | "
     "watch add trend|checklist CODE | "
     "watch remove trend|checklist CODE";
-
-std::tm today() {
-  std::time_t t = std::time(nullptr);
-  std::tm tm{};
-  localtime_r(&t, &tm);
-  return tm;
-}
 
 int listCommand(const Paths& paths, WatchList list, const TableOutput& output) {
   const WatchTableOutcome read = readWatchListTable(paths.watchListDb(), list);
@@ -50,7 +44,7 @@ int addCommand(const Paths& paths, WatchList list, const std::string& code) {
     stock.market = r.rows[0][1].display();
     stock.unit = r.rows[0][2].display();
   }
-  stock.date = watchDate(today());
+  stock.date = watchDate(localNow());
   const WatchAddOutcome added = addToWatchList(paths.watchListDb(), list, stock);
   if (!added.done()) return failure(added.detail);
   if (added.alreadyListed) {

@@ -54,7 +54,7 @@ void civilFromDay(int z, int& year, int& month, int& day) {
 std::string isoDate(int dayNumber) {
   int y, m, d;
   civilFromDay(dayNumber, y, m, d);
-  char buf[16];
+  char buf[40];  // room for any int, so that no output can be cut
   std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", y, m, d);
   return buf;
 }
@@ -100,6 +100,21 @@ std::optional<int> parseHistoryDate(const std::string& raw) {
   if (widths[0] == 4) return dayFromCivil(parts[0], parts[1], parts[2]);
   if (widths[0] == 2) return dayFromCivil(2000 + parts[0], parts[1], parts[2]);
   return std::nullopt;
+}
+
+std::string slashDate(int dayNumber) {
+  int y, m, d;
+  civilFromDay(dayNumber, y, m, d);
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%04d/%02d/%02d", y, m, d);
+  return buf;
+}
+
+std::tm localNow() {
+  const std::time_t t = std::time(nullptr);
+  std::tm tm{};
+  localtime_r(&t, &tm);
+  return tm;
 }
 
 std::string twoDigitDate(int year, int month, int day, std::string_view separator) {

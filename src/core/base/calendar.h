@@ -1,4 +1,5 @@
 #pragma once
+#include <ctime>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,6 +13,8 @@ std::optional<int> dayFromCivil(int year, int month, int day);
 void civilFromDay(int dayNumber, int& year, int& month, int& day);
 // "2026-12-08"
 std::string isoDate(int dayNumber);
+// "2026/12/08"
+std::string slashDate(int dayNumber);
 // "26/12/08", the date record's form.
 std::string recordDate(int dayNumber);
 // The date record's "yy/mm/dd" (two-digit years are 20yy); nothing when it is
@@ -25,6 +28,9 @@ std::optional<int> parseHistoryDate(const std::string& text);
 // A day in a date column: text as history files write it (YYYYMMDD,
 // YYYY-MM-DD, YYYY/M/D), a number YYYYMMDD, or a spreadsheet date serial.
 std::optional<int> dayOfCell(const Value& cell);
+
+// The local date and time now.
+std::tm localNow();
 
 // Two digits each of year (its last two), month and day joined by the
 // separator: "26/12/08" with "/", "261208" with "".

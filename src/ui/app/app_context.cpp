@@ -1,3 +1,4 @@
+#include "base/calendar.h"
 #include "ui/app/app_context.h"
 
 #include <QApplication>
@@ -38,12 +39,7 @@ AppContext::AppContext(Paths paths, Prompts& prompts) : paths_(std::move(paths))
   };
   saveFileDialog = qtSaveFileDialog;
   openUrl = [](const std::string& url) { return QDesktopServices::openUrl(QUrl(QString::fromStdString(url))); };
-  now = [] {
-    std::time_t t = std::time(nullptr);
-    std::tm tm{};
-    localtime_r(&t, &tm);
-    return tm;
-  };
+  now = localNow;
   quit = [] { QApplication::quit(); };
 }
 

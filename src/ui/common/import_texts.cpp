@@ -44,14 +44,7 @@ QString failureReason(const ImportOutcome& o) {
 
 }  // namespace
 
-QString slashDate(int dayNumber) {
-  int y = 0, m = 0, d = 0;
-  civilFromDay(dayNumber, y, m, d);
-  return QStringLiteral("%1/%2/%3")
-      .arg(y, 4, 10, QLatin1Char('0'))
-      .arg(m, 2, 10, QLatin1Char('0'))
-      .arg(d, 2, 10, QLatin1Char('0'));
-}
+QString slashDate(int dayNumber) { return QString::fromStdString(tavrin::slashDate(dayNumber)); }
 
 QString dateProblemText(const ImportOutcome& o) {
   const DateProblem& p = o.dateProblem;
