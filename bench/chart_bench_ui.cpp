@@ -2,6 +2,7 @@
 // (offscreen): reading the stock, its averages and one whole render of the
 // window, and a repaint after a range change.
 #include <unistd.h>
+
 #include <QApplication>
 #include <QImage>
 #include <QPushButton>
@@ -13,14 +14,14 @@
 #include <string>
 #include <vector>
 
-#include "base/log.h"
 #include "app/prompts.h"
+#include "base/log.h"
 #include "chart/chart_data.h"
 #include "data/price_schema.h"
 #include "history/price_history.h"
+#include "ui/app/app_context.h"
 #include "ui/chart/chart_canvas.h"
 #include "ui/chart/chart_window.h"
-#include "ui/app/app_context.h"
 
 using namespace tavrin;
 using Clock = std::chrono::steady_clock;

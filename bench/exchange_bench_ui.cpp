@@ -8,14 +8,14 @@
 #include <filesystem>
 #include <random>
 
-#include "base/log.h"
 #include "app/paths.h"
 #include "app/prompts.h"
+#include "base/log.h"
 #include "data/database.h"
 #include "data/price_schema.h"
 #include "exchange/companion.h"
-#include "ui/app/main_menu_window.h"
 #include "ui/app/app_context.h"
+#include "ui/app/main_menu_window.h"
 #include "ui/exchange/transfer_window.h"
 #include "utilities/backup.h"
 

@@ -6,6 +6,7 @@
 //   per second. history_bench [--files N] [--lines N] (default 2,000 × 500;
 //   10,000 × 500 is the whole-market figure).
 #include <unistd.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>

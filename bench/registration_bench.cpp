@@ -2,6 +2,7 @@
 // latest period from an .xls sheet and from a data service's CSV file, and
 // the one-period insert on 100,000 stocks. Prints the median of several runs.
 #include <unistd.h>
+
 #include <algorithm>
 #include <array>
 #include <chrono>

@@ -15,8 +15,8 @@
 #include "app/paths.h"
 #include "app/prompts.h"
 #include "screening_bench_data.h"
-#include "ui/app/main_menu_window.h"
 #include "ui/app/app_context.h"
+#include "ui/app/main_menu_window.h"
 #include "ui/common/flex_grid.h"
 #include "ui/screening/screening_window.h"
 

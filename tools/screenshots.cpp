@@ -13,9 +13,9 @@
 
 #include "app/paths.h"
 #include "app/prompts.h"
+#include "ui/app/app_context.h"
 #include "ui/app/main_menu_window.h"
 #include "ui/chart/chart_window.h"
-#include "ui/app/app_context.h"
 #include "ui/common/flex_grid.h"
 #include "ui/exchange/transfer_window.h"
 #include "ui/registration/list_browser_window.h"

@@ -1,6 +1,4 @@
 #include <iostream>
-#include "watchlists/watch_list_store.h"
-#include "watchlists/watch_query.h"
 
 #include "app/paths.h"
 #include "cli/commands.h"
@@ -9,6 +7,8 @@
 #include "screening/pattern_catalogue.h"
 #include "screening/query_assembly.h"
 #include "screening/screening_session.h"
+#include "watchlists/watch_list_store.h"
+#include "watchlists/watch_query.h"
 
 namespace tavrin::cli {
 
@@ -34,7 +34,9 @@ exporting::ExportTable gridTable(const screening::ScreeningSession& s) {
 }
 
 // Codes on a watch list, in list order; a missing list file holds none.
-WatchCodesOutcome watchedCodes(const Paths& paths, WatchList list) { return listedWatchCodes(paths.watchListDb(), list); }
+WatchCodesOutcome watchedCodes(const Paths& paths, WatchList list) {
+  return listedWatchCodes(paths.watchListDb(), list);
+}
 
 }  // namespace
 
@@ -83,7 +85,8 @@ int cmdScreen(const Paths& paths, const Args& argsIn) {
 
   std::string watchQuery;
   if (screening::universeHasWhere(universeIndex)) {
-    const WatchCodesOutcome listed = watchedCodes(paths, watchListOfUniverse(universeIndex).value_or(WatchList::Checklist));
+    const WatchCodesOutcome listed =
+        watchedCodes(paths, watchListOfUniverse(universeIndex).value_or(WatchList::Checklist));
     if (!listed.done()) return failure("cannot read the watch list: " + listed.detail);
     watchQuery = tavrin::watchListQuery(listed.codes);
   }

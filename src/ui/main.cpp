@@ -4,11 +4,11 @@
 #include <QStyleFactory>
 #include <iostream>
 
-#include "base/log.h"
 #include "app/paths.h"
+#include "base/log.h"
 #include "tavrin_version.h"
-#include "ui/app/chooser_window.h"
 #include "ui/app/app_context.h"
+#include "ui/app/chooser_window.h"
 #include "ui/common/app_identity.h"
 #include "ui/common/qt_prompts.h"
 

@@ -1,6 +1,5 @@
 // The lowest layer's rules, written once for every reader and writer.
 #include <gtest/gtest.h>
-
 #include <filesystem>
 #include <fstream>
 
@@ -17,13 +16,15 @@ TEST(Encoding, OneStrictUtf8CheckForEveryText) {
   EXPECT_TRUE(validUtf8("7203,トヨタ自動車,𠮷"));
   EXPECT_TRUE(validUtf8("\xEF\xBB\xBF"));
   // Overlong forms, surrogates, code points past U+10FFFF, stray and cut bytes.
-  for (const char* bad : {"\xE0\x80\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xC0\xAF", "\xF5\x80\x80\x80", "\x80",
-                          "\xE3\x81"})
+  for (const char* bad :
+       {"\xE0\x80\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xC0\xAF", "\xF5\x80\x80\x80", "\x80", "\xE3\x81"})
     EXPECT_FALSE(validUtf8(bad)) << printableText(bad);
 }
 
 TEST(Encoding, ATextFileIsUtf8OrCodePage932AndNeverInvalidUtf8) {
-  EXPECT_EQ(decodeTextFile("\xEF\xBB\xBF" "コード,銘柄名\n"), "コード,銘柄名\n");
+  EXPECT_EQ(decodeTextFile("\xEF\xBB\xBF"
+                           "コード,銘柄名\n"),
+            "コード,銘柄名\n");
   const std::optional<std::string> sjis = decodeTextFile(*utf8ToCp932("コード,銘柄名\n"));
   ASSERT_TRUE(sjis);
   EXPECT_EQ(*sjis, "コード,銘柄名\n");
@@ -46,7 +47,10 @@ TEST(Encoding, ATextFileIsUtf8OrCodePage932AndNeverInvalidUtf8) {
 
 TEST(Text, TrimsFoldsAndGroups) {
   EXPECT_EQ(trimmed(" \t7203\r\n"), "7203");
-  EXPECT_EQ(trimmed("\xE3\x80\x80" "7203"), "\xE3\x80\x80" "7203");
+  EXPECT_EQ(trimmed("\xE3\x80\x80"
+                    "7203"),
+            "\xE3\x80\x80"
+            "7203");
   EXPECT_EQ(trimmedBlanks("\xE3\x80\x80 7203\xE3\x80\x80"), "7203");
   EXPECT_EQ(trimmedBlanks("\xE3\x80\x80"), "");
   EXPECT_EQ(asciiLower("Close,終値"), "close,終値");

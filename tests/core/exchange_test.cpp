@@ -1,7 +1,7 @@
-#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
 #include <csignal>
 #include <fstream>
 

@@ -1,12 +1,12 @@
 // Failures name their cause, once, and never echo a user's control characters.
-#include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <gtest/gtest.h>
 #include <algorithm>
 #include <fstream>
 
-#include "base/log.h"
 #include "app/paths.h"
+#include "base/log.h"
 #include "base/text.h"
 #include "data/database.h"
 #include "data/stock_code.h"

@@ -1,9 +1,9 @@
-#include <gtest/gtest.h>
 #include <signal.h>
+#include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <sqlite3.h>
+#include <gtest/gtest.h>
 
 #include "base/log.h"
 #include "history/history_files.h"

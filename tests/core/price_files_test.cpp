@@ -2,7 +2,6 @@
 // the layouts and encodings data services use, the run's report, and dates
 // that must be calendar dates.
 #include <gtest/gtest.h>
-
 #include <random>
 
 #include "base/encoding.h"

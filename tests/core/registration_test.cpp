@@ -1,12 +1,11 @@
-#include <gtest/gtest.h>
 #include <signal.h>
+#include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
 #include <fstream>
 #include <random>
-
-#include <sqlite3.h>
 
 #include "base/log.h"
 #include "data/stock_code.h"

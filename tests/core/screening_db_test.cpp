@@ -1,12 +1,10 @@
 #include <gtest/gtest.h>
-#include "watchlists/watch_query.h"
-
 #include <algorithm>
 #include <random>
 #include <set>
 
-#include "base/log.h"
 #include "app/paths.h"
+#include "base/log.h"
 #include "data/database.h"
 #include "data/grid_sort.h"
 #include "data/price_schema.h"
@@ -16,6 +14,7 @@
 #include "screening/screening_session.h"
 #include "test_support.h"
 #include "watchlists/watch_list_store.h"
+#include "watchlists/watch_query.h"
 
 using namespace tavrin;
 using namespace tavrin::screening;

@@ -1,13 +1,13 @@
 #include <gtest/gtest.h>
-#include "watchlists/watch_query.h"
 
-#include "base/log.h"
 #include "app/paths.h"
+#include "base/log.h"
 #include "data/database.h"
 #include "data/price_schema.h"
 #include "screening/pattern_catalogue.h"
 #include "screening/screening_session.h"
 #include "test_support.h"
+#include "watchlists/watch_query.h"
 
 using namespace tavrin;
 using namespace tavrin::screening;

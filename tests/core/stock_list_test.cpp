@@ -1,8 +1,9 @@
 // The stock list kept from the exchange's list of listed issues: reading the
 // workbook (xlwt, the exchange's header), choosing the rows, and the update of
 // list and hojyo in the three price databases.
-#include <gtest/gtest.h>
 #include <unistd.h>
+
+#include <gtest/gtest.h>
 
 #include "app/setup.h"
 #include "base/log.h"

@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
 #include <filesystem>
 #include <fstream>
 

@@ -1,7 +1,6 @@
 // The table writers of formats/ on their own, without the program's save:
 // what they write reads back through Python's csv and openpyxl.
 #include <gtest/gtest.h>
-
 #include <filesystem>
 #include <fstream>
 

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <fstream>
 
 #include "app/paths.h"

@@ -1,10 +1,10 @@
 // The .xls reader runs in a process of its own: whatever it does — crash,
 // hang, flood its output, write garbage — the import fails as a damaged
 // workbook, writes nothing, and this process goes on.
-#include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 
+#include <gtest/gtest.h>
 #include <chrono>
 #include <fstream>
 

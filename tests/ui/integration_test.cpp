@@ -9,8 +9,8 @@
 #include <map>
 #include <set>
 
-#include "base/log.h"
 #include "app/setup.h"
+#include "base/log.h"
 #include "data/database.h"
 #include "registration/period_file.h"
 #include "sample/sample_market.h"

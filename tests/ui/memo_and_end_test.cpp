@@ -4,6 +4,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "base/encoding.h"
 #include "base/log.h"
 #include "data/price_schema.h"
 #include "test_support.h"
@@ -11,7 +12,6 @@
 #include "ui/app/main_menu_window.h"
 #include "ui/utilities/memo_window.h"
 #include "ui_test_support.h"
-#include "base/encoding.h"
 #include "utilities/memo.h"
 
 using namespace tavrin;

@@ -5,6 +5,7 @@
 #include <QtTest>
 #include <fstream>
 
+#include "base/encoding.h"
 #include "base/log.h"
 #include "data/price_schema.h"
 #include "registration/price_import.h"
@@ -15,7 +16,6 @@
 #include "ui/registration/list_browser_window.h"
 #include "ui/registration/registration_window.h"
 #include "ui_test_support.h"
-#include "base/encoding.h"
 
 using namespace tavrin;
 using test::UiFixture;

@@ -3,7 +3,6 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QtTest>
-#include "watchlists/watch_query.h"
 
 #include "base/log.h"
 #include "data/price_schema.h"
@@ -15,6 +14,7 @@
 #include "ui/screening/screening_window.h"
 #include "ui/watchlists/watch_list_windows.h"
 #include "ui_test_support.h"
+#include "watchlists/watch_query.h"
 
 using namespace tavrin;
 

@@ -1,9 +1,10 @@
-#include "base/text.h"
 #include "app/paths.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+
+#include "base/text.h"
 
 namespace tavrin {
 

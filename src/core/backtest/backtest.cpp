@@ -14,14 +14,12 @@
 #include "data/price_schema.h"
 #include "data/stock_code.h"
 #include "history/price_history.h"
-#include "data/stock_code.h"
 #include "screening/columnar.h"
 #include "screening/pattern_catalogue.h"
 
 namespace tavrin::backtest {
 
 namespace {
-
 
 std::int64_t closeOf(const Value& v) {
   if (v.isInteger()) return v.integer();

@@ -19,7 +19,6 @@ bool digitsOnly(const std::string& s, size_t from, size_t count) {
 
 int number(const std::string& s, size_t from, size_t count) { return std::stoi(s.substr(from, count)); }
 
-
 // Days between 1899-12-30 (day 0 of spreadsheet date serials) and 1970-01-01.
 constexpr int kSerialEpoch = 25569;
 
@@ -120,8 +119,8 @@ std::tm localNow() {
 std::string twoDigitDate(int year, int month, int day, std::string_view separator) {
   char buf[32];
   const std::string sep(separator);
-  std::snprintf(buf, sizeof buf, "%02d%s%02d%s%02d", ((year % 100) + 100) % 100, sep.c_str(), ((month % 100) + 100) % 100,
-                sep.c_str(), ((day % 100) + 100) % 100);
+  std::snprintf(buf, sizeof buf, "%02d%s%02d%s%02d", ((year % 100) + 100) % 100, sep.c_str(),
+                ((month % 100) + 100) % 100, sep.c_str(), ((day % 100) + 100) % 100);
   return buf;
 }
 

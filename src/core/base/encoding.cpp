@@ -167,7 +167,6 @@ Utf8Reading readUtf8Lenient(std::string_view s) {
   return r;
 }
 
-
 bool validUtf8(std::string_view s) {
   for (std::size_t i = 0; i < s.size();) {
     if (s[i] == '\0') {

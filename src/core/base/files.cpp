@@ -22,8 +22,8 @@ FileBytes readWholeFile(const fs::path& path, std::uintmax_t limit) {
   std::error_code ec;
   const fs::file_status st = fs::status(path, ec);
   if (!fs::exists(st)) {
-    out.failure = ec && ec != std::errc::no_such_file_or_directory ? FileBytes::Failure::Unreadable
-                                                                   : FileBytes::Failure::Missing;
+    out.failure =
+        ec && ec != std::errc::no_such_file_or_directory ? FileBytes::Failure::Unreadable : FileBytes::Failure::Missing;
     out.error = ec;
     return out;
   }

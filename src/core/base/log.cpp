@@ -1,10 +1,10 @@
 #include "base/log.h"
 
-#include "base/text.h"
-
 #include <cstdio>
 #include <ctime>
 #include <mutex>
+
+#include "base/text.h"
 
 namespace tavrin {
 namespace {

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <map>
 
-#include "base/log.h"
 #include "app/paths.h"
+#include "base/log.h"
 #include "data/stock_code.h"
 
 namespace tavrin::chart {

@@ -1,7 +1,7 @@
 #include "data/data_view.h"
 
-#include "base/log.h"
 #include "base/files.h"
+#include "base/log.h"
 
 namespace tavrin {
 

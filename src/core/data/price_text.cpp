@@ -1,12 +1,11 @@
-#include "base/text.h"
 #include "data/price_text.h"
 
 #include <cmath>
 
+#include "base/text.h"
 #include "data/stock_code.h"
 
 namespace tavrin {
-
 
 PriceCell priceOf(const Value& cell, std::int32_t& price) {
   if (cell.isNull()) return PriceCell::NoPrice;
@@ -30,8 +29,5 @@ PriceCell priceOf(const Value& cell, std::int32_t& price) {
   price = *p;
   return PriceCell::Price;
 }
-
-
-
 
 }  // namespace tavrin

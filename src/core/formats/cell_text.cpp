@@ -4,7 +4,6 @@
 #include <cmath>
 
 #include "base/text.h"
-
 #include "formats/price_file.h"
 
 namespace tavrin {

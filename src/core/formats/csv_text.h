@@ -2,10 +2,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/encoding.h"
 #include "base/text.h"
-#include <vector>
 
 namespace tavrin {
 

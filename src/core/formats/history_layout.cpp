@@ -36,7 +36,7 @@ std::string readHistoryText(const std::string& raw, const std::function<std::str
   const int closeCol = findHeaderColumn(keys, {"close", "終値", "株価", "現在値"});
   const int codeCol = findHeaderColumn(keys, {"ticker", "コード", "銘柄コード", "証券コード", "code", "sc", "symbol"});
   if (dateCol < 0 || closeCol < 0) return "line " + std::to_string(lines.number()) + ": no date and close columns";
-  const HistoryLayout layout = codeCol < 0 ? HistoryLayout::Export
+  const HistoryLayout layout = codeCol < 0                                      ? HistoryLayout::Export
                                : keys[static_cast<size_t>(codeCol)] == "ticker" ? HistoryLayout::BulkDownload
                                                                                 : HistoryLayout::PerDay;
   if (std::string refused = onLayout(layout); !refused.empty()) return refused;

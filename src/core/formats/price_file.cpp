@@ -1,11 +1,11 @@
 #include "formats/price_file.h"
-#include "base/text.h"
 
 #include <algorithm>
 #include <cstring>
 #include <fstream>
 
 #include "base/files.h"
+#include "base/text.h"
 
 namespace tavrin {
 

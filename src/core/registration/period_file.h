@@ -9,8 +9,8 @@
 
 #include "app/paths.h"
 #include "data/database.h"
-#include "formats/price_file.h"
 #include "data/stock_code.h"
+#include "formats/price_file.h"
 #include "formats/xls/workbook.h"
 
 namespace tavrin {

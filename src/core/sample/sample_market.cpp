@@ -1,7 +1,7 @@
 #include "sample/sample_market.h"
-#include "base/calendar.h"
 
 #include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -15,6 +15,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "base/calendar.h"
 #include "base/log.h"
 #include "data/database.h"
 #include "data/price_schema.h"

@@ -1,7 +1,8 @@
-#include "base/text.h"
 #include "screening/chart_links.h"
 
 #include <fstream>
+
+#include "base/text.h"
 
 namespace tavrin {
 

@@ -1,13 +1,13 @@
 #include "screening/screening_session.h"
-#include "screening/extraction.h"
 
-#include "base/log.h"
 #include "app/paths.h"
 #include "app/period_unit.h"
+#include "base/log.h"
 #include "data/grid_sort.h"
 #include "data/price_schema.h"
 #include "data/stock_code.h"
 #include "screening/columnar.h"
+#include "screening/extraction.h"
 #include "screening/query_assembly.h"
 
 namespace tavrin::screening {

@@ -1,10 +1,9 @@
 #include "screening/universe_cache.h"
 
-#include "data/price_schema.h"
-
 #include <fstream>
 
 #include "app/paths.h"
+#include "data/price_schema.h"
 
 namespace tavrin::screening {
 

@@ -1,10 +1,10 @@
 #include "stocklist/listed_issues.h"
-#include "base/text.h"
 
 #include <algorithm>
 #include <optional>
 #include <unordered_set>
 
+#include "base/text.h"
 #include "data/stock_code.h"
 #include "formats/price_file.h"
 

@@ -1,5 +1,4 @@
 #include "utilities/backup.h"
-#include "base/calendar.h"
 
 #include <signal.h>
 #include <sqlite3.h>
@@ -13,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/calendar.h"
 #include "base/log.h"
 #include "data/database.h"
 

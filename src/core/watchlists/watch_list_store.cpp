@@ -1,10 +1,10 @@
 #include "watchlists/watch_list_store.h"
-#include "base/calendar.h"
 
 #include <algorithm>
 #include <cstdio>
 
 #include "app/paths.h"
+#include "base/calendar.h"
 #include "data/database.h"
 
 namespace tavrin {

@@ -1,8 +1,8 @@
-#include "base/text.h"
 #include "watchlists/watch_query.h"
 
 #include <set>
 
+#include "base/text.h"
 #include "data/price_schema.h"
 
 namespace tavrin {

@@ -1,4 +1,3 @@
-#include "base/calendar.h"
 #include "ui/app/app_context.h"
 
 #include <QApplication>
@@ -6,6 +5,7 @@
 #include <QFileDialog>
 #include <QUrl>
 
+#include "base/calendar.h"
 #include "ui/app/chooser_window.h"
 #include "ui/app/file_select_window.h"
 #include "ui/app/main_menu_window.h"

@@ -4,9 +4,9 @@
 #include <QVBoxLayout>
 
 #include "base/value.h"
+#include "ui/app/app_context.h"
 #include "ui/app/file_select_window.h"
 #include "ui/app/main_menu_window.h"
-#include "ui/app/app_context.h"
 
 namespace tavrin::ui {
 

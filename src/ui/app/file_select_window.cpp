@@ -6,8 +6,8 @@
 #include <QPushButton>
 
 #include "base/log.h"
-#include "ui/app/main_menu_window.h"
 #include "ui/app/app_context.h"
+#include "ui/app/main_menu_window.h"
 
 namespace tavrin::ui {
 

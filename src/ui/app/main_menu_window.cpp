@@ -10,8 +10,9 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-#include "base/log.h"
 #include "app/paths.h"
+#include "base/encoding.h"
+#include "base/log.h"
 #include "ui/app/app_context.h"
 #include "ui/common/file_texts.h"
 #include "ui/common/flex_grid.h"
@@ -24,7 +25,6 @@
 #include "ui/utilities/backup_window.h"
 #include "ui/utilities/memo_window.h"
 #include "ui/watchlists/watch_menu_actions.h"
-#include "base/encoding.h"
 #include "utilities/memo.h"
 
 namespace tavrin::ui {

@@ -7,14 +7,14 @@
 #include <QVBoxLayout>
 #include <chrono>
 
-#include "base/log.h"
 #include "app/paths.h"
 #include "backtest/backtest.h"
+#include "base/log.h"
 #include "data/price_schema.h"
 #include "history/price_history.h"
 #include "screening/pattern_catalogue.h"
-#include "ui/chart/chart_entries.h"
 #include "ui/app/app_context.h"
+#include "ui/chart/chart_entries.h"
 #include "ui/common/flex_grid.h"
 
 namespace tavrin::ui {

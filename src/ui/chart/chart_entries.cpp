@@ -8,8 +8,8 @@
 #include <QTableView>
 
 #include "app/prompts.h"
-#include "ui/chart/chart_window.h"
 #include "ui/app/app_context.h"
+#include "ui/chart/chart_window.h"
 #include "ui/common/flex_grid.h"
 #include "ui/common/form_window.h"
 

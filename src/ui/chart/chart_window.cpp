@@ -15,12 +15,12 @@
 #include <QVBoxLayout>
 #include <unordered_set>
 
-#include "base/log.h"
 #include "app/paths.h"
 #include "app/prompts.h"
 #include "backtest/backtest.h"
-#include "ui/chart/chart_canvas.h"
+#include "base/log.h"
 #include "ui/app/app_context.h"
+#include "ui/chart/chart_canvas.h"
 
 namespace tavrin::ui {
 

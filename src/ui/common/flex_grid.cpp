@@ -1,7 +1,5 @@
 #include "ui/common/flex_grid.h"
 
-#include "data/grid_sort.h"
-
 #include <QAbstractItemDelegate>
 #include <QAction>
 #include <QClipboard>
@@ -25,6 +23,7 @@
 
 #include "app/paths.h"
 #include "app/prompts.h"
+#include "data/grid_sort.h"
 #include "ui/app/app_context.h"
 #include "ui/common/file_texts.h"
 #include "ui/common/form_window.h"

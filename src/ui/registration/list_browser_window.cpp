@@ -11,9 +11,9 @@
 
 #include "base/log.h"
 #include "data/stock_code.h"
+#include "ui/app/app_context.h"
 #include "ui/app/main_menu_window.h"
 #include "ui/chart/chart_entries.h"
-#include "ui/app/app_context.h"
 #include "ui/common/file_texts.h"
 #include "ui/common/flex_grid.h"
 #include "ui/common/text_fit.h"

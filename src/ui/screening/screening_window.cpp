@@ -6,17 +6,17 @@
 #include <QPushButton>
 #include <QShowEvent>
 
-#include "base/log.h"
 #include "app/paths.h"
+#include "base/log.h"
 #include "data/price_schema.h"
 #include "data/stock_code.h"
 #include "screening/extraction.h"
 #include "screening/pattern_catalogue.h"
 #include "screening/screening_session.h"
+#include "ui/app/app_context.h"
 #include "ui/app/main_menu_window.h"
 #include "ui/backtest/backtest_window.h"
 #include "ui/chart/chart_entries.h"
-#include "ui/app/app_context.h"
 #include "ui/common/file_texts.h"
 #include "ui/common/flex_grid.h"
 #include "ui/screening/screening_hooks.h"

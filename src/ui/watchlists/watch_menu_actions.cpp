@@ -1,7 +1,7 @@
 #include "ui/watchlists/watch_menu_actions.h"
 
-#include "ui/app/main_menu_window.h"
 #include "ui/app/app_context.h"
+#include "ui/app/main_menu_window.h"
 #include "ui/screening/screening_window.h"
 #include "ui/watchlists/watch_list_windows.h"
 #include "watchlists/watch_query.h"

@@ -1,11 +1,11 @@
 #include "formats/xls/workbook.h"
-#include "base/text.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 
 #include "base/files.h"
+#include "base/text.h"
 
 namespace tavrin {
 
