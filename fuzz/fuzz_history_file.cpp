@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   (void)tavrin::readHistoryText(
       bytes, [](tavrin::HistoryLayout) { return std::string(); },
       [](const tavrin::HistoryTextLine& line) {
-        (void)tavrin::parseHistoryDate(std::string(line.date));
+        (void)tavrin::parseHistoryDate(*line.date);
         return std::string();
       });
   return 0;

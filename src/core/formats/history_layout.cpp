@@ -44,14 +44,13 @@ std::string readHistoryText(const std::string& raw, const std::function<std::str
 
   while (lines.next(line)) {
     if (trimmed(line).empty()) continue;
-    const std::string where = "line " + std::to_string(lines.number());
-    if (!splitCsvLine(line, sep, fields)) return where + ": unclosed quote";
-    if (fields.size() < needed) return where + ": " + std::to_string(fields.size()) + " fields";
     HistoryTextLine l;
     l.number = lines.number();
-    if (codeCol >= 0) l.code = fields[static_cast<size_t>(codeCol)];
-    l.date = fields[static_cast<size_t>(dateCol)];
-    l.close = fields[static_cast<size_t>(closeCol)];
+    if (!splitCsvLine(line, sep, fields)) return l.where() + ": unclosed quote";
+    if (fields.size() < needed) return l.where() + ": " + std::to_string(fields.size()) + " fields";
+    if (codeCol >= 0) l.code = &fields[static_cast<size_t>(codeCol)];
+    l.date = &fields[static_cast<size_t>(dateCol)];
+    l.close = &fields[static_cast<size_t>(closeCol)];
     if (std::string refused = onLine(l); !refused.empty()) return refused;
   }
   return {};

@@ -16,12 +16,14 @@ namespace tavrin {
 //   a date column (日付, 日時, Date …) and a close column (終値, 株価, Close …).
 enum class HistoryLayout { BulkDownload, Export, PerDay };
 
-// One data line of a history file, its fields as text.
+// One data line of a history file, its fields as text (valid during the call).
 struct HistoryTextLine {
-  std::size_t number = 0;  // counted from 1, the header included
-  std::string_view code;   // empty in the export layout
-  std::string_view date;
-  std::string_view close;
+  std::size_t number = 0;               // counted from 1, the header included
+  const std::string* code = nullptr;    // none in the export layout
+  const std::string* date = nullptr;
+  const std::string* close = nullptr;
+  // "line 7", for the reasons a line is refused.
+  std::string where() const { return "line " + std::to_string(number); }
 };
 
 // Reads a history file's bytes line by line. onLayout is told the layout

@@ -44,25 +44,22 @@ ParsedHistoryFile parseHistoryFile(const std::string& raw, const std::string& fi
     return {};
   };
   auto onLine = [&](const HistoryTextLine& line) -> std::string {
-    const std::string where = "line " + std::to_string(line.number);
     ++out.lines;
     HistoryFileRecord r;
     if (fileCode) {
       r.code = *fileCode;
     } else {
-      std::optional<std::string> c = stockCodeOfTicker(std::string(line.code));
-      if (!c) return where + ": no stock code";
+      std::optional<std::string> c = stockCodeOfTicker(*line.code);
+      if (!c) return line.where() + ": no stock code";
       r.code = std::move(*c);
     }
-    const std::string date(line.date);
-    const std::optional<int> day = parseHistoryDate(date);
-    if (!day) return where + ": date '" + date.substr(0, 40) + "'";
+    const std::optional<int> day = parseHistoryDate(*line.date);
+    if (!day) return line.where() + ": date '" + line.date->substr(0, 40) + "'";
     r.day = *day;
     std::int32_t close = 0;
-    const std::string closeText(line.close);
-    switch (priceOf(Value(closeText), close)) {
+    switch (priceOf(Value(*line.close), close)) {
       case PriceCell::NoPrice: ++out.withoutClose; return {};
-      case PriceCell::NotNumber: return where + ": close '" + closeText.substr(0, 40) + "'";
+      case PriceCell::NotNumber: return line.where() + ": close '" + line.close->substr(0, 40) + "'";
       case PriceCell::Price: break;
     }
     r.close = close;
