@@ -169,7 +169,7 @@ Utf8Reading readUtf8Lenient(std::string_view s) {
 
 bool validUtf8(std::string_view s) {
   for (std::size_t i = 0; i < s.size();) {
-    if (s[i] == '\0') {
+    if (static_cast<unsigned char>(s[i]) < 0x80) {  // ASCII, NUL included
       ++i;
       continue;
     }
