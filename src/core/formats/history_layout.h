@@ -18,8 +18,8 @@ enum class HistoryLayout { BulkDownload, Export, PerDay };
 
 // One data line of a history file, its fields as text (valid during the call).
 struct HistoryTextLine {
-  std::size_t number = 0;               // counted from 1, the header included
-  const std::string* code = nullptr;    // none in the export layout
+  std::size_t number = 0;             // counted from 1, the header included
+  const std::string* code = nullptr;  // none in the export layout
   const std::string* date = nullptr;
   const std::string* close = nullptr;
   // "line 7", for the reasons a line is refused.

@@ -193,11 +193,18 @@ void TransferWindow::runTransfer(bool completionSign) {
   Run run;
   run.companion = draft ? *prepared_ : into;
   QPointer<TransferWindow> self(this);
+  // The rows' reports reach this thread at the paint interval (every one when
+  // a hook watches them): a report per row would cost more than the transfer.
+  const bool everyRow = static_cast<bool>(progressHook);
   task_.runAndWait(
-      [sender, companion = run.companion, show = &progress](TaskControl& control) mutable {
+      [sender, companion = run.companion, show = &progress, everyRow](TaskControl& control) mutable {
         Run done;
+        QElapsedTimer sincePost;
+        sincePost.start();
         // Each report runs on the window's thread before runAndWait returns, while progress lives.
-        done.result = transferToPrepared(sender, companion, [&control, show](const TransferProgress& p) {
+        done.result = transferToPrepared(sender, companion, [&](const TransferProgress& p) {
+          if (!everyRow && sincePost.elapsed() < kPaintIntervalMs) return;
+          sincePost.restart();
           control.post([show, p] { (*show)(p); });
         });
         done.companion = companion;
