@@ -16,7 +16,12 @@ if [ ${#targets[@]} -eq 0 ]; then
   targets=(fuzz_biff_scan fuzz_xls_frames fuzz_xls_workbook fuzz_xlsx fuzz_ods fuzz_csv fuzz_history_file)
 fi
 launcher=()
-if command -v ccache >/dev/null 2>&1; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
+if command -v ccache >/dev/null 2>&1; then
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  # Paths below the checkout count relative to it, so that another clone of
+  # the same sources reuses the cache.
+  export CCACHE_BASEDIR="$here"
+fi
 CC=clang CXX=clang++ cmake -S "$here" -B "$build" -G Ninja "${launcher[@]}" -DTAVRIN_FUZZ=ON -DTAVRIN_BUILD_UI=OFF \
   -DTAVRIN_BUILD_TESTS=OFF -DTAVRIN_BUILD_BENCH=OFF -DTAVRIN_SANITIZE=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g1 -DNDEBUG" "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O1 -g1 -DNDEBUG" >/dev/null
