@@ -55,9 +55,10 @@ int main(int argc, char** argv) {
       const int weekday = ((day % 7) + 7 + 4) % 7;
       if (weekday == 0 || weekday == 6) continue;
       price *= 1.0 + (((k * 7919) % 201) - 100) / 5000.0;
-      w.put(Value(static_cast<std::int64_t>(7203)), day, static_cast<std::int64_t>(price));
+      w.putClose(Value(static_cast<std::int64_t>(7203)), day, static_cast<std::int64_t>(price));
       ++k;
     }
+    w.flush();
     tx.commit();
   }
   ScriptedPrompts prompts;

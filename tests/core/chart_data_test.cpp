@@ -14,14 +14,22 @@ namespace {
 
 int day(int y, int m, int d) { return *dayFromCivil(y, m, d); }
 
+// A close-only bar in whole yen (0: no close).
+Bar closeBar(int d, std::int64_t yen) {
+  Bar b;
+  b.day = d;
+  b.close = static_cast<std::int32_t>(yen * 10);
+  return b;
+}
+
 // Business days (Monday to Friday) from `from` to `to`, closes 1000, 1001, ...
 ChartSeries businessDays(int from, int to) {
-  std::vector<HistoryPoint> h;
+  std::vector<Bar> h;
   std::int64_t close = 1000;
   for (int d = from; d <= to; ++d) {
     const int weekday = ((d % 7) + 7 + 4) % 7;  // 0 = Sunday
     if (weekday == 0 || weekday == 6) continue;
-    h.push_back({d, close++});
+    h.push_back(closeBar(d, close++));
   }
   return buildSeries(h, {});
 }
@@ -36,8 +44,8 @@ std::vector<std::string> texts(const std::vector<DateLabel>& labels) {
 
 TEST(ChartSeries, HistoryAndTheTenPositionsMakeOnePointPerTradingPeriod) {
   // Friday, Monday, Tuesday: the weekend leaves no gap.
-  const std::vector<HistoryPoint> history = {
-      {day(2026, 3, 6), 100}, {day(2026, 3, 9), 110}, {day(2026, 3, 10), std::nullopt}, {day(2026, 3, 11), 130}};
+  const std::vector<Bar> history = {closeBar(day(2026, 3, 6), 100), closeBar(day(2026, 3, 9), 110),
+                                    closeBar(day(2026, 3, 10), 0), closeBar(day(2026, 3, 11), 130)};
   std::array<PositionClose, 10> positions;
   positions[0] = {day(2026, 3, 12), 140};  // a day the history lacks
   positions[1] = {day(2026, 3, 11), 999};  // the history's close wins, the day is marked
@@ -120,10 +128,10 @@ TEST(ChartSeries, DateLabelsFollowTheUnitAndTheRoom) {
   EXPECT_EQ(texts(dateLabels(s, r, ChartUnit::Day, 4)), (std::vector<std::string>{"2025/12", "2026/1", "2月"}));
 
   // Weekly and monthly closes: months, then years.
-  std::vector<HistoryPoint> weekly, monthly;
-  for (int d = day(2020, 1, 3); d <= day(2026, 3, 27); d += 7) weekly.push_back({d, 500});
+  std::vector<Bar> weekly, monthly;
+  for (int d = day(2020, 1, 3); d <= day(2026, 3, 27); d += 7) weekly.push_back(closeBar(d, 500));
   for (int y = 2000; y <= 2025; ++y)
-    for (int m = 1; m <= 12; ++m) monthly.push_back({day(y, m, 28), 800});
+    for (int m = 1; m <= 12; ++m) monthly.push_back(closeBar(day(y, m, 28), 800));
   const ChartSeries w = buildSeries(weekly, {});
   const auto wl = dateLabels(w, rangeFor(w, 6), ChartUnit::Week, 10);
   EXPECT_EQ(texts(wl), (std::vector<std::string>{"2025/10", "11月", "12月", "2026/1", "2月", "3月"}));
@@ -134,7 +142,8 @@ TEST(ChartSeries, DateLabelsFollowTheUnitAndTheRoom) {
 }
 
 TEST(ChartSeries, CrosshairTextAndPriceAxis) {
-  ChartSeries s = buildSeries({{day(2026, 3, 4), 1222}, {day(2026, 3, 5), 1234}, {day(2026, 3, 6), 1200}}, {});
+  ChartSeries s = buildSeries(
+      {closeBar(day(2026, 3, 4), 1222), closeBar(day(2026, 3, 5), 1234), closeBar(day(2026, 3, 6), 1200)}, {});
   EXPECT_EQ(pointDescription(s, 0, ChartUnit::Day), "2026-03-04（水）  終値 1,222  前日比 —");
   EXPECT_EQ(pointDescription(s, 1, ChartUnit::Day), "2026-03-05（木）  終値 1,234  前日比 +12（+0.98%）");
   EXPECT_EQ(pointDescription(s, 2, ChartUnit::Week), "2026-03-06  終値 1,200  前週比 -34（-2.76%）");
@@ -176,8 +185,9 @@ TEST(ChartSeries, StocksReadFromAPriceDatabase) {
     Database d(db);
     Transaction tx(d);
     HistoryWriter w(d);
-    for (int k = 1; k <= 30; ++k) w.put(Value(std::int64_t{7203}), day(2025, 1, 3) + 7 * k, 2000 + k);
-    w.put(Value("130A"), day(2026, 3, 20), 880);
+    for (int k = 1; k <= 30; ++k) w.putClose(Value(std::int64_t{7203}), day(2025, 1, 3) + 7 * k, 2000 + k);
+    w.putClose(Value("130A"), day(2026, 3, 20), 880);
+    w.flush();
     tx.commit();
   }
   ChartStock full = loadChartStock(db, "7203");

@@ -57,7 +57,8 @@ struct Env {
     }
     HistoryWriter w(d);
     for (size_t k = 0; k < days.size(); ++k)
-      w.put(Value(std::int64_t{1001}), days[k], 1000 + static_cast<std::int64_t>(k));
+      w.putClose(Value(std::int64_t{1001}), days[k], 1000 + static_cast<std::int64_t>(k));
+    w.flush();
     tx.commit();
     latest = days.back();
   }

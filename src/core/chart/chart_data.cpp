@@ -41,10 +41,10 @@ ChartUnit chartUnitFromWord(const std::string& w) {
   return ChartUnit::Day;
 }
 
-ChartSeries buildSeries(const std::vector<HistoryPoint>& history, const std::array<PositionClose, 10>& positions) {
+ChartSeries buildSeries(const std::vector<Bar>& history, const std::array<PositionClose, 10>& positions) {
   std::map<int, std::pair<std::int64_t, bool>> byDay;  // close, registered
-  for (const HistoryPoint& p : history)
-    if (p.close) byDay[p.day] = {*p.close, false};
+  for (const Bar& p : history)
+    if (p.close > 0) byDay[p.day] = {wholeYen(p.close), false};
   for (const PositionClose& p : positions) {
     if (!p.day) continue;
     auto it = byDay.find(*p.day);
@@ -231,9 +231,9 @@ ChartStock loadChartStock(Database& db, const std::string& code) {
     else if (std::optional<double> n = v.asNumber(); n && !v.isText())
       positions[k].close = static_cast<std::int64_t>(std::llround(*n));
   }
-  const std::vector<HistoryPoint> history = readHistory(db, row[1]);
+  const std::vector<Bar> history = readHistory(db, row[1]);
   s.series = buildSeries(history, positions);
-  for (const HistoryPoint& p : history) s.historyPoints += p.close ? 1 : 0;
+  for (const Bar& p : history) s.historyPoints += p.close > 0 ? 1 : 0;
   return s;
 }
 

@@ -40,7 +40,7 @@ struct PositionClose {
 // lacks (a database that knows only its ten positions still has a series);
 // where both know a day the history's close is kept. Positions without a real
 // date or a close are left out.
-ChartSeries buildSeries(const std::vector<HistoryPoint>& history, const std::array<PositionClose, 10>& positions);
+ChartSeries buildSeries(const std::vector<Bar>& history, const std::array<PositionClose, 10>& positions);
 
 // The three moving averages of a unit, shortest first: day 5/25/75,
 // week 13/26/52, month 12/24/60.

@@ -342,14 +342,14 @@ void fillPriceDb(const std::filesystem::path& path, const std::string& unit, con
     for (auto it = historyDays.rbegin(); it != historyDays.rend(); ++it) {
       const int i = kept.indexOf(*it);
       if (i >= 0 && s.close[static_cast<size_t>(i)] > 0)
-        history.put(code, static_cast<int>(it->time_since_epoch().count()), s.close[static_cast<size_t>(i)]);
+        history.putClose(code, static_cast<int>(it->time_since_epoch().count()), s.close[static_cast<size_t>(i)]);
     }
   }
   for (const PlantedStock& p : planted) {
     const Value code = codeValue(p.stock.code);
     for (size_t k = positions.size(); k-- > 0;)
       if (k < p.ten.size() && p.ten[k] > 0)
-        history.put(code, static_cast<int>(positions[k].time_since_epoch().count()), p.ten[k]);
+        history.putClose(code, static_cast<int>(positions[k].time_since_epoch().count()), p.ten[k]);
   }
   DateRecord rec;
   for (size_t k = 0; k < 10 && k < positions.size(); ++k) {
@@ -358,6 +358,7 @@ void fillPriceDb(const std::filesystem::path& path, const std::string& unit, con
   }
   rec.unit = unit;
   writeDateRecord(db, rec);
+  history.flush();
   tx.commit();
 }
 
