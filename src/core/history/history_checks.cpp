@@ -14,8 +14,8 @@ namespace {
 constexpr double kSpikeFactor = 2.5;
 constexpr double kRatioTolerance = 0.02;
 // A step lasts when the closes after it stay nearer the new level than the
-// old one: checked over this many closes (fewer at the end of the history,
-// but at least one).
+// old one, and those before it nearer the old: checked over this many closes
+// each side (fewer at the ends of the history, but at least one after).
 constexpr std::size_t kLastingCloses = 5;
 constexpr std::size_t kAroundEachSide = 3;
 
@@ -73,6 +73,12 @@ std::vector<HistoryFinding> checkBars(const std::string& codeKey, const std::vec
     for (std::size_t k = i + 1; k < bars.size() && k <= i + kLastingCloses; ++k) {
       const double c = bars[k].close;
       if (std::fabs(std::log(c / after)) >= std::fabs(std::log(c / before))) lasting = false;
+    }
+    // And the closes before it stayed nearer the old level: a step out of a
+    // run of wild closes is none.
+    for (std::size_t k = i - 1; k-- > 0 && k + kLastingCloses + 1 >= i;) {
+      const double c = bars[k].close;
+      if (std::fabs(std::log(c / before)) >= std::fabs(std::log(c / after))) lasting = false;
     }
     if (!lasting) continue;
     HistoryFinding f;
