@@ -66,7 +66,9 @@ TEST(PriceBars, BlocksRoundTripAndRefuseDamage) {
   // block (never outside it, never a price that is not positive).
   for (std::size_t n = 0; n < bytes.size(); ++n) {
     std::vector<Bar> out = {bar(1, 1)};
-    if (!decodeBarBlock(block, std::string_view(bytes).substr(0, n), out)) EXPECT_EQ(out.size(), 1u);
+    if (!decodeBarBlock(block, std::string_view(bytes).substr(0, n), out)) {
+      EXPECT_EQ(out.size(), 1u);
+    }
     std::string flipped = bytes;
     flipped[n] = static_cast<char>(flipped[n] ^ 0xA5);
     out.clear();
