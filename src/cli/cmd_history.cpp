@@ -44,7 +44,7 @@ int importFiles(const std::filesystem::path& file, bool setPositions, const Args
   for (const std::string& line : historyNoteLines(o)) std::cerr << line << "\n";
   std::cout << "history import into " << toUtf8(file) << ": " << o.imported << " of " << o.files << " files, "
             << o.lines << " lines, " << o.written << " closes stored";
-  if (o.failed) std::cout << ", " << o.failed << " damaged file(s) skipped";
+  if (o.failed) std::cout << ", " << o.failed << " file(s) skipped";
   if (!o.unknownCodes.empty()) std::cout << ", " << o.unknownCodes.size() << " code(s) not in list skipped";
   std::cout << "\n";
   if (setPositions) {
