@@ -202,16 +202,17 @@ bool wholeCount(std::string_view s, std::int64_t& out) {
     return true;
   }
   if (pointAt < static_cast<int>(digits.size())) {
-    // Digits after the point must be zeros (the significant ones end in no zero only when written so).
+    // A whole number: every digit after the point is a zero.
     for (std::size_t k = static_cast<std::size_t>(std::max(pointAt, 0)); k < digits.size(); ++k)
       if (digits[k] != '0') return false;
   }
   if (pointAt > 19) return false;
-  unsigned __int128 v = 0;
-  for (int k = 0; k < pointAt; ++k)
-    v = v * 10 +
-        static_cast<unsigned>(k < static_cast<int>(digits.size()) ? digits[static_cast<std::size_t>(k)] - '0' : 0);
-  if (v > static_cast<unsigned __int128>(INT64_MAX)) return false;
+  std::uint64_t v = 0;  // 19 digits fit
+  for (int k = 0; k < pointAt; ++k) {
+    const std::size_t at = static_cast<std::size_t>(k);
+    v = v * 10 + static_cast<unsigned>(at < digits.size() ? digits[at] - '0' : 0);
+  }
+  if (v > static_cast<std::uint64_t>(INT64_MAX)) return false;
   out = static_cast<std::int64_t>(v);
   return true;
 }
