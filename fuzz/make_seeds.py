@@ -1,14 +1,16 @@
 #!/usr/bin/python3
 """Writes the seed files of the fuzzing targets with real writers:
 xlwt (.xls), openpyxl and xlsxwriter (.xlsx), odfpy (.ods), and history files
-in the layouts the history import reads.
+in the layouts the history import reads (pandas for the downloader's frames).
 
   make_seeds.py DIR     ->  DIR/xls, DIR/xlsx, DIR/ods, DIR/csv, DIR/history
 """
 import os
 import sys
 
+import numpy as np
 import openpyxl
+import pandas as pd
 import xlsxwriter
 import xlwt
 from odf.opendocument import OpenDocumentSpreadsheet
@@ -87,6 +89,25 @@ def history_seeds(folder):
             f.write(text.encode("utf-8"))
     with open(os.path.join(folder, "perday-cp932.csv"), "wb") as f:
         f.write("コード\t日付\t終値\r\n7203\t20261209\t2530\r\n".encode("cp932"))
+    # The downloader's frames through pandas: a two-level column index (one
+    # ticker, two tickers grouped either way, without Close), and per-day
+    # files with open, high, low and volume in code page 932.
+    prices = ["Adj Close", "Close", "High", "Low", "Open", "Volume"]
+    for name, tickers, names in [("downloader.csv", ["7203.T"], prices),
+                                 ("downloader-two.csv", ["7203.T", "130A.T"], prices),
+                                 ("downloader-adjusted.csv", ["7203.T"], [p for p in prices if p != "Close"])]:
+        columns = pd.MultiIndex.from_tuples([(p, t) for p in names for t in tickers], names=["Price", "Ticker"])
+        rows = [[2771.5 + k + i for i in range(len(columns))] for k in range(3)]
+        rows[1][0] = np.nan
+        frame = pd.DataFrame(rows, index=pd.DatetimeIndex(["2026-12-07", "2026-12-08", "2026-12-09"], name="Date"),
+                             columns=columns)
+        frame.to_csv(os.path.join(folder, name))
+        if len(tickers) > 1:
+            frame.swaplevel(axis=1).sort_index(axis=1).to_csv(os.path.join(folder, "by-ticker.csv"))
+    pd.DataFrame({"日付": ["2026/12/9", "2026/12/9"], "コード": ["7203", "130A"], "始値": ["2,500", "812"],
+                  "高値": ["2,550", "813"], "安値": ["2,490", "811"], "終値": ["2,530", "812.5"],
+                  "出来高": ["1,000,000", ""]}).to_csv(os.path.join(folder, "perday-ohlcv-cp932.csv"), index=False,
+                                                    encoding="cp932")
 
 
 def csv_seeds(folder):

@@ -92,7 +92,7 @@ int importFiles(const std::filesystem::path& file, bool setPositions, std::optio
     return failure(o.detail);  // the database could not be prepared: no file was read
   for (const std::string& line : historyNoteLines(o)) std::cerr << line << "\n";
   std::cout << "history import into " << toUtf8(file) << ": " << o.imported << " of " << o.files << " files, "
-            << o.lines << " lines, " << o.written << " days stored";
+            << o.lines << " lines, " << o.written << " closes stored";
   if (o.failed) std::cout << ", " << o.failed << " file(s) skipped";
   if (!o.unknownCodes.empty()) std::cout << ", " << o.unknownCodes.size() << " code(s) not in list skipped";
   std::cout << "\n";

@@ -30,14 +30,44 @@ std::vector<std::string> importReportLines(const ImportOutcome& o) {
   return lines;
 }
 
+namespace {
+
+// The layouts a history file may have, as the note of a file of another kind lists them.
+constexpr const char* kHistoryLayouts =
+    "Date,Open,High,Low,Close,Volume; the downloader's rows Price,Close,… / Ticker,7203.T,… / Date; "
+    "<TICKER>,<PER>,<DATE>,<TIME>,<OPEN>,<HIGH>,<LOW>,<CLOSE>,<VOL>,<OPENINT>; or 日付,コード,終値";
+
+// Why a history file was not taken, after its name.
+std::string skippedHistoryFile(const HistoryFileReport& r) {
+  switch (r.failure) {
+    case HistoryFileFailure::Folder: return "a folder, not a file; skipped";
+    case HistoryFileFailure::Missing: return "no such file; skipped";
+    case HistoryFileFailure::Empty: return "empty file; skipped";
+    case HistoryFileFailure::OtherKind:
+      return "not a history file, skipped (first line: '" + r.firstLine + "'); the first five lines should hold " +
+             "a header such as " + kHistoryLayouts;
+    case HistoryFileFailure::Damaged: return "damaged, skipped (" + r.detail + ")";
+    case HistoryFileFailure::TooLarge: return "too large, skipped (" + r.detail + ")";
+    case HistoryFileFailure::Unreadable: return "cannot be read, skipped (" + r.detail + ")";
+    case HistoryFileFailure::NotWritten: return "not written (" + r.detail + ")";
+    case HistoryFileFailure::None: break;
+  }
+  return "skipped (" + r.detail + ")";
+}
+
+}  // namespace
+
 std::vector<std::string> historyNoteLines(const HistoryImportOutcome& outcome, std::size_t maxCodes) {
   std::vector<std::string> lines;
   for (const HistoryFileReport& r : outcome.notes) {
     const std::string name = toUtf8(r.file);
     if (!r.imported) {
-      lines.push_back(name + ": damaged, skipped (" + r.detail + ")");
+      lines.push_back(name + ": " + skippedHistoryFile(r));
       continue;
     }
+    if (r.adjustedCloses)
+      lines.push_back(name + ": no Close column; the adjusted closes (Adj Close) were imported as closes");
+    if (r.unknownCodes.empty()) continue;
     std::string codes;
     std::size_t n = 0;
     for (const std::string& c : r.unknownCodes) {

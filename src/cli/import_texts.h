@@ -18,8 +18,8 @@ namespace tavrin::cli {
 // formula cells without a value.
 std::vector<std::string> importReportLines(const ImportOutcome& outcome);
 
-// One line per file of a history import with something to say: damaged and
-// skipped, or with codes list lacks.
+// One line per file of a history import with something to say: skipped (why,
+// by kind), with adjusted closes taken for closes, or with codes list lacks.
 std::vector<std::string> historyNoteLines(const HistoryImportOutcome& outcome, std::size_t maxCodes = 10);
 
 // The list of listed issues as read: rows read, issues taken, rows skipped by kind.

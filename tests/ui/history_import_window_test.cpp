@@ -90,7 +90,7 @@ class HistoryImportWindowTest : public QObject {
     const QString report = w.reportText();
     QVERIFY2(report.contains(QStringLiteral("3 ファイルのうち 2 ファイルを取り込みました")), qPrintable(report));
     QVERIFY(report.contains(QStringLiteral("終値 13 件を保存")));
-    QVERIFY(report.contains(QStringLiteral("壊れているため飛ばしたファイル: 1")));
+    QVERIFY(report.contains(QStringLiteral("取り込めなかったファイル: 1")));
     QVERIFY(report.contains(QStringLiteral("一覧にないため飛ばしたコード: 1（8888）")));
     QVERIFY(report.contains(QStringLiteral("broken.csv: 壊れているため飛ばしました")));
     QVERIFY(report.contains(

@@ -1,7 +1,9 @@
 #include "history/history_files.h"
 
+#include <algorithm>
 #include <cmath>
 #include <condition_variable>
+#include <cstring>
 #include <deque>
 #include <fstream>
 #include <mutex>
@@ -10,8 +12,9 @@
 
 #include "app/paths.h"
 #include "base/calendar.h"
+#include "base/files.h"
 #include "base/log.h"
-#include "data/price_text.h"
+#include "base/text.h"
 #include "data/stock_code.h"
 #include "formats/history_layout.h"
 #include "history/history_checks.h"
@@ -25,6 +28,217 @@ constexpr std::size_t kProgressLines = 50000;
 
 std::string nameOnly(const std::filesystem::path& p) { return toUtf8(p.filename()); }
 
+bool digit(char c) { return static_cast<unsigned char>(c - '0') < 10; }
+
+// A field as the messages quote it.
+std::string inQuotes(std::string_view field) { return "'" + shownLine(field, 40) + "'"; }
+
+// A date field as parseHistoryDate reads it (YYYYMMDD; YYYY-MM-DD, YYYY/M/D
+// and YYYY.M.D; yy/mm/dd and yy-mm-dd as 20yy; a time after a blank or "T"
+// dropped), without making a string of it.
+std::optional<int> dayOfText(std::string_view t) {
+  while (!t.empty() && (t.front() == ' ' || t.front() == '\t')) t.remove_prefix(1);
+  while (!t.empty() && (t.back() == ' ' || t.back() == '\t')) t.remove_suffix(1);
+  const std::size_t cut = t.find_first_of(" T");
+  if (cut != std::string_view::npos) t = t.substr(0, cut);
+  if (t.size() == 8 && std::all_of(t.begin(), t.end(), digit)) {
+    auto n = [&](std::size_t from, std::size_t count) {
+      int v = 0;
+      for (std::size_t i = from; i < from + count; ++i) v = v * 10 + (t[i] - '0');
+      return v;
+    };
+    return dayFromCivil(n(0, 4), n(4, 2), n(6, 2));
+  }
+  int parts[3];
+  std::size_t widths[3];
+  std::size_t pos = 0;
+  char sep = 0;
+  for (int i = 0; i < 3; ++i) {
+    const std::size_t start = pos;
+    int v = 0;
+    while (pos < t.size() && digit(t[pos]) && pos - start < 5) v = v * 10 + (t[pos++] - '0');
+    widths[i] = pos - start;
+    if (widths[i] == 0 || widths[i] > 4) return std::nullopt;
+    parts[i] = v;
+    if (i < 2) {
+      if (pos >= t.size() || (t[pos] != '-' && t[pos] != '/' && t[pos] != '.')) return std::nullopt;
+      if (sep && t[pos] != sep) return std::nullopt;
+      sep = t[pos++];
+    }
+  }
+  if (pos != t.size() || widths[1] > 2 || widths[2] > 2) return std::nullopt;
+  if (widths[0] == 4) return dayFromCivil(parts[0], parts[1], parts[2]);
+  if (widths[0] == 2) return dayFromCivil(2000 + parts[0], parts[1], parts[2]);
+  return std::nullopt;
+}
+
+// Dates of a file, one after the other: YYYY-MM-DD within the month of the
+// line before is the day of the month from the month's first day.
+class DayReader {
+ public:
+  std::optional<int> operator()(std::string_view t) {
+    if (t.size() >= 10 && (t.size() == 10 || t[10] == ' ' || t[10] == 'T') && t[4] == '-' && t[7] == '-' &&
+        digit(t[8]) && digit(t[9]) && t.substr(0, 7) == std::string_view(month_, 7)) {
+      const int d = (t[8] - '0') * 10 + (t[9] - '0');
+      if (d >= 1 && d <= monthDays_) return monthStart_ + d - 1;
+    }
+    const std::optional<int> day = dayOfText(t);
+    if (day && t.size() >= 10 && t[4] == '-' && t[7] == '-') {
+      int y, m, d;
+      civilFromDay(*day, y, m, d);
+      monthStart_ = *day - d + 1;
+      monthDays_ = m == 12 ? 31 : *dayFromCivil(y, m + 1, 1) - monthStart_;
+      std::memcpy(month_, t.data(), 7);
+    }
+    return day;
+  }
+
+ private:
+  char month_[7] = {};  // "2024-12" of the month kept
+  int monthStart_ = 0;
+  int monthDays_ = 0;
+};
+
+enum class Field { Empty, Value, Bad };
+
+// A price written as plain decimal digits ("2771.5", "280.70001220703125"):
+// tenths of a yen rounded as tenthsOfPriceText rounds (to the nearest,
+// halves to even on the digits). False for any other form.
+bool plainTenths(std::string_view s, std::int64_t& tenths) {
+  const char* p = s.data();
+  const char* const end = p + s.size();
+  std::uint64_t whole = 0;  // wraps past 20 digits; more than 10 are refused below
+  for (; p < end && digit(*p); ++p) whole = whole * 10 + static_cast<unsigned>(*p - '0');
+  const std::ptrdiff_t wholeDigits = p - s.data();
+  if (wholeDigits == 0 || wholeDigits > 10) return false;
+  int tenth = 0, next = -1;
+  bool restNonZero = false;
+  if (p < end) {
+    if (*p++ != '.') return false;
+    if (p < end) {
+      if (!digit(*p)) return false;
+      tenth = *p++ - '0';
+    }
+    if (p < end) {
+      if (!digit(*p)) return false;
+      next = *p++ - '0';
+    }
+    for (; p < end; ++p) {
+      if (!digit(*p)) return false;
+      restNonZero |= *p != '0';
+    }
+  }
+  tenths = static_cast<std::int64_t>(whole) * 10 + tenth;
+  if (next > 5 || (next == 5 && (restNonZero || (tenths & 1)))) ++tenths;
+  return true;
+}
+
+// A field as priceOf reads a price cell's text: full-width forms folded,
+// thousands separators, blanks and quotes dropped.
+std::string cleanedNumber(std::string_view s) {
+  std::string t;
+  for (char c : foldFullWidth(s))
+    if (c != ',' && c != ' ' && c != '\t' && c != '\r' && c != '"') t += c;
+  return t;
+}
+
+// What files write for "no value": nothing, dashes, null, N/A, NaN.
+bool noValue(const std::string& t) {
+  if (t.empty() || t.find_first_not_of('-') == std::string::npos) return true;
+  if (t == "\xE2\x80\x95" || t == "\xE2\x80\x94" || t == "\xE2\x88\x92") return true;  // ― — −
+  return t == "null" || t == "NULL" || t == "N/A" || t == "n/a" || t == "NaN" || t == "nan";
+}
+
+Field priceField(std::string_view s, std::int32_t& out) {
+  if (s.empty()) return Field::Empty;
+  std::int64_t tenths = 0;
+  // Up to 24 characters: no more digits than tenthsOfPriceText weighs.
+  if (s.size() <= 24 && plainTenths(s, tenths)) {
+    if (tenths < 1 || tenths > kMaxPriceTenths) return Field::Bad;
+    out = static_cast<std::int32_t>(tenths);
+    return Field::Value;
+  }
+  const std::string t = cleanedNumber(s);
+  if (noValue(t)) return Field::Empty;
+  const std::optional<std::int32_t> p = tenthsOfPriceText(t);
+  if (!p) return Field::Bad;
+  out = *p;
+  return Field::Value;
+}
+
+// A whole number written as decimal digits, maybe with a fraction of zeros
+// or an exponent ("51442500", "51442500.0", "5.14425e7"); false when it is
+// not a whole number from 0 to INT64_MAX.
+bool wholeCount(std::string_view s, std::int64_t& out) {
+  std::string digits;  // significant digits
+  int pointAt = 0;     // digits before the point
+  bool any = false, seenPoint = false;
+  std::size_t i = 0;
+  if (i < s.size() && s[i] == '+') ++i;
+  for (; i < s.size(); ++i) {
+    const char c = s[i];
+    if (digit(c)) {
+      any = true;
+      if (digits.empty() && c == '0') {
+        if (seenPoint) --pointAt;
+        continue;
+      }
+      if (digits.size() > 40) return false;
+      digits.push_back(c);
+      if (!seenPoint) ++pointAt;
+    } else if (c == '.' && !seenPoint) {
+      seenPoint = true;
+    } else {
+      break;
+    }
+  }
+  if (!any) return false;
+  if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+    ++i;
+    bool negative = false;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
+    if (i >= s.size()) return false;
+    int exp = 0;
+    for (; i < s.size() && digit(s[i]); ++i)
+      if (exp < 1000) exp = exp * 10 + (s[i] - '0');
+    pointAt += negative ? -exp : exp;
+  }
+  if (i != s.size()) return false;
+  if (digits.empty()) {
+    out = 0;
+    return true;
+  }
+  if (pointAt < static_cast<int>(digits.size())) {
+    // A whole number: every digit after the point is a zero.
+    for (std::size_t k = static_cast<std::size_t>(std::max(pointAt, 0)); k < digits.size(); ++k)
+      if (digits[k] != '0') return false;
+  }
+  if (pointAt > 19) return false;
+  std::uint64_t v = 0;  // 19 digits fit
+  for (int k = 0; k < pointAt; ++k) {
+    const std::size_t at = static_cast<std::size_t>(k);
+    v = v * 10 + static_cast<unsigned>(at < digits.size() ? digits[at] - '0' : 0);
+  }
+  if (v > static_cast<std::uint64_t>(INT64_MAX)) return false;
+  out = static_cast<std::int64_t>(v);
+  return true;
+}
+
+Field volumeField(std::string_view s, std::int64_t& out) {
+  if (s.empty()) return Field::Empty;
+  // The plain forms: digits, maybe ".0" as pandas writes a float column.
+  std::size_t i = 0;
+  std::int64_t v = 0;
+  while (i < s.size() && i < 18 && digit(s[i])) v = v * 10 + (s[i++] - '0');
+  if (i > 0 && (i == s.size() || (s[i] == '.' && s.find_first_not_of('0', i + 1) == std::string_view::npos))) {
+    out = v;
+    return Field::Value;
+  }
+  const std::string t = cleanedNumber(s);
+  if (noValue(t)) return Field::Empty;
+  return wholeCount(t, out) ? Field::Value : Field::Bad;
+}
+
 }  // namespace
 
 std::optional<std::string> codeFromFileName(const std::string& fileName) {
@@ -34,47 +248,104 @@ std::optional<std::string> codeFromFileName(const std::string& fileName) {
   return stockCodeOfTicker(base);
 }
 
-ParsedHistoryFile parseHistoryFile(const std::string& raw, const std::string& fileName) {
+int historyLatestDay() {
+  const std::tm now = localNow();
+  return dayFromCivil(now.tm_year + 1900, now.tm_mon + 1, now.tm_mday).value_or(0) + 1;
+}
+
+ParsedHistoryFile parseHistoryFile(const std::string& raw, const std::string& fileName, int latestDay) {
   ParsedHistoryFile out;
   std::optional<std::string> fileCode;
-  auto onLayout = [&](HistoryLayout layout) -> std::string {
-    out.layout = layout == HistoryLayout::BulkDownload ? ParsedHistoryFile::Layout::BulkDownload
-                 : layout == HistoryLayout::PerDay     ? ParsedHistoryFile::Layout::PerDay
-                                                       : ParsedHistoryFile::Layout::Export;
-    if (layout == HistoryLayout::Export) {
+  std::vector<std::string> groupCodes;  // the downloader's layout: the code of each ticker
+  auto onHeader = [&](const HistoryHeader& header) -> std::string {
+    switch (header.layout) {
+      case HistoryLayout::Downloader: out.layout = ParsedHistoryFile::Layout::Downloader; break;
+      case HistoryLayout::BulkDownload: out.layout = ParsedHistoryFile::Layout::BulkDownload; break;
+      case HistoryLayout::Export: out.layout = ParsedHistoryFile::Layout::Export; break;
+      case HistoryLayout::PerDay: out.layout = ParsedHistoryFile::Layout::PerDay; break;
+    }
+    out.adjustedCloses = header.adjustedCloses;
+    if (header.layout == HistoryLayout::Export) {
       fileCode = codeFromFileName(fileName);
       if (!fileCode) return "no stock code in the file name";
     }
-    out.records.reserve(raw.size() / 40);
+    for (const std::string& ticker : header.tickers) {
+      std::optional<std::string> c = stockCodeOfTicker(ticker);
+      if (!c) return "no stock code in the ticker " + inQuotes(ticker);
+      groupCodes.push_back(std::move(*c));
+    }
+    out.records.reserve(raw.size() / 40 * std::max<std::size_t>(1, header.tickers.size()));
     return {};
   };
+  DayReader dayOf;
+  std::string lastCodeText;  // the code column's last field and its code
+  std::optional<std::string> lastCode;
   auto onLine = [&](const HistoryTextLine& line) -> std::string {
     ++out.lines;
-    HistoryFileRecord r;
+    const std::string* code;
     if (fileCode) {
-      r.code = *fileCode;
+      code = &*fileCode;
+    } else if (!groupCodes.empty()) {
+      code = &groupCodes[line.group];
     } else {
-      std::optional<std::string> c = stockCodeOfTicker(*line.code);
-      if (!c) return line.where() + ": no stock code";
-      r.code = std::move(*c);
+      if (line.code != lastCodeText || lastCodeText.empty()) {
+        lastCodeText.assign(line.code);
+        lastCode = stockCodeOfTicker(lastCodeText);
+      }
+      if (!lastCode) return line.where() + ": no stock code " + inQuotes(line.code);
+      code = &*lastCode;
     }
-    const std::optional<int> day = parseHistoryDate(*line.date);
-    if (!day) return line.where() + ": date '" + line.date->substr(0, 40) + "'";
-    r.bar.day = *day;
-    std::int32_t close = 0;
-    switch (priceOf(Value(*line.close), close)) {
-      case PriceCell::NoPrice: ++out.withoutClose; return {};
-      case PriceCell::NotNumber: return line.where() + ": close '" + line.close->substr(0, 40) + "'";
-      case PriceCell::Price: break;
+    const std::optional<int> day = dayOf(line.date);
+    if (!day) return line.where() + ": date " + inQuotes(line.date);
+    if (*day < kFirstHistoryDay) return line.where() + ": date " + inQuotes(line.date) + " before 1949-05-16";
+    if (*day > latestDay) return line.where() + ": date " + inQuotes(line.date) + " after " + isoDate(latestDay);
+    Bar b;
+    b.day = *day;
+    switch (priceField(line.close, b.close)) {
+      case Field::Empty: ++out.withoutClose; return {};
+      case Field::Bad: return line.where() + ": close " + inQuotes(line.close);
+      case Field::Value: break;
     }
-    r.bar.close = close * 10;
-    out.records.push_back(std::move(r));
+    if (priceField(line.open, b.open) == Field::Bad) return line.where() + ": open " + inQuotes(line.open);
+    if (priceField(line.high, b.high) == Field::Bad) return line.where() + ": high " + inQuotes(line.high);
+    if (priceField(line.low, b.low) == Field::Bad) return line.where() + ": low " + inQuotes(line.low);
+    if (volumeField(line.volume, b.volume) == Field::Bad) return line.where() + ": volume " + inQuotes(line.volume);
+    out.records.push_back(HistoryFileRecord{*code, b});
     return {};
   };
-  std::string damaged = readHistoryText(raw, onLayout, onLine);
-  if (!damaged.empty()) {
-    out.fail(HistoryFileFailure::Damaged, std::move(damaged));
-    out.records.clear();
+  HistoryTextOutcome read = readHistoryText(raw, onHeader, onLine);
+  switch (read.failure) {
+    case HistoryTextFailure::None: return out;
+    case HistoryTextFailure::Empty: out.fail(HistoryFileFailure::Empty, std::move(read.detail)); break;
+    case HistoryTextFailure::OtherKind: out.fail(HistoryFileFailure::OtherKind, std::move(read.detail)); break;
+    case HistoryTextFailure::Damaged: out.fail(HistoryFileFailure::Damaged, std::move(read.detail)); break;
+  }
+  out.firstLine = std::move(read.firstLine);
+  out.records.clear();
+  return out;
+}
+
+ParsedHistoryFile readHistoryFile(const std::filesystem::path& path, int latestDay) {
+  ParsedHistoryFile out;
+  FileBytes file = readWholeFile(path, kMaxHistoryFileBytes);
+  switch (file.failure) {
+    case FileBytes::Failure::None: return parseHistoryFile(file.bytes, toUtf8(path.filename()), latestDay);
+    case FileBytes::Failure::Missing: out.fail(HistoryFileFailure::Missing, "no such file"); break;
+    case FileBytes::Failure::NotAFile: {
+      std::error_code ec;
+      if (std::filesystem::is_directory(path, ec))
+        out.fail(HistoryFileFailure::Folder, "a folder, not a file");
+      else
+        out.fail(HistoryFileFailure::Unreadable, "cannot read: not a regular file");
+      break;
+    }
+    case FileBytes::Failure::TooLarge:
+      out.fail(HistoryFileFailure::TooLarge, groupedCount(static_cast<std::int64_t>(file.size)) + " bytes, more than " +
+                                                 std::to_string(kMaxHistoryFileBytes >> 20) + " MiB");
+      break;
+    case FileBytes::Failure::Unreadable:
+      out.fail(HistoryFileFailure::Unreadable, "cannot read" + (file.error ? ": " + file.error.message() : ""));
+      break;
   }
   return out;
 }
@@ -90,23 +361,10 @@ struct ReadFile {
 ReadFile readOne(const std::filesystem::path& path) {
   ReadFile r;
   r.report.file = path;
-  const std::string name = nameOnly(path);
-  std::error_code ec;
-  const std::uintmax_t size = std::filesystem::file_size(path, ec);
-  if (ec) {
-    r.report.fail(HistoryFileFailure::Unreadable, "cannot read: " + ec.message());
-  } else if (size > kMaxHistoryFileBytes) {
-    r.report.fail(HistoryFileFailure::TooLarge, "larger than " + std::to_string(kMaxHistoryFileBytes >> 20) + " MiB");
-  } else {
-    std::ifstream in(path, std::ios::binary);
-    std::string bytes(static_cast<size_t>(size), '\0');
-    if (!in || !in.read(bytes.data(), static_cast<std::streamsize>(size))) {
-      r.report.fail(HistoryFileFailure::Unreadable, "cannot read");
-    } else {
-      r.parsed = parseHistoryFile(bytes, name);
-      if (!r.parsed.done()) r.report.fail(r.parsed.failure, r.parsed.detail);
-    }
-  }
+  r.parsed = readHistoryFile(path);
+  if (!r.parsed.done()) r.report.fail(r.parsed.failure, r.parsed.detail);
+  r.report.adjustedCloses = r.parsed.adjustedCloses;
+  r.report.firstLine = r.parsed.firstLine;
   r.report.lines = r.parsed.lines;
   return r;
 }
@@ -277,7 +535,7 @@ HistoryImportOutcome importHistoryFiles(Database& db, const std::vector<std::fil
         logLine("history import", toUtf8(rep.file) + ": " + rep.detail);
       }
       out.unknownCodes.insert(rep.unknownCodes.begin(), rep.unknownCodes.end());
-      if (!rep.imported || !rep.unknownCodes.empty()) out.notes.push_back(std::move(rep));
+      if (!rep.imported || !rep.unknownCodes.empty() || rep.adjustedCloses) out.notes.push_back(std::move(rep));
       if (batchBars >= kBatchBars && !commitBatch()) return out;
       pr.file = i + 1;
       pr.written = out.written;

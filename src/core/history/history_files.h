@@ -15,18 +15,21 @@
 
 namespace tavrin {
 
-// History files from outside, read by a small CSV reader of their own:
-// - the bulk-download layout, one or many stocks a file:
-//   <TICKER>,<PER>,<DATE>,<TIME>,<OPEN>,<HIGH>,<LOW>,<CLOSE>,<VOL>,<OPENINT>
-//   (ticker "7203.JP", dates YYYYMMDD);
-// - the export layout Date,Open,High,Low,Close,Volume, the code taken from
-//   the file name (7203.csv, 7203.jp.txt, 130a.jp.txt -> 130A);
-// - per-day files: a header with a code column (コード, 銘柄コード, 証券コード,
-//   Code, SC …), a date column (日付, 日時, Date …) and a close column (終値,
-//   株価, Close …), comma or tab separated, UTF-8 or code page 932.
-// A file is read whole and checked before anything is written: a line that
-// is not one of these layouts makes the file damaged, and nothing of it is
-// kept. An empty close (or "-") is no price and is skipped.
+// History files from outside (the layouts: formats/history_layout.h): the
+// downloader's pandas frame (Price/Ticker/Date header rows, one or many
+// tickers), the bulk-download layout (<TICKER>,<PER>,<DATE>,…), the export
+// layout Date,Open,High,Low,Close[,Adj Close],Volume with the code from the
+// file name (7203.csv, 7203.T.csv, 130a.jp.txt -> 130A), and per-day files
+// (日付, コード, 始値, 高値, 安値, 終値, 出来高 …), comma or tab separated, UTF-8
+// or code page 932.
+// Every line gives a bar of one stock: prices in tenths of a yen (thousands
+// separators and full-width digits allowed), an empty open, high, low or
+// volume unknown. A line with an empty close (or "-", "null") is no price and
+// is skipped. A close that is not a positive number, a volume that is not a
+// whole number, a date before the exchange reopened (1949-05-16) or after
+// the latest day makes the line refused. A file is read whole and checked
+// before anything is written: a refused line makes the file damaged, and
+// nothing of it is kept.
 struct HistoryFileRecord {
   std::string code;  // code key: "7203", "130A"
   Bar bar;
@@ -35,30 +38,47 @@ struct HistoryFileRecord {
 // Why a history file was not imported; detail gives the reason in English.
 enum class HistoryFileFailure {
   None,
-  Unreadable,  // cannot be read
+  Folder,      // the path is a folder
+  Missing,     // no such file
+  Empty,       // no bytes, or only blank lines
+  OtherKind,   // no history layout in its first lines (a workbook, an archive, another table)
+  Damaged,     // a line that breaks the file's own layout, or a refused line
   TooLarge,    // larger than any history file
-  Damaged,     // a line that is none of the layouts
-  NotWritten,  // the database refused the file's closes
+  Unreadable,  // cannot be read
+  NotWritten,  // the database refused the file's bars
 };
 
 struct ParsedHistoryFile : Outcome<HistoryFileFailure> {
-  enum class Layout { BulkDownload, Export, PerDay };
+  enum class Layout { Downloader, BulkDownload, Export, PerDay };
   Layout layout = Layout::Export;
   std::vector<HistoryFileRecord> records;
-  std::size_t lines = 0;         // data lines read
+  std::size_t lines = 0;         // data lines read (the downloader's: one per line and ticker)
   std::size_t withoutClose = 0;  // of them without a price
+  bool adjustedCloses = false;   // no Close column: the closes are Adj Close
+  std::string firstLine;         // OtherKind: the first line, printable and cut to 60 characters
 };
 
 // The code an export file's name gives: the part before the first dot,
 // letters upper-cased; nothing when that is empty.
 std::optional<std::string> codeFromFileName(const std::string& fileName);
 
-// Reads the bytes of one file; fileName (no folder needed) gives the export
-// layout its code.
-ParsedHistoryFile parseHistoryFile(const std::string& bytes, const std::string& fileName);
+// The first day a history may hold: 1949-05-16, when the exchange reopened.
+inline constexpr int kFirstHistoryDay = -7535;
+// The latest day a history file may hold by default: tomorrow by the local
+// clock (a file from a time zone ahead of ours may hold it).
+int historyLatestDay();
 
-// Files larger than this are refused as damaged.
+// Reads the bytes of one file; fileName (no folder needed) gives the export
+// layout its code. Days after latestDay are refused.
+ParsedHistoryFile parseHistoryFile(const std::string& bytes, const std::string& fileName,
+                                   int latestDay = historyLatestDay());
+
+// Files larger than this are refused (TooLarge).
 inline constexpr std::uintmax_t kMaxHistoryFileBytes = 512ull << 20;
+
+// Reads one file whole and parses it: a folder, a missing, empty, too large
+// or unreadable file and one of another kind each fail with their own kind.
+ParsedHistoryFile readHistoryFile(const std::filesystem::path& path, int latestDay = historyLatestDay());
 
 struct HistoryFileReport : Outcome<HistoryFileFailure> {
   std::filesystem::path file;
@@ -67,6 +87,8 @@ struct HistoryFileReport : Outcome<HistoryFileFailure> {
   std::size_t written = 0;             // closes stored
   std::set<std::string> unknownCodes;  // codes not in list, skipped
   std::size_t unknownLines = 0;
+  bool adjustedCloses = false;  // the closes were Adj Close: the file has no Close column
+  std::string firstLine;        // OtherKind: the file's first line as shown
 };
 
 struct HistoryImportProgress {
@@ -92,7 +114,8 @@ struct HistoryImportOutcome : Outcome<HistoryImportFailure> {
   std::size_t written = 0;
   bool stopped = false;
   std::set<std::string> unknownCodes;
-  // Files with something to say: damaged, not written, or with unknown codes.
+  // Files with something to say: not imported, with unknown codes, or with
+  // adjusted closes.
   std::vector<HistoryFileReport> notes;
   // After the import: the history's incomplete days, and what the checks
   // find in the stocks the import wrote.

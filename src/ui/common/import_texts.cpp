@@ -134,10 +134,30 @@ QString codesText(const std::set<std::string>& codes, std::size_t max) {
   return out.join(QStringLiteral(", "));
 }
 
-// A history file that was not taken: whatever the kind (unreadable, too
-// large, damaged, refused by the database), the reason follows.
+// A history file that was not taken, by the kind of its failure.
 QString skippedFileText(const HistoryFileReport& r) {
-  return QStringLiteral("%1: 壊れているため飛ばしました（%2）").arg(q(toUtf8(r.file)), q(r.detail));
+  const QString name = q(toUtf8(r.file));
+  switch (r.failure) {
+    case HistoryFileFailure::Folder: return QStringLiteral("%1: フォルダーのため飛ばしました").arg(name);
+    case HistoryFileFailure::Missing: return QStringLiteral("%1: ファイルが見つからないため飛ばしました").arg(name);
+    case HistoryFileFailure::Empty: return QStringLiteral("%1: 空のファイルのため飛ばしました").arg(name);
+    case HistoryFileFailure::OtherKind:
+      return QStringLiteral(
+                 "%1: 株価の履歴ファイルではないため飛ばしました（先頭の行: %2）。"
+                 "最初の5行に Date,Open,High,Low,Close,Volume、ダウンローダーの Price / Ticker / Date の行、"
+                 "<TICKER>,<DATE>,…,<CLOSE> または 日付,コード,終値 の見出しがあるファイルを読み込めます")
+          .arg(name, q(r.firstLine));
+    case HistoryFileFailure::Damaged:
+      return QStringLiteral("%1: 壊れているため飛ばしました（%2）").arg(name, q(r.detail));
+    case HistoryFileFailure::TooLarge:
+      return QStringLiteral("%1: 大きすぎるため飛ばしました（%2）").arg(name, q(r.detail));
+    case HistoryFileFailure::Unreadable:
+      return QStringLiteral("%1: 読み込めないため飛ばしました（%2）").arg(name, q(r.detail));
+    case HistoryFileFailure::NotWritten:
+      return QStringLiteral("%1: データベースに書き込めませんでした（%2）").arg(name, q(r.detail));
+    case HistoryFileFailure::None: break;
+  }
+  return QStringLiteral("%1: 飛ばしました（%2）").arg(name, q(r.detail));
 }
 
 }  // namespace
@@ -152,7 +172,7 @@ QStringList historyImportReportText(const std::string& database, const HistoryIm
   }
   lines << QStringLiteral("%1 ファイルのうち %2 ファイルを取り込みました（%3 行、終値 %4 件を保存）。")
                .arg(count(o.files), count(o.imported), count(o.lines), count(o.written));
-  if (o.failed) lines << QStringLiteral("壊れているため飛ばしたファイル: %1").arg(count(o.failed));
+  if (o.failed) lines << QStringLiteral("取り込めなかったファイル: %1").arg(count(o.failed));
   if (!o.unknownCodes.empty())
     lines << QStringLiteral("一覧にないため飛ばしたコード: %1（%2）")
                  .arg(count(o.unknownCodes.size()), codesText(o.unknownCodes, 20));
@@ -162,9 +182,14 @@ QStringList historyImportReportText(const std::string& database, const HistoryIm
   if (!o.notes.empty()) {
     lines << QString() << QStringLiteral("— ファイルごとの注意 —");
     for (const HistoryFileReport& r : o.notes) {
-      if (!r.imported)
+      if (!r.imported) {
         lines << skippedFileText(r);
-      else
+        continue;
+      }
+      if (r.adjustedCloses)
+        lines << QStringLiteral("%1: 終値（Close）の列がないため、調整後終値（Adj Close）を終値として取り込みました")
+                     .arg(q(toUtf8(r.file)));
+      if (!r.unknownCodes.empty())
         lines << QStringLiteral("%1: 一覧にないコードの %2 行を飛ばしました（%3）")
                      .arg(q(toUtf8(r.file)), count(r.unknownLines), codesText(r.unknownCodes, 10));
     }
