@@ -27,6 +27,7 @@
 #include "base/log.h"
 #include "data/database.h"
 #include "data/price_schema.h"
+#include "history/history_checks.h"
 #include "history/history_files.h"
 #include "history/price_history.h"
 
@@ -132,6 +133,7 @@ int main(int argc, char** argv) {
   std::uintmax_t csvBytes = 0;
   for (const auto& f : list) csvBytes += std::filesystem::file_size(f);
   std::printf("%zu files, %d days each, %.0f MB of CSV\n", list.size(), days, csvBytes / 1e6);
+  std::fflush(stdout);
 
   // Our import, in a child process so that its peak memory is its own. The
   // files are read once before, so that both runs find them in the cache.
@@ -159,6 +161,21 @@ int main(int argc, char** argv) {
       "tavrin import: %.2f s, %.2f million rows/s, peak memory %.0f MB, file %.1f MB = %.1f bytes per stock-day\n",
       ours, rows / ours / 1e6, usage.ru_maxrss / 1024.0, bytes / 1e6, bytes / rows);
 
+  // What the import does after its files, over the whole history.
+  {
+    Database r(db, Database::Mode::ReadOnly);
+    Clock::time_point t = Clock::now();
+    std::size_t n = 0;
+    forEachStockHistory(r, [&](const Value&, const std::vector<Bar>& bars) { n += bars.size(); });
+    std::printf("reading the whole history (%zu bars): %.3f s\n", n, since(t));
+    t = Clock::now();
+    const std::size_t days = historyDays(r).size();
+    std::printf("complete days (%zu days): %.3f s\n", days, since(t));
+    t = Clock::now();
+    const std::size_t findings = checkHistory(r).size();
+    std::printf("checks (%zu findings): %.3f s\n", findings, since(t));
+  }
+
   // One more day for every stock, as a daily update brings it.
   {
     const std::filesystem::path day = dir / "day.csv";
@@ -173,6 +190,7 @@ int main(int argc, char** argv) {
   }
 
   // The same files through pandas.
+  if (std::getenv("TAVRIN_BENCH_NO_PANDAS")) return 0;
   const std::string script = std::string(TAVRIN_SOURCE_DIR) + "/bench/pandas_history_import.py";
   std::string cmd = "/usr/bin/python3 " + script + " " + pandasDb.string() + " " + (csv / "*.csv").string();
   std::filesystem::remove(pandasDb);

@@ -19,17 +19,6 @@ void putVarint(std::string& out, std::uint64_t v) {
   out.push_back(static_cast<char>(v));
 }
 
-bool getVarint(std::string_view bytes, std::size_t& at, std::uint64_t& v) {
-  v = 0;
-  for (int shift = 0; shift < 64; shift += 7) {
-    if (at >= bytes.size()) return false;
-    const auto b = static_cast<unsigned char>(bytes[at++]);
-    v |= static_cast<std::uint64_t>(b & 0x7F) << shift;
-    if (!(b & 0x80)) return shift < 63 || b <= 1;
-  }
-  return false;
-}
-
 enum : unsigned { kHasOpen = 1, kHasHigh = 2, kHasLow = 4, kHasVolume = 8, kKnownFlags = 15 };
 
 bool priceInRange(std::int64_t tenths) { return tenths > 0 && tenths <= kMaxPriceTenths; }
@@ -142,40 +131,65 @@ std::string encodeBarBlock(int block, const std::vector<Bar>& bars) {
   return out;
 }
 
+namespace {
+
+// A varint from p (at most end); false for a cut or overlong one. One byte
+// (nearly every difference) takes the short way.
+inline bool readVarint(const unsigned char*& p, const unsigned char* end, std::uint64_t& v) {
+  if (p < end && *p < 0x80) {
+    v = *p++;
+    return true;
+  }
+  v = 0;
+  for (int shift = 0; shift < 64; shift += 7) {
+    if (p >= end) return false;
+    const unsigned b = *p++;
+    v |= static_cast<std::uint64_t>(b & 0x7F) << shift;
+    if (!(b & 0x80)) return shift < 63 || b <= 1;
+  }
+  return false;
+}
+
+}  // namespace
+
 bool decodeBarBlock(int block, std::string_view bytes, std::vector<Bar>& out) {
   const std::size_t before = out.size();
+  out.reserve(before + bytes.size() / 6 + 1);
   const int start = barBlockStart(block);
   std::int64_t prevClose = 0;
   int prevOffset = -1;
-  std::size_t at = 0;
+  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+  const unsigned char* const end = p + bytes.size();
   auto fail = [&] {
     out.resize(before);
     return false;
   };
-  while (at < bytes.size()) {
-    if (bytes.size() - at < 3) return fail();
-    const int offset = static_cast<unsigned char>(bytes[at++]);
-    const unsigned flags = static_cast<unsigned char>(bytes[at++]);
+  while (p < end) {
+    if (end - p < 3) return fail();
+    const int offset = *p++;
+    const unsigned flags = *p++;
     if (offset >= kBarBlockDays || offset <= prevOffset || (flags & ~kKnownFlags)) return fail();
     prevOffset = offset;
     Bar b;
     b.day = start + offset;
     std::uint64_t v = 0;
-    if (!getVarint(bytes, at, v)) return fail();
+    if (!readVarint(p, end, v)) return fail();
     const std::int64_t close = prevClose + unzigzag(v);
     if (!priceInRange(close)) return fail();
     b.close = static_cast<std::int32_t>(close);
     prevClose = close;
-    std::int32_t* fields[3] = {&b.open, &b.high, &b.low};
-    for (int k = 0; k < 3; ++k) {
-      if (!(flags & (1u << k))) continue;
-      if (!getVarint(bytes, at, v)) return fail();
-      const std::int64_t p = close + unzigzag(v);
-      if (!priceInRange(p)) return fail();
-      *fields[k] = static_cast<std::int32_t>(p);
+    if (flags & (kHasOpen | kHasHigh | kHasLow)) {
+      std::int32_t* fields[3] = {&b.open, &b.high, &b.low};
+      for (int k = 0; k < 3; ++k) {
+        if (!(flags & (1u << k))) continue;
+        if (!readVarint(p, end, v)) return fail();
+        const std::int64_t price = close + unzigzag(v);
+        if (!priceInRange(price)) return fail();
+        *fields[k] = static_cast<std::int32_t>(price);
+      }
     }
     if (flags & kHasVolume) {
-      if (!getVarint(bytes, at, v) || v > static_cast<std::uint64_t>(INT64_MAX)) return fail();
+      if (!readVarint(p, end, v) || v > static_cast<std::uint64_t>(INT64_MAX)) return fail();
       b.volume = static_cast<std::int64_t>(v);
     }
     out.push_back(b);

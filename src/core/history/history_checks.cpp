@@ -64,6 +64,9 @@ std::vector<HistoryFinding> checkBars(const std::string& codeKey, const std::vec
     if (spike[i] || spike[i - 1]) continue;
     const double before = bars[i - 1].close, after = bars[i].close;
     const double shares = before / after;  // a 1:5 split divides the price by 5
+    // The nearest ratios to 1 are 1:1.5 and 1.5:1; everything between them
+    // (nearly every day) is no step.
+    if (shares > (1 / 1.5) * (1 + kRatioTolerance) && shares < 1.5 * (1 - kRatioTolerance)) continue;
     double matched = 0;
     for (double r : splitRatios())
       if (std::fabs(shares / r - 1) <= kRatioTolerance) matched = r;

@@ -427,6 +427,8 @@ class FileReader {
 // sync the disk thousands of times); each file has a savepoint of its own
 // so that a file the database refuses leaves nothing of it behind.
 constexpr std::size_t kBatchBars = 2'000'000;
+// The closes before the first day an import writes that its checks look at.
+constexpr std::ptrdiff_t kCheckBefore = 8;
 
 }  // namespace
 
@@ -447,7 +449,7 @@ HistoryImportOutcome importHistoryFiles(Database& db, const std::vector<std::fil
   HistoryImportProgress pr;
   pr.files = files.size();
   auto report = [&]() { return !progress || progress(pr); };
-  std::set<std::string> touched;
+  std::unordered_map<std::string, int> touched;  // code -> the earliest day written
   std::optional<Transaction> batch;
   std::size_t batchBars = 0, batchFiles = 0;
   // A batch the database refuses keeps none of its files: they count as not
@@ -490,16 +492,23 @@ HistoryImportOutcome importHistoryFiles(Database& db, const std::vector<std::fil
           HistoryWriter writer(db);
           std::size_t sinceReport = 0;
           const std::string* lastCode = nullptr;
+          std::string lastHitCode;  // the code looked up last, and what list said
+          std::optional<std::unordered_map<std::string, Value>::const_iterator> lastHit;
           for (const HistoryFileRecord& r : read.parsed.records) {
             if (lastCode && *lastCode != r.code) writer.flush();  // one stock at a time
             lastCode = &r.code;
-            auto hit = codes.find(r.code);
+            if (!lastHit || lastHitCode != r.code) {
+              lastHitCode = r.code;
+              lastHit = codes.find(r.code);
+            }
+            const auto hit = *lastHit;
             if (hit == codes.end()) {
               rep.unknownCodes.insert(r.code);
               ++rep.unknownLines;
               continue;
             }
-            touched.insert(r.code);
+            if (auto [t, added] = touched.emplace(r.code, r.bar.day); !added && r.bar.day < t->second)
+              t->second = r.bar.day;
             writer.put(hit->second, r.bar);
             if (++sinceReport == kProgressLines) {
               sinceReport = 0;
@@ -550,8 +559,15 @@ HistoryImportOutcome importHistoryFiles(Database& db, const std::vector<std::fil
     out.incompleteDays.clear();
     for (const HistoryDay& d : historyDays(db))
       if (!d.complete) out.incompleteDays.push_back(d);
-    for (const std::string& code : touched) {
-      std::vector<HistoryFinding> f = checkBars(code, readHistory(db, codes.at(code)));
+    // The checks look at the days written and the closes just before them.
+    std::vector<std::pair<std::string, int>> order(touched.begin(), touched.end());
+    std::sort(order.begin(), order.end());
+    for (const auto& [code, firstDay] : order) {
+      std::vector<Bar> bars = readHistory(db, codes.at(code));
+      const auto first =
+          std::lower_bound(bars.begin(), bars.end(), firstDay, [](const Bar& b, int day) { return b.day < day; });
+      bars.erase(bars.begin(), first - std::min<std::ptrdiff_t>(first - bars.begin(), kCheckBefore));
+      std::vector<HistoryFinding> f = checkBars(code, bars);
       out.findings.insert(out.findings.end(), std::make_move_iterator(f.begin()), std::make_move_iterator(f.end()));
     }
   } catch (const std::exception& e) {

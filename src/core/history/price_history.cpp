@@ -14,6 +14,9 @@ namespace {
 
 // Sorts by day; of two bars of one day the later one put stays.
 void sortAndDeduplicate(std::vector<Bar>& bars) {
+  if (std::adjacent_find(bars.begin(), bars.end(), [](const Bar& a, const Bar& b) { return a.day >= b.day; }) ==
+      bars.end())
+    return;  // already in order, one bar a day
   std::stable_sort(bars.begin(), bars.end(), [](const Bar& a, const Bar& b) { return a.day < b.day; });
   std::size_t w = 0;
   for (std::size_t r = 0; r < bars.size(); ++r) {
@@ -112,6 +115,7 @@ struct HistoryWriter::Impl {
   std::vector<Pending> pending;
   std::optional<Statement> select, upsert;
   std::size_t written = 0;
+  std::size_t last = SIZE_MAX;  // the slot of the stock put last
   bool ensured = false;
 
   Impl(Database& d, Existing e) : db(d), existing(e) {}
@@ -180,10 +184,16 @@ HistoryWriter::~HistoryWriter() = default;
 
 void HistoryWriter::put(const Value& code, const Bar& bar) {
   if (bar.close <= 0) return;
-  const std::string key = keyOf(code);
-  auto [it, added] = impl_->index.emplace(key, impl_->pending.size());
-  if (added) impl_->pending.push_back({code, {}});
-  impl_->pending[it->second].bars.push_back(bar);
+  Impl& m = *impl_;
+  // Bars mostly come stock by stock: the last stock's slot is tried first.
+  if (m.last < m.pending.size() && m.pending[m.last].code == code) {
+    m.pending[m.last].bars.push_back(bar);
+    return;
+  }
+  auto [it, added] = m.index.emplace(keyOf(code), m.pending.size());
+  if (added) m.pending.push_back({code, {}});
+  m.last = it->second;
+  m.pending[it->second].bars.push_back(bar);
 }
 
 void HistoryWriter::putClose(const Value& code, int day, std::int64_t closeYen) {
@@ -198,6 +208,7 @@ void HistoryWriter::flush() {
   for (Impl::Pending& p : impl_->pending) impl_->writeStock(p.code, p.bars);
   impl_->pending.clear();
   impl_->index.clear();
+  impl_->last = SIZE_MAX;
 }
 
 std::size_t HistoryWriter::written() const { return impl_->written; }
@@ -252,19 +263,29 @@ std::vector<Bar> readHistory(Database& db, const std::string& key) { return read
 
 std::vector<HistoryDay> historyDays(Database& db) {
   // Each day's stocks (by index in stored order), then one walk over the
-  // days comparing each with the complete day before it.
-  std::map<int, std::vector<std::uint32_t>> byDay;
+  // days comparing each with the complete day before it. Days from the
+  // exchange's reopening on a century and a half ahead go into a flat table;
+  // any other day (a file of another program) into a map.
+  constexpr int kFirst = -7535;  // 1949-05-16
+  constexpr int kSpan = 55000;
+  std::vector<std::vector<std::uint32_t>> flat(kSpan);
+  std::map<int, std::vector<std::uint32_t>> other;
   std::uint32_t stock = 0;
   forEachStockHistory(db, [&](const Value&, const std::vector<Bar>& bars) {
-    for (const Bar& b : bars) byDay[b.day].push_back(stock);
+    for (const Bar& b : bars) {
+      const int at = b.day - kFirst;
+      if (at >= 0 && at < kSpan)
+        flat[static_cast<std::size_t>(at)].push_back(stock);
+      else
+        other[b.day].push_back(stock);
+    }
     ++stock;
   });
   std::vector<HistoryDay> out;
-  out.reserve(byDay.size());
   std::vector<std::uint32_t> mark(stock, 0);
   std::uint32_t stamp = 0;
   std::size_t completeStocks = 0;
-  for (const auto& [day, stocks] : byDay) {
+  auto walk = [&](int day, const std::vector<std::uint32_t>& stocks) {
     HistoryDay d;
     d.day = day;
     d.stocks = stocks.size();
@@ -279,7 +300,12 @@ std::vector<HistoryDay> historyDays(Database& db) {
       completeStocks = stocks.size();
     }
     out.push_back(d);
-  }
+  };
+  auto o = other.begin();
+  for (; o != other.end() && o->first < kFirst; ++o) walk(o->first, o->second);
+  for (int at = 0; at < kSpan; ++at)
+    if (!flat[static_cast<std::size_t>(at)].empty()) walk(kFirst + at, flat[static_cast<std::size_t>(at)]);
+  for (; o != other.end(); ++o) walk(o->first, o->second);
   return out;
 }
 
