@@ -255,8 +255,9 @@ void ChartCanvas::buildMarks() {
 
   auto px = [](double v) { return std::round(v); };
   const double slot = pane.width() / static_cast<double>(range_.count);
-  // Bodies an odd number of pixels wide, so that the wick runs down the middle.
-  double bodyWidth = std::max(1.0, std::floor(slot * 0.7));
+  // Bodies an odd number of pixels wide, so that the wick runs down the
+  // middle, and no wider than a candle of a short range needs.
+  double bodyWidth = std::clamp(std::floor(slot * 0.7), 1.0, 21.0);
   if (bodyWidth >= 3 && static_cast<long>(bodyWidth) % 2 == 0) bodyWidth -= 1;
   const double halfBody = std::floor((bodyWidth - 1) / 2);
   auto closePoint = [&](std::size_t i) { return QPointF(xOf(i), yOf(yen(bars[i].close))); };

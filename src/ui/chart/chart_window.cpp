@@ -155,10 +155,8 @@ void ChartWindow::applyUnit() {
   const auto periods = chart::averagePeriods(unit);
   for (std::size_t k = 0; k < 3; ++k) averageChecks_[k]->setText(averageCaption(unit, periods[k]));
   const bool choosable = chart::viewUnits(stock_.unit).size() > 1;
-  for (std::size_t i = 0; i < 3; ++i) {
-    unitButtons_[i]->setVisible(choosable);
-    unitButtons_[i]->setChecked(static_cast<int>(i) == static_cast<int>(chosenUnit_));
-  }
+  for (QPushButton* b : unitButtons_) b->setVisible(choosable);
+  unitButtons_[static_cast<std::size_t>(chosenUnit_)]->setChecked(true);
 }
 
 void ChartWindow::setViewUnit(chart::ChartUnit unit) {
