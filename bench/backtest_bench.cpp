@@ -185,8 +185,9 @@ int main() {
                 {panel.stocks[s].code});
       for (std::size_t day = 0; day < panel.days.size(); ++day)
         if (panel.closeAt(s, day) != backtest::kNoClose)
-          writer.put(panel.stocks[s].code, panel.days[day], panel.closeAt(s, day));
+          writer.putClose(panel.stocks[s].code, panel.days[day], panel.closeAt(s, day));
     }
+    writer.flush();
     tx.commit();
   }
   backtest::HistoryPanel loaded;

@@ -83,7 +83,8 @@ int main(int argc, char** argv) {
       HistoryWriter w(db);
       for (int s = 0; s < stocks; ++s)
         for (int k = 0; k < days; ++k)
-          w.put(Value(static_cast<std::int64_t>(1001 + s)), d[k], 500 + (s * 7 + k * 13) % 9000);
+          w.putClose(Value(static_cast<std::int64_t>(1001 + s)), d[k], 500 + (s * 7 + k * 13) % 9000);
+      w.flush();
       tx.commit();
     }
     const double secs = since(t);

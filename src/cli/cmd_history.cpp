@@ -19,13 +19,12 @@ constexpr const char* kHistoryUsage =
 int printHistory(const std::filesystem::path& file, const std::string& code) {
   Database db = openForReading(file);
   if (!db.tableExists("list")) return failure("history: " + toUtf8(file) + " is not a price database");
-  const std::vector<HistoryPoint> points = readHistory(db, code);
+  const std::vector<Bar> points = readHistory(db, code);
   const bool listed =
       db.scalar("select count(*) from [list] where [コード] = ?", {historyCodeValue(code)}).integer() > 0;
   if (points.empty() && !listed) return failure("history: no stock " + code + " in " + toUtf8(file));
   std::cout << "日付\t終値\n";
-  for (const HistoryPoint& p : points)
-    std::cout << isoDate(p.day) << "\t" << (p.close ? std::to_string(*p.close) : std::string()) << "\n";
+  for (const Bar& p : points) std::cout << isoDate(p.day) << "\t" << priceText(p.close) << "\n";
   return kOk;
 }
 

@@ -57,8 +57,9 @@ std::filesystem::path handDatabase(const test::TempDir& dir) {
     db.execute("insert into [list] ([銘柄],[コード],[市場],[単位]) values (?,?,?,?)",
                {Value(std::string("株") + s.code), historyCodeValue(s.code), Value(s.market), Value(s.unit)});
     for (size_t d = 0; d < s.closes.size(); ++d)
-      if (s.closes[d] != _) history.put(historyCodeValue(s.code), day0() + static_cast<int>(d), s.closes[d]);
+      if (s.closes[d] != _) history.putClose(historyCodeValue(s.code), day0() + static_cast<int>(d), s.closes[d]);
   }
+  history.flush();
   tx.commit();
   return path;
 }

@@ -34,7 +34,7 @@ TEST(HistoryFiles, BothPerStockLayoutsPerDayFilesAndDamage) {
   ASSERT_TRUE(bulk.done()) << bulk.detail;
   ASSERT_EQ(bulk.records.size(), 1u);
   EXPECT_EQ(bulk.records[0].code, "130A");
-  EXPECT_EQ(bulk.records[0].close, 812);  // halves to even
+  EXPECT_EQ(bulk.records[0].bar.close, 8120);  // halves to even
 
   ParsedHistoryFile exp =
       parseHistoryFile("Date,Open,High,Low,Close,Volume\n2024-01-04,1,1,1,2500,9\n2024-01-05,,,,,\n", "130a.jp.txt");
@@ -46,7 +46,7 @@ TEST(HistoryFiles, BothPerStockLayoutsPerDayFilesAndDamage) {
 
   ParsedHistoryFile day = parseHistoryFile("コード,銘柄,日付,終値\n7203,トヨタ,2024/01/04,\"2,500\"\n", "d.csv");
   ASSERT_TRUE(day.done()) << day.detail;
-  EXPECT_EQ(day.records[0].close, 2500);
+  EXPECT_EQ(day.records[0].bar.close, 25000);
 
   EXPECT_FALSE(parseHistoryFile("Date,Close\n2024-01-04,abc\n", "7203.csv").done());
   EXPECT_FALSE(parseHistoryFile(std::string("PK\x03\x04\0\0", 6), "7203.csv").done());
@@ -57,7 +57,7 @@ Value I(std::int64_t v) { return Value(v); }
 
 std::vector<std::int64_t> closesOf(Database& db, const std::string& code) {
   std::vector<std::int64_t> out;
-  for (const HistoryPoint& p : readHistory(db, code)) out.push_back(p.close.value_or(-1));
+  for (const Bar& p : readHistory(db, code)) out.push_back(p.close % 10 ? -1 : p.close / 10);
   return out;
 }
 
@@ -66,10 +66,11 @@ std::string dumpWithHistory(const std::filesystem::path& path) {
   Database db(path, Database::Mode::ReadOnly);
   out += "== history\n";
   if (!hasHistoryTable(db)) return out;
-  for (const Row& row : db.query("select * from [history] order by 1, 2").rows) {
-    for (const Value& v : row) out += v.display() + "|";
-    out += "\n";
-  }
+  forEachStockHistory(db, [&](const Value& code, const std::vector<Bar>& bars) {
+    for (const Bar& b : bars)
+      out += code.display() + "|" + std::to_string(b.day) + "|" + priceText(b.close) + "|" + std::to_string(b.open) +
+             "|" + std::to_string(b.high) + "|" + std::to_string(b.low) + "|" + std::to_string(b.volume) + "\n";
+  });
   return out;
 }
 
@@ -211,8 +212,9 @@ TEST_F(HistoryKeeping, PositionsFromTheLatestDaysWithStocksLackingRecentDates) {
     Database d(db());
     Transaction tx(d);
     HistoryWriter w(d);
-    for (int k = 0; k < 12; ++k) w.put(I(7203), first + k, 100 + k);
-    for (int k = 0; k < 5; ++k) w.put(I(6758), first + k, 200 + k);
+    for (int k = 0; k < 12; ++k) w.putClose(I(7203), first + k, 100 + k);
+    for (int k = 0; k < 5; ++k) w.putClose(I(6758), first + k, 200 + k);
+    w.flush();
     tx.commit();
   }
   Database d(db());

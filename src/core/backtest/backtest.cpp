@@ -19,15 +19,7 @@
 
 namespace tavrin::backtest {
 
-namespace {
-
-std::int64_t closeOf(const Value& v) {
-  if (v.isInteger()) return v.integer();
-  if (std::optional<double> n = v.asNumber(); n && !v.isText()) return static_cast<std::int64_t>(*n);
-  return kNoClose;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 std::optional<std::size_t> HistoryPanel::findStock(const std::string& code) const {
   const std::optional<std::string> key = stockCodeKeyOfText(code);
@@ -79,47 +71,21 @@ HistoryPanel loadHistoryPanel(Database& db) {
   }
   if (!hasHistoryTable(db)) return panel;
 
-  // One pass over the history (ordered by code, then day): closes of the
-  // codes of list, and every day the table knows.
-  struct Entry {
-    const std::vector<std::uint32_t>* stocks;
-    int day;
-    std::int64_t close;
-  };
-  std::vector<Entry> entries;
-  std::vector<int> days;
-  {
-    Statement st(db, "select [コード], [day], [close] from [history]");
-    Value lastCode;
-    const std::vector<std::uint32_t>* lastStocks = nullptr;
-    bool first = true;
-    while (st.step()) {
-      const int day = static_cast<int>(st.column(1).integer());
-      days.push_back(day);
-      Value code = st.column(0);
-      if (first || !(code == lastCode)) {
-        first = false;
-        lastStocks = nullptr;
-        if (const std::optional<std::string> key = codeKey(code)) {
-          const auto it = byKey.find(*key);
-          if (it != byKey.end()) lastStocks = &it->second;
-        }
-        lastCode = std::move(code);
-      }
-      if (!lastStocks) continue;
-      const std::int64_t close = closeOf(st.column(2));
-      if (close != kNoClose) entries.push_back({lastStocks, day, close});
-    }
-  }
-  std::sort(days.begin(), days.end());
-  days.erase(std::unique(days.begin(), days.end()), days.end());
-  panel.days = std::move(days);
-  panel.closes.assign(panel.days.size() * panel.stocks.size(), kNoClose);
+  // The complete days of the history (a day whose files have not all
+  // arrived stays out), then one pass over every stock's bars.
+  for (const HistoryDay& d : historyDays(db))
+    if (d.complete) panel.days.push_back(d.day);
   const std::size_t n = panel.stocks.size();
-  for (const Entry& e : entries) {
-    const std::size_t d = *panel.findDay(e.day);
-    for (std::uint32_t s : *e.stocks) panel.closes[d * n + s] = e.close;
-  }
+  panel.closes.assign(panel.days.size() * n, kNoClose);
+  forEachStockHistory(db, [&](const Value& code, const std::vector<Bar>& bars) {
+    const std::optional<std::string> key = codeKey(code);
+    if (!key) return;
+    const auto it = byKey.find(*key);
+    if (it == byKey.end()) return;
+    for (const Bar& b : bars)
+      if (const std::optional<std::size_t> d = panel.findDay(b.day))
+        for (std::uint32_t s : it->second) panel.closes[*d * n + s] = wholeYen(b.close);
+  });
   return panel;
 }
 
@@ -134,16 +100,11 @@ HistoryPanel loadStockPanel(Database& db, const std::string& wanted) {
     }
   }
   if (panel.stocks.empty() || !hasHistoryTable(db)) return panel;
-  {
-    Statement st(db, "select distinct [day] from [history] order by [day]");
-    while (st.step()) panel.days.push_back(static_cast<int>(st.column(0).integer()));
-  }
+  for (const HistoryDay& d : historyDays(db))
+    if (d.complete) panel.days.push_back(d.day);
   panel.closes.assign(panel.days.size(), kNoClose);
-  Statement st(db, "select [day], [close] from [history] where [コード] = ?");
-  st.bind(1, panel.stocks.front().code);
-  while (st.step())
-    if (const std::optional<std::size_t> d = panel.findDay(static_cast<int>(st.column(0).integer())))
-      panel.closes[*d] = closeOf(st.column(1));
+  for (const Bar& b : readHistory(db, panel.stocks.front().code))
+    if (const std::optional<std::size_t> d = panel.findDay(b.day)) panel.closes[*d] = wholeYen(b.close);
   return panel;
 }
 

@@ -262,6 +262,17 @@ Value Statement::column(int i) const {
   }
 }
 
+void Statement::bindBlob(int index1, std::string_view bytes) {
+  if (sqlite3_bind_blob64(stmt_, index1, bytes.data(), bytes.size(), SQLITE_TRANSIENT) != SQLITE_OK)
+    fail(db_->handle(), "bind");
+}
+
+std::string_view Statement::columnBytes(int i) const {
+  const void* p = sqlite3_column_blob(stmt_, i);
+  const int n = sqlite3_column_bytes(stmt_, i);
+  return p && n > 0 ? std::string_view(static_cast<const char*>(p), static_cast<size_t>(n)) : std::string_view();
+}
+
 Transaction::Transaction(Database& db) : db_(db) { db_.exec("begin immediate"); }
 
 Transaction::~Transaction() {

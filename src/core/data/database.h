@@ -4,6 +4,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/value.h"
@@ -106,6 +107,9 @@ class Statement {
   int columnCount() const;
   std::string columnName(int i) const;
   Value column(int i) const;
+  // Bytes of a blob (or text) value, valid until the next step or reset.
+  void bindBlob(int index1, std::string_view bytes);
+  std::string_view columnBytes(int i) const;
 
  private:
   Database* db_;

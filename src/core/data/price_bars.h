@@ -41,9 +41,9 @@ std::int64_t wholeYen(std::int64_t tenths);
 // "852", "2771.5": a price in tenths written without a trailing ".0".
 std::string priceText(std::int64_t tenths);
 
-// The history is stored in blocks of 32 consecutive day numbers per stock:
+// The history is stored in blocks of 64 consecutive day numbers per stock:
 // the block of a day and the first day of a block.
-inline constexpr int kBarBlockDays = 32;
+inline constexpr int kBarBlockDays = 64;
 inline int barBlockOf(int day) {
   return day >= 0 ? day / kBarBlockDays : -((-day + kBarBlockDays - 1) / kBarBlockDays);
 }

@@ -1,6 +1,7 @@
 #include "data/price_schema.h"
 
 #include "base/files.h"
+#include "data/price_bars.h"
 #include "data/universe_table.h"
 
 namespace tavrin {
@@ -8,8 +9,49 @@ namespace tavrin {
 namespace {
 
 constexpr const char* kHistoryDdl =
-    "CREATE TABLE IF NOT EXISTS [history] ([コード] INTEGER NOT NULL, [day] INTEGER NOT NULL, [close] INTEGER, "
-    "PRIMARY KEY ([コード], [day])) WITHOUT ROWID";
+    "CREATE TABLE IF NOT EXISTS [history_bars] ([コード] INTEGER NOT NULL, [block] INTEGER NOT NULL, "
+    "[bars] BLOB NOT NULL, PRIMARY KEY ([コード], [block])) WITHOUT ROWID";
+
+// Files of earlier versions kept one whole-yen close per row in [history]
+// ([コード], [day], [close]); their closes move into blocks once.
+void moveClosesIntoBlocks(Database& db) {
+  Statement read(db, "select [コード], [day], [close] from [history] order by [コード], [day]");
+  Statement write(db, "insert or replace into [history_bars] ([コード], [block], [bars]) values (?, ?, ?)");
+  Value code;
+  int block = 0;
+  bool open = false;
+  std::vector<Bar> bars;
+  auto emit = [&] {
+    if (!open || bars.empty()) return;
+    write.bind(1, code);
+    write.bind(2, Value(static_cast<std::int64_t>(block)));
+    write.bindBlob(3, encodeBarBlock(block, bars));
+    write.step();
+    write.reset();
+    bars.clear();
+  };
+  while (read.step()) {
+    Value c = read.column(0);
+    const Value dayValue = read.column(1);
+    const std::optional<double> close = read.column(2).asNumber();
+    if (!dayValue.isInteger() || !close) continue;
+    const int day = static_cast<int>(dayValue.integer());
+    const std::optional<std::int32_t> tenths = tenthsOfPrice(*close);
+    if (!tenths) continue;
+    if (!open || !(c == code) || barBlockOf(day) != block) {
+      emit();
+      code = std::move(c);
+      block = barBlockOf(day);
+      open = true;
+    }
+    Bar b;
+    b.day = day;
+    b.close = *tenths;
+    bars.push_back(b);
+  }
+  emit();
+  db.exec("DROP TABLE [history]");
+}
 
 const std::array<UniverseInfo, 23> kUniverses = {{
     {1, "全市場", "list1plus", "全市場銘柄", 0x778FD0},
@@ -268,8 +310,11 @@ std::string codeSqlLiteral(const std::string& code) {
   return out + "'";
 }
 
-void ensureHistoryTable(Database& db) { db.exec(kHistoryDdl); }
+void ensureHistoryTable(Database& db) {
+  db.exec(kHistoryDdl);
+  if (db.tableExists(kClosesTable)) moveClosesIntoBlocks(db);
+}
 
-bool hasHistoryTable(Database& db) { return db.tableExists(kHistoryTable); }
+bool hasHistoryTable(Database& db) { return db.tableExists(kHistoryTable) || db.tableExists(kClosesTable); }
 
 }  // namespace tavrin

@@ -68,15 +68,21 @@ void writeDateRecord(Database& db, const DateRecord& record);
 std::string codeSqlLiteral(const std::string& code);
 bool isPlainNumberCode(const std::string& code);
 
-// Every close that enters a price database is kept in its table [history]:
-// one row per stock and day, keyed by the code as list stores it (7203 a
-// number, "130A" text) and the day number (days since 1970-01-01, a civil
-// date without time zone). The ten positions of list are a window on it.
-inline constexpr const char* kHistoryTable = "history";
+// Every price that enters a price database is kept in its table
+// [history_bars]: per stock (the code as list stores it: 7203 a number,
+// "130A" text) and block of 64 day numbers (days since 1970-01-01, a civil
+// date without time zone), the block's bars in their stored form (see
+// data/price_bars.h). The ten positions of list are a window on it.
+inline constexpr const char* kHistoryTable = "history_bars";
+// The one-close-per-row table of earlier files, moved into blocks by the
+// first write.
+inline constexpr const char* kClosesTable = "history";
 
 // Creates the table when it is missing (new files get it from the schema
-// code, older files on first use).
+// code, older files on first use) and moves an earlier file's closes into
+// it (inside the caller's transaction).
 void ensureHistoryTable(Database& db);
+// The history is there in either form.
 bool hasHistoryTable(Database& db);
 
 }  // namespace tavrin

@@ -9,6 +9,9 @@
 
 #include "base/outcome.h"
 #include "data/database.h"
+#include "data/price_bars.h"
+#include "history/history_checks.h"
+#include "history/price_history.h"
 
 namespace tavrin {
 
@@ -26,8 +29,7 @@ namespace tavrin {
 // kept. An empty close (or "-") is no price and is skipped.
 struct HistoryFileRecord {
   std::string code;  // code key: "7203", "130A"
-  int day = 0;       // days since 1970-01-01
-  std::int64_t close = 0;
+  Bar bar;
 };
 
 // Why a history file was not imported; detail gives the reason in English.
@@ -92,11 +94,16 @@ struct HistoryImportOutcome : Outcome<HistoryImportFailure> {
   std::set<std::string> unknownCodes;
   // Files with something to say: damaged, not written, or with unknown codes.
   std::vector<HistoryFileReport> notes;
+  // After the import: the history's incomplete days, and what the checks
+  // find in the stocks the import wrote.
+  std::vector<HistoryDay> incompleteDays;
+  std::vector<HistoryFinding> findings;
 };
 
-// Imports history files into an open price database, each file in one
-// transaction of its own (a damaged or failing file leaves the database as it
-// was and the next file goes on). Codes not in list are skipped and reported.
+// Imports history files into an open price database. A file goes in whole or
+// not at all (a damaged or failing file leaves the database as it was and the
+// next file goes on); files are committed in batches, so that an interrupted
+// import keeps whole files done before it, never part of one. Codes not in list are skipped and reported.
 // Progress is reported after every file and within long files.
 HistoryImportOutcome importHistoryFiles(Database& db, const std::vector<std::filesystem::path>& files,
                                         const HistoryProgressFn& progress = {});

@@ -1,14 +1,89 @@
 #include "history/price_history.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <map>
 
 #include "base/log.h"
 #include "data/stock_code.h"
 
 namespace tavrin {
 
-namespace {}  // namespace
+namespace {
+
+// Sorts by day; of two bars of one day the later one put stays.
+void sortAndDeduplicate(std::vector<Bar>& bars) {
+  std::stable_sort(bars.begin(), bars.end(), [](const Bar& a, const Bar& b) { return a.day < b.day; });
+  std::size_t w = 0;
+  for (std::size_t r = 0; r < bars.size(); ++r) {
+    if (w > 0 && bars[w - 1].day == bars[r].day)
+      bars[w - 1] = bars[r];
+    else
+      bars[w++] = bars[r];
+  }
+  bars.resize(w);
+}
+
+// Reads stored history: every stock, or one (code given), in stored order.
+// The callback gets each stock's bars oldest first.
+void scanStored(Database& db, const Value* code, const std::function<void(const Value&, std::vector<Bar>&)>& fn) {
+  if (db.tableExists(kHistoryTable)) {
+    Statement st(db, code ? "select [コード], [block], [bars] from [history_bars] where [コード] = ? order by [block]"
+                          : "select [コード], [block], [bars] from [history_bars] order by [コード], [block]");
+    if (code) st.bind(1, *code);
+    Value current;
+    bool any = false;
+    std::vector<Bar> bars;
+    while (st.step()) {
+      Value c = st.column(0);
+      if (!any || !(c == current)) {
+        if (any) fn(current, bars);
+        bars.clear();
+        current = std::move(c);
+        any = true;
+      }
+      const Value block = st.column(1);
+      if (!block.isInteger() || !decodeBarBlock(static_cast<int>(block.integer()), st.columnBytes(2), bars))
+        logLine("history", "a stored block of " + current.display() + " cannot be read; left out");
+    }
+    if (any) fn(current, bars);
+    return;
+  }
+  if (!db.tableExists(kClosesTable)) return;
+  // An earlier file not yet written to: its whole-yen closes.
+  Statement st(db, code ? "select [コード], [day], [close] from [history] where [コード] = ? order by [day]"
+                        : "select [コード], [day], [close] from [history] order by [コード], [day]");
+  if (code) st.bind(1, *code);
+  Value current;
+  bool any = false;
+  std::vector<Bar> bars;
+  while (st.step()) {
+    Value c = st.column(0);
+    if (!any || !(c == current)) {
+      if (any) fn(current, bars);
+      bars.clear();
+      current = std::move(c);
+      any = true;
+    }
+    const Value day = st.column(1);
+    const std::optional<double> close = st.column(2).asNumber();
+    const std::optional<std::int32_t> tenths = close ? tenthsOfPrice(*close) : std::nullopt;
+    if (!day.isInteger() || !tenths) continue;
+    Bar b;
+    b.day = static_cast<int>(day.integer());
+    b.close = *tenths;
+    bars.push_back(b);
+  }
+  if (any) fn(current, bars);
+}
+
+std::string keyOf(const Value& code) {
+  if (std::optional<std::string> k = codeKey(code)) return *k;
+  return code.isText() ? "\x01" + code.textValue() : "\x02" + code.display();
+}
+
+}  // namespace
 
 Value historyCodeValue(const std::string& key) {
   if (isPlainNumberCode(key) && key.size() <= 18) return Value(static_cast<std::int64_t>(std::stoll(key)));
@@ -26,125 +101,342 @@ std::unordered_map<std::string, Value> listCodes(Database& db) {
   return out;
 }
 
-void HistoryWriter::put(const Value& code, int dayNumber, std::int64_t close) {
-  if (!upsert_) {
-    ensureHistoryTable(db_);
-    upsert_.emplace(db_, "insert or replace into [history] ([コード], [day], [close]) values (?, ?, ?)");
-  }
-  upsert_->bind(1, code);
-  upsert_->bind(2, Value(static_cast<std::int64_t>(dayNumber)));
-  upsert_->bind(3, Value(close));
-  upsert_->step();
-  upsert_->reset();
-  ++written_;
-}
-
-std::size_t keepPositionsInHistory(Database& db, const DateRecord& record) {
-  std::size_t added = 0;
+struct HistoryWriter::Impl {
+  Database& db;
+  Existing existing;
+  struct Pending {
+    Value code;
+    std::vector<Bar> bars;
+  };
+  std::unordered_map<std::string, std::size_t> index;
+  std::vector<Pending> pending;
+  std::optional<Statement> select, upsert;
+  std::size_t written = 0;
   bool ensured = false;
-  for (int k = 1; k <= 10; ++k) {
-    const std::optional<int> day = dayFromRecordDate(record.dates[static_cast<size_t>(k - 1)]);
-    if (!day) continue;
+
+  Impl(Database& d, Existing e) : db(d), existing(e) {}
+
+  void writeStock(const Value& code, std::vector<Bar>& bars) {
+    if (bars.empty()) return;
+    sortAndDeduplicate(bars);
     if (!ensured) {
       ensureHistoryTable(db);
       ensured = true;
     }
-    const std::string col = "[kabuka" + std::to_string(k) + "]";
-    added += static_cast<std::size_t>(
-        db.execute("insert or ignore into [history] ([コード], [day], [close]) select [コード], ?, " + col +
-                       " from [list] where [コード] is not null and " + col + " is not null",
-                   {Value(static_cast<std::int64_t>(*day))}));
+    if (!select) {
+      select.emplace(db, "select [block], [bars] from [history_bars] where [コード] = ? and [block] between ? and ?");
+      upsert.emplace(db, "insert or replace into [history_bars] ([コード], [block], [bars]) values (?, ?, ?)");
+    }
+    const int firstBlock = barBlockOf(bars.front().day), lastBlock = barBlockOf(bars.back().day);
+    std::map<int, std::string> stored;
+    select->bind(1, code);
+    select->bind(2, Value(static_cast<std::int64_t>(firstBlock)));
+    select->bind(3, Value(static_cast<std::int64_t>(lastBlock)));
+    while (select->step()) stored.emplace(static_cast<int>(select->column(0).integer()), select->columnBytes(1));
+    select->reset();
+
+    std::vector<Bar> merged, old;
+    std::size_t i = 0;
+    while (i < bars.size()) {
+      const int block = barBlockOf(bars[i].day);
+      std::size_t j = i;
+      while (j < bars.size() && barBlockOf(bars[j].day) == block) ++j;
+      merged.clear();
+      const auto hit = stored.find(block);
+      old.clear();
+      if (hit != stored.end() && !decodeBarBlock(block, hit->second, old))
+        logLine("history", "a stored block of " + code.display() + " cannot be read; replaced");
+      // Merge the two sorted runs.
+      std::size_t a = 0, b = i;
+      while (a < old.size() || b < j) {
+        if (b == j || (a < old.size() && old[a].day < bars[b].day)) {
+          merged.push_back(old[a++]);
+        } else if (a == old.size() || bars[b].day < old[a].day) {
+          merged.push_back(bars[b++]);
+          ++written;
+        } else {  // the same day in both
+          if (existing == Existing::Replace) {
+            merged.push_back(bars[b]);
+            ++written;
+          } else {
+            merged.push_back(old[a]);
+          }
+          ++a;
+          ++b;
+        }
+      }
+      upsert->bind(1, code);
+      upsert->bind(2, Value(static_cast<std::int64_t>(block)));
+      upsert->bindBlob(3, encodeBarBlock(block, merged));
+      upsert->step();
+      upsert->reset();
+      i = j;
+    }
   }
-  return added;
+};
+
+HistoryWriter::HistoryWriter(Database& db, Existing existing) : impl_(std::make_unique<Impl>(db, existing)) {}
+HistoryWriter::~HistoryWriter() = default;
+
+void HistoryWriter::put(const Value& code, const Bar& bar) {
+  if (bar.close <= 0) return;
+  const std::string key = keyOf(code);
+  auto [it, added] = impl_->index.emplace(key, impl_->pending.size());
+  if (added) impl_->pending.push_back({code, {}});
+  impl_->pending[it->second].bars.push_back(bar);
 }
 
-std::vector<HistoryPoint> readHistory(Database& db, const Value& code) {
-  std::vector<HistoryPoint> out;
-  if (!hasHistoryTable(db) || code.isNull()) return out;
-  Statement st(db, "select [day], [close] from [history] where [コード] = ? order by [day]");
-  st.bind(1, code);
-  while (st.step()) {
-    HistoryPoint p;
-    p.day = static_cast<int>(st.column(0).integer());
-    const Value c = st.column(1);
-    if (c.isInteger())
-      p.close = c.integer();
-    else if (std::optional<double> n = c.asNumber())
-      p.close = static_cast<std::int64_t>(*n);
-    out.push_back(p);
+void HistoryWriter::putClose(const Value& code, int day, std::int64_t closeYen) {
+  if (closeYen <= 0 || closeYen > kMaxPriceTenths / 10) return;
+  Bar b;
+  b.day = day;
+  b.close = static_cast<std::int32_t>(closeYen * 10);
+  put(code, b);
+}
+
+void HistoryWriter::flush() {
+  for (Impl::Pending& p : impl_->pending) impl_->writeStock(p.code, p.bars);
+  impl_->pending.clear();
+  impl_->index.clear();
+}
+
+std::size_t HistoryWriter::written() const { return impl_->written; }
+
+std::size_t keepPositionsInHistory(Database& db, const DateRecord& record) {
+  HistoryWriter writer(db, HistoryWriter::Existing::Keep);
+  for (int k = 1; k <= 10; ++k) {
+    const std::optional<int> day = dayFromRecordDate(record.dates[static_cast<size_t>(k - 1)]);
+    if (!day) continue;
+    const std::string col = "[kabuka" + std::to_string(k) + "]";
+    Statement st(db, "select [コード], " + col + " from [list] where [コード] is not null and " + col + " is not null");
+    while (st.step()) {
+      const std::optional<double> close = st.column(1).asNumber();
+      const std::optional<std::int32_t> tenths = close ? tenthsOfPrice(*close) : std::nullopt;
+      if (!tenths) continue;
+      Bar b;
+      b.day = *day;
+      b.close = *tenths;
+      writer.put(st.column(0), b);
+    }
   }
+  writer.flush();
+  return writer.written();
+}
+
+void forEachStockHistory(Database& db, const std::function<void(const Value& code, const std::vector<Bar>& bars)>& fn) {
+  scanStored(db, nullptr, [&](const Value& code, std::vector<Bar>& bars) { fn(code, bars); });
+}
+
+std::vector<Bar> readHistory(Database& db, const Value& code) {
+  std::vector<Bar> out;
+  if (code.isNull()) return out;
+  scanStored(db, &code, [&](const Value&, std::vector<Bar>& bars) { out = std::move(bars); });
   return out;
 }
 
-std::vector<HistoryPoint> readHistory(Database& db, const std::string& key) {
+namespace {
+
+Value storedCode(Database& db, const std::string& key) {
   Value code = historyCodeValue(key);
   if (db.tableExists("list")) {
     Statement st(db, "select [コード] from [list] where [コード] = ? limit 1");
     st.bind(1, code);
     if (st.step()) code = st.column(0);
   }
-  return readHistory(db, code);
+  return code;
 }
 
-std::vector<int> latestHistoryDays(Database& db, int count) {
-  std::vector<int> out;
-  if (!hasHistoryTable(db)) return out;
-  // Walks the distinct days from the top without reading every close: each
-  // step asks for the latest day before the one found.
-  Statement next(db, "select max([day]) from [history] where [day] < ?");
-  std::int64_t below = INT64_MAX;
-  while (static_cast<int>(out.size()) < count) {
-    next.bind(1, Value(below));
-    Value v = next.step() ? next.column(0) : Value();
-    next.reset();
-    if (!v.isInteger()) break;
-    below = v.integer();
-    out.push_back(static_cast<int>(below));
+}  // namespace
+
+std::vector<Bar> readHistory(Database& db, const std::string& key) { return readHistory(db, storedCode(db, key)); }
+
+std::vector<HistoryDay> historyDays(Database& db) {
+  // Each day's stocks (by index in stored order), then one walk over the
+  // days comparing each with the complete day before it.
+  std::map<int, std::vector<std::uint32_t>> byDay;
+  std::uint32_t stock = 0;
+  forEachStockHistory(db, [&](const Value&, const std::vector<Bar>& bars) {
+    for (const Bar& b : bars) byDay[b.day].push_back(stock);
+    ++stock;
+  });
+  std::vector<HistoryDay> out;
+  out.reserve(byDay.size());
+  std::vector<std::uint32_t> mark(stock, 0);
+  std::uint32_t stamp = 0;
+  std::size_t completeStocks = 0;
+  for (const auto& [day, stocks] : byDay) {
+    HistoryDay d;
+    d.day = day;
+    d.stocks = stocks.size();
+    if (stamp > 0) {
+      std::size_t shared = 0;
+      for (std::uint32_t s : stocks) shared += mark[s] == stamp ? 1 : 0;
+      d.complete = shared * 2 >= completeStocks;
+    }
+    if (d.complete) {
+      ++stamp;
+      for (std::uint32_t s : stocks) mark[s] = stamp;
+      completeStocks = stocks.size();
+    }
+    out.push_back(d);
   }
   return out;
 }
 
-std::int64_t historyRowCount(Database& db) {
-  if (!hasHistoryTable(db)) return 0;
-  return db.scalar("select count(*) from [history]").integer();
+std::vector<int> latestHistoryDays(Database& db, int count) {
+  std::vector<int> out;
+  const std::vector<HistoryDay> days = historyDays(db);
+  for (auto it = days.rbegin(); it != days.rend() && static_cast<int>(out.size()) < count; ++it)
+    if (it->complete) out.push_back(it->day);
+  return out;
 }
 
-PositionsOutcome setPositionsFromHistory(Database& db) {
+std::int64_t historyRowCount(Database& db) {
+  std::int64_t n = 0;
+  forEachStockHistory(db,
+                      [&](const Value&, const std::vector<Bar>& bars) { n += static_cast<std::int64_t>(bars.size()); });
+  return n;
+}
+
+PositionsOutcome setPositionsFromHistory(Database& db, std::optional<int> atDay) {
   PositionsOutcome out;
+  auto failed = [&](PositionsFailure f, std::string detail) {
+    out = PositionsOutcome{};
+    out.fail(f, std::move(detail));
+    logLine("history positions", out.detail);
+    return out;
+  };
   try {
     Transaction tx(db);
-    out.days = latestHistoryDays(db, 10);
-    if (out.days.empty()) {
-      out = PositionsOutcome{};
-      out.fail(PositionsFailure::NoHistory, "the history holds no closes");
-      logLine("history positions", out.detail);
-      return out;
+    const std::vector<HistoryDay> days = historyDays(db);
+    if (days.empty()) return failed(PositionsFailure::NoHistory, "the history holds no closes");
+    std::size_t last = days.size();  // one past the latest day that may be set
+    if (atDay) {
+      const auto it =
+          std::lower_bound(days.begin(), days.end(), *atDay, [](const HistoryDay& d, int day) { return d.day < day; });
+      if (it == days.end() || it->day != *atDay)
+        return failed(PositionsFailure::NoSuchDay, "no closes on " + isoDate(*atDay));
+      if (!it->complete)
+        return failed(PositionsFailure::Incomplete,
+                      isoDate(*atDay) + " is incomplete (" + std::to_string(it->stocks) + " stocks)");
+      last = static_cast<std::size_t>(it - days.begin()) + 1;
     }
+    for (std::size_t i = last; i-- > 0 && out.days.size() < 10;)
+      if (days[i].complete) out.days.push_back(days[i].day);
+    for (std::size_t i = last; i < days.size(); ++i)
+      if (!days[i].complete && (out.days.empty() || days[i].day > out.days.front()))
+        out.incompleteAfter.push_back(days[i]);
+
     DateRecord rec = readDateRecord(db).value_or(DateRecord{});
     for (size_t k = 0; k < 10; ++k) {
       rec.dates[k] = k < out.days.size() ? recordDate(out.days[k]) : std::string();
       rec.sourceNames[k].clear();
     }
     writeDateRecord(db, rec);
-    std::string sql = "update [list] set ";
-    for (size_t k = 0; k < 10; ++k) {
-      sql += std::string(k ? ", " : "") + "[kabuka" + std::to_string(k + 1) + "] = ";
-      if (k < out.days.size())
-        sql += "(select h.[close] from [history] h where h.[コード] = [list].[コード] and h.[day] = " +
-               std::to_string(out.days[k]) + ")";
-      else
-        sql += "null";
-    }
-    sql += " where [コード] is null or cast([コード] as text) <> '1000'";
-    out.stocks = static_cast<std::size_t>(db.execute(sql));
+
+    std::string clear = "update [list] set ";
+    for (size_t k = 0; k < 10; ++k)
+      clear += std::string(k ? ", " : "") + "[kabuka" + std::to_string(k + 1) + "] = null";
+    clear += " where [コード] is null or cast([コード] as text) <> '1000'";
+    out.stocks = static_cast<std::size_t>(db.execute(clear));
+
+    std::string set = "update [list] set ";
+    for (size_t k = 0; k < 10; ++k) set += std::string(k ? ", " : "") + "[kabuka" + std::to_string(k + 1) + "] = ?";
+    set += " where [コード] = ? and cast([コード] as text) <> '1000'";
+    Statement update(db, set);
+    forEachStockHistory(db, [&](const Value& code, const std::vector<Bar>& bars) {
+      bool any = false;
+      for (size_t k = 0; k < 10; ++k) {
+        Value v;
+        if (k < out.days.size()) {
+          const auto it = std::lower_bound(bars.begin(), bars.end(), out.days[k],
+                                           [](const Bar& b, int day) { return b.day < day; });
+          if (it != bars.end() && it->day == out.days[k]) {
+            v = Value(wholeYen(it->close));
+            any = true;
+          }
+        }
+        update.bind(static_cast<int>(k + 1), v);
+      }
+      if (any) {
+        update.bind(11, code);
+        update.step();
+      }
+      update.reset();
+    });
     out.withLatest = static_cast<std::size_t>(
         db.scalar("select count(*) from [list] where [kabuka1] is not null and cast([コード] as text) <> '1000'")
             .integer());
     tx.commit();
   } catch (const std::exception& e) {
-    out = PositionsOutcome{};
-    out.fail(PositionsFailure::Database, e.what());
-    logLine("history positions", out.detail);
+    return failed(PositionsFailure::Database, e.what());
+  }
+  return out;
+}
+
+RemovalOutcome removeFromHistory(Database& db, std::optional<int> day, const std::optional<Value>& code) {
+  RemovalOutcome out;
+  if (!day && !code) {
+    out.fail(RemovalFailure::NothingChosen, "neither a day nor a stock given");
+    return out;
+  }
+  try {
+    Transaction tx(db);
+    if (!hasHistoryTable(db)) {
+      tx.commit();
+      return out;
+    }
+    ensureHistoryTable(db);
+    std::map<int, bool> daysHit;
+    if (!day) {
+      // One stock's whole history.
+      const std::vector<Bar> bars = readHistory(db, *code);
+      for (const Bar& b : bars) daysHit[b.day] = true;
+      out.bars = bars.size();
+      out.stocks = bars.empty() ? 0 : 1;
+      db.execute("delete from [history_bars] where [コード] = ?", {*code});
+    } else {
+      const int block = barBlockOf(*day);
+      Statement st(db, code ? "select [コード], [bars] from [history_bars] where [block] = ? and [コード] = ?"
+                            : "select [コード], [bars] from [history_bars] where [block] = ?");
+      st.bind(1, Value(static_cast<std::int64_t>(block)));
+      if (code) st.bind(2, *code);
+      std::vector<std::pair<Value, std::vector<Bar>>> changed;
+      std::vector<Bar> bars;
+      while (st.step()) {
+        bars.clear();
+        if (!decodeBarBlock(block, st.columnBytes(1), bars)) continue;
+        const auto it = std::find_if(bars.begin(), bars.end(), [&](const Bar& b) { return b.day == *day; });
+        if (it == bars.end()) continue;
+        bars.erase(it);
+        changed.emplace_back(st.column(0), bars);
+      }
+      Statement put(db, "update [history_bars] set [bars] = ? where [コード] = ? and [block] = ?");
+      Statement drop(db, "delete from [history_bars] where [コード] = ? and [block] = ?");
+      for (const auto& [c, rest] : changed) {
+        if (rest.empty()) {
+          drop.bind(1, c);
+          drop.bind(2, Value(static_cast<std::int64_t>(block)));
+          drop.step();
+          drop.reset();
+        } else {
+          put.bindBlob(1, encodeBarBlock(block, rest));
+          put.bind(2, c);
+          put.bind(3, Value(static_cast<std::int64_t>(block)));
+          put.step();
+          put.reset();
+        }
+      }
+      out.bars = changed.size();
+      out.stocks = changed.size();
+      if (!changed.empty()) daysHit[*day] = true;
+    }
+    out.days = daysHit.size();
+    tx.commit();
+  } catch (const std::exception& e) {
+    out = RemovalOutcome{};
+    out.fail(RemovalFailure::Database, e.what());
+    logLine("history remove", out.detail);
   }
   return out;
 }

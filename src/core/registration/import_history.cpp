@@ -15,7 +15,7 @@ void ImportHistory::put(const std::string& codeKey, std::size_t period, std::int
   if (period >= days_.size() || !days_[period]) return;
   if (!codes_) codes_ = listCodes(db_);  // read inside the import's transaction
   auto it = codes_->find(codeKey);
-  writer_.put(it != codes_->end() ? it->second : historyCodeValue(codeKey), *days_[period], close);
+  writer_.putClose(it != codes_->end() ? it->second : historyCodeValue(codeKey), *days_[period], close);
 }
 
 }  // namespace tavrin

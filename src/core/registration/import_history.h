@@ -20,6 +20,8 @@ class ImportHistory {
   ImportHistory(Database& db, const PeriodSource* periods, int count);
   // The price of one stock (by its code key) for the period at index `period`.
   void put(const std::string& codeKey, std::size_t period, std::int64_t close);
+  // Writes what was put (before the import's commit).
+  void flush() { writer_.flush(); }
   std::size_t written() const { return writer_.written(); }
 
  private:

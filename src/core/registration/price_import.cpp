@@ -260,7 +260,7 @@ namespace {
 template <class SetDates, class WriteRow>
 void writeImport(Database& db, const char* where, int positions, const std::string& updateSql,
                  const std::vector<PeriodPrices>& read, const ProgressFn& progress, ImportOutcome& outcome,
-                 SetDates setDates, WriteRow writeRow) {
+                 ImportHistory& history, SetDates setDates, WriteRow writeRow) {
   try {
     Transaction tx(db);
     DateRecord rec = currentRecord(db);
@@ -285,6 +285,7 @@ void writeImport(Database& db, const char* where, int positions, const std::stri
       if (*s.key != kFixedCode) ++eligible;
     }
     reportAgainstList(read, listKeys, outcome, eligible, outcome.periods);
+    history.flush();
     tx.commit();
     if (total % kProgressEvery != 0) reportWriting(progress, total, total);
   } catch (const std::exception& e) {
@@ -312,7 +313,7 @@ ImportOutcome importTenPeriods(Database& db, const Paths& paths, const std::arra
   sql += " where rowid = ?";
   ImportHistory history(db, periods.data(), 10);
   writeImport(
-      db, "import", 10, sql, read, progress, outcome,
+      db, "import", 10, sql, read, progress, outcome, history,
       [&](DateRecord& rec) {
         for (size_t k = 0; k < 10; ++k) {
           rec.dates[k] = periods[k].date;
@@ -356,7 +357,7 @@ ImportOutcome importLatest(Database& db, const Paths& paths, const PeriodSource&
   const PriceIndex& index = read.front().index;
   ImportHistory history(db, &latest, 1);
   writeImport(
-      db, "latest import", 1, "update [list] set [kabuka1] = ? where rowid = ?", read, progress, outcome,
+      db, "latest import", 1, "update [list] set [kabuka1] = ? where rowid = ?", read, progress, outcome, history,
       [&](DateRecord& rec) {
         rec.dates[0] = latest.date;
         rec.sourceNames[0] = latest.baseName;
