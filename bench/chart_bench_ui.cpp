@@ -1,6 +1,7 @@
-// Opening the chart window on a stock of 5,000 closes until it is painted
-// (offscreen): reading the stock, its averages and one whole render of the
-// window, and a repaint after a range change.
+// Opening the chart window on a stock of 5,000 daily candles with volumes
+// until it is painted (offscreen): reading the stock, its averages and one
+// whole render of the window; the chart alone repainted, a crosshair move, a
+// range change, and the weekly candles gathered from the days.
 #include <unistd.h>
 
 #include <QApplication>
@@ -42,7 +43,7 @@ int main(int argc, char** argv) {
       std::filesystem::temp_directory_path() / ("tavrin-chart-bench-" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
   const std::filesystem::path db = dir / "kabuka.mdb";
-  const int closes = 5000;
+  const int candles = 5000;
   createPriceDatabase(db, "day");
   {
     Database d(db);
@@ -51,11 +52,19 @@ int main(int argc, char** argv) {
     HistoryWriter w(d);
     int day = *dayFromCivil(2007, 1, 4);
     double price = 2000;
-    for (int k = 0; k < closes; ++day) {
+    for (int k = 0; k < candles; ++day) {
       const int weekday = ((day % 7) + 7 + 4) % 7;
       if (weekday == 0 || weekday == 6) continue;
+      const double open = price;
       price *= 1.0 + (((k * 7919) % 201) - 100) / 5000.0;
-      w.putClose(Value(static_cast<std::int64_t>(7203)), day, static_cast<std::int64_t>(price));
+      Bar b;
+      b.day = day;
+      b.open = static_cast<std::int32_t>(open * 10);
+      b.close = static_cast<std::int32_t>(price * 10);
+      b.high = std::max(b.open, b.close) + 10 * ((k * 31) % 7);
+      b.low = std::max(1, std::min(b.open, b.close) - 10 * ((k * 17) % 5));
+      b.volume = 100 * (20000 + (k * 7907) % 30000);
+      w.put(Value(static_cast<std::int64_t>(7203)), b);
       ++k;
     }
     w.flush();
@@ -81,7 +90,7 @@ int main(int argc, char** argv) {
                     cpu[cpu.size() / 2], wall.front(), wall.back());
       return buf;
     }
-  } load, open, canvas, range;
+  } load, open, canvas, crosshair, range, weekly;
   for (int i = 0; i < 20; ++i) {
     auto t = Clock::now();
     double c = cpuMs();
@@ -90,30 +99,48 @@ int main(int argc, char** argv) {
 
     t = Clock::now();
     c = cpuMs();
+    w.setViewUnit(chart::ChartUnit::Day);
     w.showStock(toUtf8(db), QStringLiteral("7203"));
-    w.setRangeChoice(3);  // 全期間: all 5,000 closes drawn
+    w.setRangeChoice(3);  // 全期間: all 5,000 days drawn
     QImage image(w.size(), QImage::Format_ARGB32);
     w.render(&image);
     open.add(t, c);
 
+    // The chart drawn again from its bars (after a change of size, say).
     t = Clock::now();
     c = cpuMs();
+    w.canvas()->setAverageShown(0, true);
     QImage plot(w.canvas()->size(), QImage::Format_ARGB32);
     w.canvas()->render(&plot);
     canvas.add(t, c);
 
+    // The mouse moves: the picture as it was and the crosshair over it.
     t = Clock::now();
     c = cpuMs();
-    w.setRangeChoice(i % 3);
+    w.canvas()->setCrosshair(static_cast<std::size_t>(1000 + 37 * i));
+    w.canvas()->render(&plot);
+    crosshair.add(t, c);
+
+    t = Clock::now();
+    c = cpuMs();
+    w.setRangeChoice(i % 3);  // 3か月 and 6か月 as candles, 1年 as high-low bars
     QImage again(w.size(), QImage::Format_ARGB32);
     w.render(&again);
     range.add(t, c);
+
+    t = Clock::now();
+    c = cpuMs();
+    w.setViewUnit(chart::ChartUnit::Week);
+    w.render(&again);
+    weekly.add(t, c);
   }
-  std::printf("chart of %d closes, window 1000x600, offscreen, medians of 20:\n", closes);
+  std::printf("chart of %d daily candles with volumes, window 1000x600, offscreen, medians of 20:\n", candles);
   std::printf("  reading the stock and its history: %s\n", load.text().c_str());
-  std::printf("  opened and the whole window painted: %s\n", open.text().c_str());
-  std::printf("  the chart alone painted (all closes): %s\n", canvas.text().c_str());
-  std::printf("  range change (3か月..1年) and repaint: %s\n", range.text().c_str());
+  std::printf("  opened and the whole window painted (全期間): %s\n", open.text().c_str());
+  std::printf("  the chart alone repainted from its bars (全期間): %s\n", canvas.text().c_str());
+  std::printf("  crosshair moved and the chart repainted: %s\n", crosshair.text().c_str());
+  std::printf("  range change (3か月..1年) and the window repainted: %s\n", range.text().c_str());
+  std::printf("  週足 gathered from the days and the window repainted: %s\n", weekly.text().c_str());
   std::filesystem::remove_all(dir);
   return 0;
 }

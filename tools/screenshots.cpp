@@ -8,11 +8,14 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QStyleFactory>
+#include <algorithm>
 #include <cstring>
 #include <iostream>
 
 #include "app/paths.h"
 #include "app/prompts.h"
+#include "chart/chart_data.h"
+#include "data/database.h"
 #include "ui/app/app_context.h"
 #include "ui/app/main_menu_window.h"
 #include "ui/chart/chart_window.h"
@@ -57,6 +60,27 @@ void click(QWidget& w, const char* name) {
     std::cerr << "no button " << name << " in " << w.objectName().toStdString() << "\n";
     ++failures;
   }
+}
+
+// A stock of the random market whose latest half year has candles with
+// volumes (the pattern samples hold their ten positions alone); empty when
+// there is none.
+std::string candleStock(const std::filesystem::path& db) {
+  try {
+    tavrin::Database d = tavrin::openForReading(db);
+    const tavrin::QueryResult codes = d.query("select [コード] from [list] where [コード] <> 1000 limit 400");
+    for (const tavrin::Row& row : codes.rows) {
+      const std::string code = row[0].display();
+      const tavrin::chart::ChartStock s = tavrin::chart::loadChartStock(d, code);
+      if (!s.found || s.series.size() < 120) continue;
+      const auto last = s.series.bars.end();
+      if (std::all_of(last - 120, last, [](const tavrin::Bar& b) { return b.hasRange() && b.hasVolume(); }))
+        return code;
+    }
+  } catch (const std::exception& e) {
+    std::cerr << e.what() << "\n";
+  }
+  return {};
 }
 
 // Two windows side by side on one picture.
@@ -113,6 +137,17 @@ int main(int argc, char** argv) {
       auto& chart = ctx.chart();
       chart.resize(900, 560);
       shoot(chart, "chart.png");
+
+      // Daily candles and volumes over three months.
+      const std::string code = candleStock(paths.dailyDb());
+      if (!code.empty() && chart.showStock(tavrin::toUtf8(paths.dailyDb()), QString::fromStdString(code))) {
+        click(chart, "chartDailyButton");
+        click(chart, "chartRangeShortButton");
+        shoot(chart, "chart-candles.png");
+      } else {
+        std::cerr << "no stock with candles in " << tavrin::toUtf8(paths.dailyDb()) << "\n";
+        ++failures;
+      }
       chart.closeWindow();
     }
 

@@ -3,6 +3,7 @@
 #include <set>
 #include <unordered_set>
 
+#include "chart/chart_data.h"
 #include "data/price_schema.h"
 #include "data/stock_code.h"
 #include "registration/price_import.h"
@@ -153,4 +154,64 @@ TEST(Demo, TodaysMarketAndAListOfListedIssuesToUpdateFrom) {
   }
   ASSERT_EQ(issues.skipped.size(), 2u);
   EXPECT_EQ(issues.skippedRows(), 3u);
+}
+
+// The sample history has the day's open, high and low on the exchange's price
+// steps around the whole-yen closes the positions hold, and volumes in
+// trading lots; the weekly and monthly databases' bars are those days
+// gathered into their weeks and months.
+TEST(Demo, HistoryBarsAroundTheClosesAndTheirWeeksAndMonths) {
+  test::TempDir dir;
+  const Paths paths(dir.path());
+  DemoOptions o;
+  o.stocks = 120;
+  ASSERT_TRUE(makeDemo(paths, o).done());
+  Database daily = openForReading(paths.dailyDb());
+  Database weekly = openForReading(paths.weeklyDb());
+  Database monthly = openForReading(paths.monthlyDb());
+  std::size_t stocks = 0, bars = 0, withTenths = 0, indexBars = 0;
+  for (const Row& row : daily.query("select [コード], [kabuka1], [単位], [銘柄] from [list]").rows) {
+    const std::string code = codeKey(row[0]).value_or(row[0].display());
+    const chart::ChartStock s = chart::loadChartStock(daily, code);
+    ASSERT_TRUE(s.found) << code;
+    if (s.series.empty()) continue;
+    ++stocks;
+    if (row[1].isInteger()) {
+      EXPECT_EQ(s.series.bars.back().close, row[1].integer() * 10) << code;
+    }
+    const std::int64_t lot = std::max<std::int64_t>(100, row[2].isInteger() ? row[2].integer() : 100);
+    for (const Bar& b : s.series.bars) {
+      ++bars;
+      ASSERT_TRUE(b.hasRange()) << code << " " << isoDate(b.day);
+      EXPECT_EQ(b.close % 10, 0) << code;  // whole yen, as the positions
+      EXPECT_GE(b.high, std::max(b.open, b.close)) << code;
+      EXPECT_LE(b.low, std::min(b.open, b.close)) << code;
+      withTenths += (b.open % 10 != 0 || b.high % 10 != 0 || b.low % 10 != 0) ? 1 : 0;
+      if (code == "1000") {
+        ++indexBars;
+        EXPECT_FALSE(b.hasVolume());
+      } else {
+        ASSERT_TRUE(b.hasVolume()) << code;
+        EXPECT_GT(b.volume, 0);
+        EXPECT_EQ(b.volume % lot, 0) << code;
+      }
+    }
+    // The weeks and months before the latest, which the daily history ends
+    // in the middle of (the pattern samples' ten prices are the same in
+    // every database, whatever their days).
+    if (row[3].display().starts_with("見本")) continue;
+    for (const auto& [db, unit] : {std::pair{&weekly, chart::ChartUnit::Week}, {&monthly, chart::ChartUnit::Month}}) {
+      const chart::ChartStock own = chart::loadChartStock(*db, code);
+      const chart::ChartSeries gathered = chart::seriesInUnit(s.series, unit);
+      if (gathered.size() < 2) continue;  // listed this month
+      const std::vector<Bar> expected(gathered.bars.begin(), gathered.bars.end() - 1);
+      ASSERT_GE(own.series.size(), expected.size()) << code;
+      EXPECT_EQ(std::vector<Bar>(own.series.bars.end() - static_cast<long>(expected.size()), own.series.bars.end()),
+                expected)
+          << code;
+    }
+  }
+  EXPECT_GT(stocks, 100u);
+  EXPECT_GT(indexBars, 200u);
+  EXPECT_GT(withTenths, bars / 100);  // the finer steps of the largest issues
 }

@@ -30,8 +30,9 @@ bool businessDay(int d) {
 }
 
 // Four stocks; the first has 300 business days of history ending on the
-// latest registered date (closes 1000, 1001, ...), the others only their ten
-// positions.
+// latest registered date (closes 1000, 1001, ... yen; the days of even index
+// rise from their open, the others fall; volumes 1,000, 2,000, ...), the
+// others only their ten positions.
 struct Env {
   explicit Env(const std::string& unit = "day") : f(dir.path()) {
     db = dir / "kabuka.mdb";
@@ -56,8 +57,7 @@ struct Env {
           params);
     }
     HistoryWriter w(d);
-    for (size_t k = 0; k < days.size(); ++k)
-      w.putClose(Value(std::int64_t{1001}), days[k], 1000 + static_cast<std::int64_t>(k));
+    for (size_t k = 0; k < days.size(); ++k) w.put(Value(std::int64_t{1001}), bar(days[k], k));
     w.flush();
     tx.commit();
     latest = days.back();
@@ -79,6 +79,17 @@ struct Env {
     return -1;
   }
   ui::ChartWindow& chart() { return f.ctx->chart(); }
+  static Bar bar(int day, std::size_t k) {
+    const auto close = static_cast<std::int32_t>(1000 + k) * 10;
+    Bar b;
+    b.day = day;
+    b.close = close;
+    b.open = k % 2 == 0 ? close - 30 : close + 40;
+    b.high = std::max(b.open, b.close) + 20;
+    b.low = std::min(b.open, b.close) - 20;
+    b.volume = 1000 * static_cast<std::int64_t>(k + 1);
+    return b;
+  }
 
   test::TempDir dir;
   test::UiFixture f;
@@ -197,7 +208,8 @@ class ChartWindowTest : public QObject {
     QApplication::sendEvent(canvas, &move);
     QCOMPARE(canvas->crosshair(), std::optional<std::size_t>(150));
     QCOMPARE(c.pointText(), QString::fromStdString(chart::pointDescription(s, 150, chart::ChartUnit::Day)));
-    QVERIFY(c.pointText().contains(QStringLiteral("終値 1,150  前日比 +1（+0.09%）")));
+    QVERIFY(c.pointText().contains(
+        QStringLiteral("始値 1,147  高値 1,152  安値 1,145  終値 1,150  出来高 151,000  前日比 +1（+0.09%）")));
 
     // Marked days change the drawing.
     canvas->setCrosshair(std::nullopt);
@@ -217,7 +229,7 @@ class ChartWindowTest : public QObject {
     QVERIFY(c.showStock(toUtf8(e.db), QStringLiteral("1002")));
     QCOMPARE(c.stock().series.size(), 10u);
     QCOMPARE(c.stock().series.days.back(), e.latest);
-    QCOMPARE(c.stock().series.closes.back(), std::int64_t{2299});
+    QCOMPARE(c.stock().series.bars.back().close, 22990);  // tenths of a yen
     QVERIFY(c.findChild<QLabel*>("chartNoteLabel")->text().contains(QStringLiteral("10期間だけ")));
     c.show();
     QCOMPARE(c.canvas()->range().count, 10u);
@@ -237,6 +249,118 @@ class ChartWindowTest : public QObject {
     QCOMPARE(test::UiFixture::find<QPushButton>(c, "chartRangeLongButton")->text(), QStringLiteral("3年"));
     QCOMPARE(test::UiFixture::find<QCheckBox>(c, "chartAverageShortCheck")->text(), QStringLiteral("13週移動平均"));
     QVERIFY(c.pointText().contains(QStringLiteral("前週比")));
+    // Its own bars as they are (here a day each), no unit to choose.
+    c.show();
+    QVERIFY(!test::UiFixture::find<QPushButton>(c, "chartWeeklyButton")->isVisible());
+    QCOMPARE(c.viewUnit(), chart::ChartUnit::Week);
+    QCOMPARE(c.shownSeries().bars, c.stock().series.bars);
+    QCOMPARE(c.shownSeries().size(), 300u);
+  }
+
+  void candlesInTheirColoursAndTheVolumePane() {
+    Env e;
+    e.menu();
+    ui::ChartWindow& c = e.chart();
+    QVERIFY(c.showStock(toUtf8(e.db), QStringLiteral("1001")));
+    c.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&c));
+    test::UiFixture::click(c, "chartRangeShortButton");  // 3か月: wide candles
+    ui::ChartCanvas* canvas = c.canvas();
+    const chart::ChartSeries& s = c.shownSeries();
+    const chart::IndexRange r = canvas->range();
+    const ui::ChartCanvas::Marks& m = canvas->marks();
+    QCOMPARE(m.style, chart::PriceStyle::Candles);
+    QCOMPARE(static_cast<std::size_t>(m.risingBodies.size() + m.fallingBodies.size()), r.count);
+    QVERIFY(!m.risingBodies.isEmpty() && !m.fallingBodies.isEmpty());
+    QCOMPARE(static_cast<std::size_t>(m.volumeBars.size()), r.count);
+    QVERIFY(!m.volumePane.isEmpty());
+    QVERIFY(m.volumePane.top() > m.pricePane.bottom());
+    QVERIFY(m.closeLines.empty());
+
+    // A rising day is red in the middle of its body, a falling one blue, and
+    // the volume pane has a bar under each.
+    const QImage image = canvas->grab().toImage();
+    auto pixelAt = [&](std::size_t i, double yen) {
+      return image.pixelColor(static_cast<int>(std::floor(canvas->xOf(i))), static_cast<int>(canvas->priceY(yen)));
+    };
+    const std::size_t rising = r.end() - 2, falling = r.end() - 1;  // 298 rises, 299 falls
+    QCOMPARE(chart::barKind(s.bars[rising]), chart::BarKind::Rising);
+    QCOMPARE(chart::barKind(s.bars[falling]), chart::BarKind::Falling);
+    QCOMPARE(pixelAt(rising, (s.bars[rising].open + s.bars[rising].close) / 20.0), ui::ChartCanvas::risingColor());
+    QCOMPARE(pixelAt(falling, (s.bars[falling].open + s.bars[falling].close) / 20.0), ui::ChartCanvas::fallingColor());
+    const QRectF latestVolume = m.volumeBars.back();
+    QVERIFY(latestVolume.bottom() >= m.volumePane.bottom() - 1);
+    QVERIFY(latestVolume.height() > m.volumePane.height() / 2);  // the largest volume of the range
+    const QColor volume = image.pixelColor(latestVolume.center().toPoint());
+    QVERIFY(volume != Qt::white && volume != ui::ChartCanvas::risingColor());
+
+    // The whole history in the same room: high-low bars, then the line for a
+    // stock with its closes alone.
+    test::UiFixture::click(c, "chartRangeAllButton");
+    QCOMPARE(canvas->marks().style, chart::PriceStyle::HighLow);
+    QVERIFY(canvas->marks().risingBodies.isEmpty());
+    QCOMPARE(static_cast<std::size_t>(canvas->marks().risingWicks.size() + canvas->marks().fallingWicks.size()),
+             s.size());
+    QVERIFY(c.showStock(toUtf8(e.db), QStringLiteral("1002")));
+    QCOMPARE(canvas->marks().style, chart::PriceStyle::Line);
+    QVERIFY(canvas->marks().volumePane.isEmpty());
+    QCOMPARE(canvas->marks().closeLines.size(), 1u);
+
+    // The crosshair's bar in the line under the chart.
+    QVERIFY(c.showStock(toUtf8(e.db), QStringLiteral("1001")));
+    const QImage before = canvas->grab().toImage();
+    canvas->setCrosshair(std::size_t{250});
+    QVERIFY(canvas->grab().toImage() != before);
+    QVERIFY(c.pointText().startsWith(QString::fromStdString(chart::barDate(s, 250, chart::ChartUnit::Day))));
+    QVERIFY(c.pointText().contains(QStringLiteral("出来高 251,000")));
+  }
+
+  void dailyWeeklyAndMonthlyCandles() {
+    Env e;
+    e.menu();
+    ui::ChartWindow& c = e.chart();
+    QVERIFY(c.showStock(toUtf8(e.db), QStringLiteral("1001")));
+    c.show();
+    auto* daily = test::UiFixture::find<QPushButton>(c, "chartDailyButton");
+    auto* weekly = test::UiFixture::find<QPushButton>(c, "chartWeeklyButton");
+    auto* monthly = test::UiFixture::find<QPushButton>(c, "chartMonthlyButton");
+    QVERIFY(daily && weekly && monthly);
+    QCOMPARE(daily->text(), QStringLiteral("日足"));
+    QCOMPARE(weekly->text(), QStringLiteral("週足"));
+    QCOMPARE(monthly->text(), QStringLiteral("月足"));
+    QVERIFY(daily->isVisible() && daily->isChecked());
+    const chart::ChartSeries& days = c.stock().series;
+    c.setMarkedDays({days.days[297], days.days[120]}, QStringLiteral("保合"));
+
+    weekly->click();
+    QVERIFY(weekly->isChecked() && !daily->isChecked());
+    QCOMPARE(c.viewUnit(), chart::ChartUnit::Week);
+    const chart::ChartSeries weeks = chart::seriesInUnit(days, chart::ChartUnit::Week);
+    QCOMPARE(c.shownSeries().bars, weeks.bars);
+    QCOMPARE(c.canvas()->range().count, chart::rangeFor(weeks, 36).count);  // 3年
+    QCOMPARE(test::UiFixture::find<QPushButton>(c, "chartRangeShortButton")->text(), QStringLiteral("6か月"));
+    QCOMPARE(test::UiFixture::find<QCheckBox>(c, "chartAverageShortCheck")->text(), QStringLiteral("13週移動平均"));
+    QVERIFY(c.pointText().contains(QStringLiteral("前週比")));
+    QCOMPARE(c.pointText(),
+             QString::fromStdString(chart::pointDescription(weeks, weeks.size() - 1, chart::ChartUnit::Week)));
+    // The marks move to the bars of their weeks.
+    const std::vector<int> onWeeks = chart::barDaysOf(weeks, {days.days[297], days.days[120]}, chart::ChartUnit::Week);
+    QCOMPARE(c.canvas()->markedDays(), std::unordered_set<int>(onWeeks.begin(), onWeeks.end()));
+    QCOMPARE(c.canvas()->marks().style, chart::PriceStyle::Candles);
+
+    monthly->click();
+    QCOMPARE(c.shownSeries().size(), chart::seriesInUnit(days, chart::ChartUnit::Month).size());
+    QCOMPARE(test::UiFixture::find<QCheckBox>(c, "chartAverageShortCheck")->text(), QStringLiteral("12か月移動平均"));
+    QVERIFY(c.pointText().contains(QStringLiteral("前月比")));
+
+    // Another stock keeps the chosen unit; 日足 brings the days back with their marks.
+    QVERIFY(c.showStock(toUtf8(e.db), QStringLiteral("1002")));
+    QCOMPARE(c.viewUnit(), chart::ChartUnit::Month);
+    QVERIFY(c.showStock(toUtf8(e.db), QStringLiteral("1001")));
+    c.setMarkedDays({days.days[297]}, QStringLiteral("保合"));
+    daily->click();
+    QCOMPARE(c.shownSeries().size(), 300u);
+    QCOMPARE(c.canvas()->markedDays(), std::unordered_set<int>{c.stock().series.days[297]});
   }
 
   void savesThePictureThroughTheMenu() {

@@ -42,28 +42,101 @@ ChartUnit chartUnitFromWord(const std::string& w) {
 }
 
 ChartSeries buildSeries(const std::vector<Bar>& history, const std::array<PositionClose, 10>& positions) {
-  std::map<int, std::pair<std::int64_t, bool>> byDay;  // close, registered
-  for (const Bar& p : history)
-    if (p.close > 0) byDay[p.day] = {wholeYen(p.close), false};
+  std::map<int, std::pair<Bar, bool>> byDay;  // bar, registered
+  for (const Bar& b : history)
+    if (b.close > 0) byDay[b.day] = {b, false};
   for (const PositionClose& p : positions) {
     if (!p.day) continue;
     auto it = byDay.find(*p.day);
     if (it != byDay.end()) {
       it->second.second = true;
-    } else if (p.close) {
-      byDay[*p.day] = {*p.close, true};
+    } else if (p.close && *p.close > 0 && *p.close <= kMaxPriceTenths / 10) {
+      Bar b;
+      b.day = *p.day;
+      b.close = static_cast<std::int32_t>(*p.close * 10);
+      byDay[*p.day] = {b, true};
     }
   }
   ChartSeries s;
   s.days.reserve(byDay.size());
-  s.closes.reserve(byDay.size());
+  s.bars.reserve(byDay.size());
   s.registered.reserve(byDay.size());
   for (const auto& [day, v] : byDay) {
     s.days.push_back(day);
-    s.closes.push_back(v.first);
+    s.bars.push_back(v.first);
     s.registered.push_back(v.second);
   }
   return s;
+}
+
+int periodOf(int day, ChartUnit unit) {
+  switch (unit) {
+    case ChartUnit::Week: return weekIndex(day);
+    case ChartUnit::Month: return monthIndex(day);
+    case ChartUnit::Day: break;
+  }
+  return day;
+}
+
+ChartSeries seriesInUnit(const ChartSeries& daily, ChartUnit unit) {
+  if (unit == ChartUnit::Day) return daily;
+  ChartSeries out;
+  std::size_t i = 0;
+  while (i < daily.size()) {
+    const int period = periodOf(daily.days[i], unit);
+    std::size_t end = i;
+    while (end < daily.size() && periodOf(daily.days[end], unit) == period) ++end;
+    const Bar& first = daily.bars[i];
+    Bar bar;
+    bar.day = daily.days[end - 1];
+    bar.close = daily.bars[end - 1].close;
+    bool anyOpen = false, anyHigh = false, anyLow = false, anyVolume = false, registered = false;
+    std::int32_t high = 0, low = 0;
+    std::int64_t volume = 0;
+    for (std::size_t k = i; k < end; ++k) {
+      const Bar& b = daily.bars[k];
+      anyOpen = anyOpen || b.open > 0;
+      anyHigh = anyHigh || b.high > 0;
+      anyLow = anyLow || b.low > 0;
+      const std::int32_t h = b.high > 0 ? b.high : b.close, l = b.low > 0 ? b.low : b.close;
+      high = k == i ? h : std::max(high, h);
+      low = k == i ? l : std::min(low, l);
+      if (b.hasVolume()) {
+        anyVolume = true;
+        volume += b.volume;
+      }
+      registered = registered || daily.registered[k];
+    }
+    if (anyOpen || anyHigh || anyLow) {
+      bar.open = first.open > 0 ? first.open : first.close;
+      bar.high = high;
+      bar.low = low;
+    }
+    bar.volume = anyVolume ? volume : -1;
+    out.days.push_back(bar.day);
+    out.bars.push_back(bar);
+    out.registered.push_back(registered);
+    i = end;
+  }
+  return out;
+}
+
+std::vector<ChartUnit> viewUnits(ChartUnit databaseUnit) {
+  if (databaseUnit == ChartUnit::Day) return {ChartUnit::Day, ChartUnit::Week, ChartUnit::Month};
+  return {databaseUnit};
+}
+
+std::vector<int> barDaysOf(const ChartSeries& series, const std::vector<int>& days, ChartUnit unit) {
+  std::vector<int> out;
+  for (int d : days) {
+    // The bar of a period is dated by its last day: the first bar on or
+    // after the day, if it is of the same period.
+    const auto it = std::lower_bound(series.days.begin(), series.days.end(), d);
+    if (it != series.days.end() && periodOf(*it, unit) == periodOf(d, unit)) out.push_back(*it);
+  }
+  std::sort(out.begin(), out.end());
+  out.erase(std::unique(out.begin(), out.end()), out.end());
+  return out;
 }
 
 std::array<int, 3> averagePeriods(ChartUnit unit) {
@@ -75,16 +148,16 @@ std::array<int, 3> averagePeriods(ChartUnit unit) {
   return {5, 25, 75};
 }
 
-std::vector<std::optional<double>> movingAverage(const std::vector<std::int64_t>& closes, int periods) {
-  std::vector<std::optional<double>> out(closes.size());
+std::vector<std::optional<double>> movingAverage(const std::vector<Bar>& bars, int periods) {
+  std::vector<std::optional<double>> out(bars.size());
   if (periods <= 0) return out;
   const std::size_t n = static_cast<std::size_t>(periods);
-  // Whole-number sums stay exact for any close the database holds.
+  // Whole-number sums of tenths stay exact for any close the database holds.
   std::int64_t sum = 0;
-  for (std::size_t i = 0; i < closes.size(); ++i) {
-    sum += closes[i];
-    if (i >= n) sum -= closes[i - n];
-    if (i + 1 >= n) out[i] = static_cast<double>(sum) / static_cast<double>(n);
+  for (std::size_t i = 0; i < bars.size(); ++i) {
+    sum += bars[i].close;
+    if (i >= n) sum -= bars[i - n].close;
+    if (i + 1 >= n) out[i] = static_cast<double>(sum) / (10.0 * static_cast<double>(n));
   }
   return out;
 }
@@ -160,7 +233,47 @@ std::vector<DateLabel> dateLabels(const ChartSeries& series, IndexRange range, C
   return out;
 }
 
-std::string pointDescription(const ChartSeries& series, std::size_t i, ChartUnit unit) {
+BarKind barKind(const Bar& b) {
+  if (!b.hasRange()) return BarKind::CloseOnly;
+  if (b.close > b.open) return BarKind::Rising;
+  if (b.close < b.open) return BarKind::Falling;
+  return BarKind::Even;
+}
+
+PriceStyle priceStyle(const ChartSeries& series, IndexRange range, double width) {
+  if (range.count == 0 || range.end() > series.size()) return PriceStyle::Line;
+  std::size_t ranged = 0;
+  for (std::size_t i = range.first; i < range.end(); ++i) ranged += series.bars[i].hasRange() ? 1 : 0;
+  if (ranged == 0) return PriceStyle::Line;
+  const double count = static_cast<double>(range.count);
+  if (count * 3 <= width) return PriceStyle::Candles;
+  if (count <= width) return PriceStyle::HighLow;
+  return ranged * 2 >= range.count ? PriceStyle::Columns : PriceStyle::Line;
+}
+
+std::string priceLabel(std::int64_t tenths) {
+  const std::int64_t magnitude = tenths < 0 ? -tenths : tenths;
+  std::string out = (tenths < 0 ? "-" : "") + groupedCount(magnitude / 10);
+  if (magnitude % 10 != 0) out += "." + std::to_string(magnitude % 10);
+  return out;
+}
+
+std::string volumeLabel(double shares) {
+  if (!std::isfinite(shares)) return {};
+  const double magnitude = std::abs(shares);
+  if (magnitude < 1e4) return groupedCount(std::llround(shares));
+  const bool oku = magnitude >= 1e8;
+  const double v = shares / (oku ? 1e8 : 1e4);
+  // Up to two decimals, without trailing zeros; the whole part grouped.
+  const std::int64_t hundredths = std::llround(v * 100);
+  std::string out = (hundredths < 0 ? "-" : "") + groupedCount(std::abs(hundredths) / 100);
+  std::string decimals = std::to_string(100 + std::abs(hundredths) % 100).substr(1);
+  while (!decimals.empty() && decimals.back() == '0') decimals.pop_back();
+  if (!decimals.empty()) out += "." + decimals;
+  return out + (oku ? "億" : "万");
+}
+
+std::string barDate(const ChartSeries& series, std::size_t i, ChartUnit unit) {
   if (i >= series.size()) return {};
   std::string out = isoDate(series.days[i]);
   if (unit == ChartUnit::Day) {
@@ -168,16 +281,45 @@ std::string pointDescription(const ChartSeries& series, std::size_t i, ChartUnit
     const int wd = ((series.days[i] % 7) + 7 + 4) % 7;
     out += std::string("（") + kWeekdays[wd] + "）";
   }
-  out += "  終値 " + groupedCount(series.closes[i]) + "  " + changeWord(unit) + " ";
+  return out;
+}
+
+namespace {
+
+// The known prices of a bar as (word, text) pairs: 始値, 高値, 安値, 終値, 出来高.
+std::vector<std::pair<const char*, std::string>> barFields(const Bar& b) {
+  std::vector<std::pair<const char*, std::string>> out;
+  if (b.open > 0) out.emplace_back("始値", priceLabel(b.open));
+  if (b.high > 0) out.emplace_back("高値", priceLabel(b.high));
+  if (b.low > 0) out.emplace_back("安値", priceLabel(b.low));
+  out.emplace_back("終値", priceLabel(b.close));
+  if (b.hasVolume()) out.emplace_back("出来高", groupedCount(b.volume));
+  return out;
+}
+
+}  // namespace
+
+std::string pointDescription(const ChartSeries& series, std::size_t i, ChartUnit unit) {
+  if (i >= series.size()) return {};
+  std::string out = barDate(series, i, unit);
+  for (const auto& [word, text] : barFields(series.bars[i])) out += std::string("  ") + word + " " + text;
+  out += std::string("  ") + changeWord(unit) + " ";
   if (i == 0) return out + "—";
-  const std::int64_t prev = series.closes[i - 1];
-  const std::int64_t change = series.closes[i] - prev;
-  out += (change > 0 ? "+" : "") + groupedCount(change);
+  const std::int64_t prev = series.bars[i - 1].close;
+  const std::int64_t change = series.bars[i].close - prev;
+  out += (change > 0 ? "+" : "") + priceLabel(change);
   if (prev != 0) {
     char buf[32];
     std::snprintf(buf, sizeof buf, "%+.2f%%", static_cast<double>(change) * 100.0 / static_cast<double>(prev));
     out += std::string("（") + buf + "）";
   }
+  return out;
+}
+
+std::vector<std::string> barDetails(const ChartSeries& series, std::size_t i, ChartUnit unit) {
+  if (i >= series.size()) return {};
+  std::vector<std::string> out{barDate(series, i, unit)};
+  for (const auto& [word, text] : barFields(series.bars[i])) out.push_back(std::string(word) + " " + text);
   return out;
 }
 
@@ -233,7 +375,7 @@ ChartStock loadChartStock(Database& db, const std::string& code) {
   }
   const std::vector<Bar> history = readHistory(db, row[1]);
   s.series = buildSeries(history, positions);
-  for (const Bar& p : history) s.historyPoints += p.close > 0 ? 1 : 0;
+  for (const Bar& b : history) s.historyPoints += b.close > 0 ? 1 : 0;
   return s;
 }
 
@@ -253,6 +395,11 @@ std::string stockTitle(const ChartStock& s) {
   std::string inner = s.code;
   if (!s.market.empty()) inner += "・" + s.market;
   return s.name + "（" + inner + "）";
+}
+
+ChartSeries seriesOfStock(const ChartStock& stock, ChartUnit view) {
+  if (stock.unit != ChartUnit::Day) return stock.series;
+  return seriesInUnit(stock.series, view);
 }
 
 }  // namespace tavrin::chart

@@ -166,15 +166,95 @@ class CodePool {
 };
 
 // Closes of one stock on the days the sample keeps (index into keptDays; 0
-// for none).
+// for none), whole yen, and the day's open, high and low (tenths of a yen)
+// and volume around them.
 struct Stock {
   std::string code;
   std::string name;
   std::string market;
   int unit = 100;
   std::string section;
+  double volatility = 0.01;  // of the daily returns
   std::vector<std::int64_t> close;
+  std::vector<std::int32_t> open, high, low;
+  std::vector<std::int64_t> volume;  // -1: not known
 };
+
+// The exchange's price steps in tenths of a yen: the finer steps of the
+// largest issues (0.1 yen up to 1,000 yen, 0.5 yen up to 3,000) and the
+// standard ones (1 yen up to 3,000, 5 yen up to 5,000, ...).
+std::int64_t tickOf(std::int64_t tenths, bool fine) {
+  static const std::vector<std::pair<std::int64_t, std::int64_t>> kFine = {
+      {10000, 1}, {30000, 5}, {100000, 10}, {300000, 50}, {1000000, 100}, {3000000, 500}, {10000000, 1000}};
+  static const std::vector<std::pair<std::int64_t, std::int64_t>> kStandard = {
+      {30000, 10},     {50000, 50},     {300000, 100},     {500000, 500},
+      {3000000, 1000}, {5000000, 5000}, {30000000, 10000}, {50000000, 50000}};
+  for (const auto& [upTo, tick] : fine ? kFine : kStandard)
+    if (tenths <= upTo) return tick;
+  return fine ? 5000 : 100000;
+}
+std::int32_t priceOnTicks(double tenths, bool fine, int direction) {
+  const double v = std::clamp(tenths, 1.0, static_cast<double>(kMaxPriceTenths) / 2);
+  const auto tick = static_cast<double>(tickOf(static_cast<std::int64_t>(v), fine));
+  const double steps = direction > 0   ? std::ceil(v / tick)
+                       : direction < 0 ? std::floor(v / tick)
+                                       : std::round(v / tick);
+  return static_cast<std::int32_t>(std::max(1.0, steps) * tick);
+}
+
+// Open, high, low and volume of each kept day around its close: the open
+// near the close before, high and low beyond the body by a part of the
+// stock's daily swing, on the price steps, and volumes in whole trading
+// lots that grow with the day's move. The index has no volume.
+void fillDailyBars(Stock& s, Rng& rng) {
+  const bool fine = s.market == "東証プライム" && rng.below(5) == 0;
+  const bool index = s.code == "1000";
+  const double usualLots = std::exp(std::log(600.0) + 1.1 * rng.normal());
+  const std::int64_t lot = std::max(100, s.unit);
+  const std::size_t n = s.close.size();
+  s.open.assign(n, 0);
+  s.high.assign(n, 0);
+  s.low.assign(n, 0);
+  s.volume.assign(n, -1);
+  double before = 0;  // the close before, tenths
+  for (std::size_t k = 0; k < n; ++k) {
+    if (s.close[k] <= 0) continue;
+    const double close = static_cast<double>(s.close[k]) * 10;
+    if (before <= 0) before = close;
+    const double move = std::abs(std::log(close / before));
+    const std::int32_t open = priceOnTicks(before * std::exp(0.3 * s.volatility * rng.normal()), fine, 0);
+    const double top = std::max<double>(open, close), bottom = std::min<double>(open, close);
+    s.open[k] = open;
+    s.high[k] = std::max(priceOnTicks(top * (1 + 0.6 * s.volatility * std::abs(rng.normal())), fine, 1),
+                         static_cast<std::int32_t>(top));
+    s.low[k] = std::min(priceOnTicks(bottom * (1 - 0.6 * s.volatility * std::abs(rng.normal())), fine, -1),
+                        static_cast<std::int32_t>(bottom));
+    const double lots = usualLots * std::exp(0.45 * rng.normal()) * (1 + 2 * move / s.volatility);
+    if (!index) s.volume[k] = std::max<std::int64_t>(1, std::llround(lots)) * lot;
+    before = close;
+  }
+}
+
+// The bar of kept days first..last of a stock (its days with a close): the
+// first open, the highest high, the lowest low, the last close and the
+// summed volume.
+Bar periodBar(const Stock& s, int dayNumber, std::size_t first, std::size_t last) {
+  Bar b;
+  b.day = dayNumber;
+  b.close = static_cast<std::int32_t>(s.close[last] * 10);
+  for (std::size_t k = first; k <= last; ++k) {
+    if (s.close[k] <= 0) continue;
+    if (b.open == 0) {
+      b.open = s.open[k];
+      b.high = s.high[k];
+      b.low = s.low[k];
+    }
+    b.high = std::max(b.high, s.high[k]);
+    b.low = std::min(b.low, s.low[k]);
+    if (s.volume[k] >= 0) b.volume = std::max<std::int64_t>(b.volume, 0) + s.volume[k];
+  }
+  return b;
+}
 
 // A planted pattern sample: its ten prices are the same in every unit's
 // database, whatever the days of the positions, and it has one price for
@@ -336,21 +416,47 @@ void fillPriceDb(const std::filesystem::path& path, const std::string& unit, con
                    : std::int64_t{0};
       });
   }
+  // The kept days of each history day's period: the day itself, its week
+  // (Monday to the Friday) or its month up to it.
+  std::vector<std::pair<std::size_t, std::size_t>> periods;  // first and last kept index
+  for (auto it = historyDays.rbegin(); it != historyDays.rend(); ++it) {
+    const int last = kept.indexOf(*it);
+    if (last < 0) continue;
+    sys_days start = *it;
+    if (unit == "week") start = *it - days{6};
+    if (unit == "month") start = sys_days{year_month_day{*it}.year() / year_month_day{*it}.month() / 1};
+    const auto first = std::lower_bound(kept.days.begin(), kept.days.end(), start) - kept.days.begin();
+    periods.emplace_back(static_cast<std::size_t>(first), static_cast<std::size_t>(last));
+  }
   HistoryWriter history(db);
   for (const Stock& s : stocks) {
     const Value code = codeValue(s.code);
-    for (auto it = historyDays.rbegin(); it != historyDays.rend(); ++it) {
-      const int i = kept.indexOf(*it);
-      if (i >= 0 && s.close[static_cast<size_t>(i)] > 0)
-        history.putClose(code, static_cast<int>(it->time_since_epoch().count()), s.close[static_cast<size_t>(i)]);
-    }
+    for (const auto& [first, last] : periods)
+      if (s.close[last] > 0)
+        history.put(code, periodBar(s, static_cast<int>(kept.days[last].time_since_epoch().count()), first, last));
   }
+  // The pattern samples' ten prices, oldest first, each opening at the close
+  // before.
   for (const PlantedStock& p : planted) {
     const Value code = codeValue(p.stock.code);
-    for (size_t k = positions.size(); k-- > 0;)
-      if (k < p.ten.size() && p.ten[k] > 0)
-        history.putClose(code, static_cast<int>(positions[k].time_since_epoch().count()), p.ten[k]);
+    Rng rng(std::stoull(p.stock.code));  // the samples have numeric codes
+    std::int32_t before = 0;
+    for (size_t k = positions.size(); k-- > 0;) {
+      if (k >= p.ten.size() || p.ten[k] <= 0) continue;
+      Bar b;
+      b.day = static_cast<int>(positions[k].time_since_epoch().count());
+      b.close = static_cast<std::int32_t>(p.ten[k] * 10);
+      b.open = before > 0 ? before : b.close;
+      b.high = priceOnTicks(std::max(b.open, b.close) * (1 + 0.01 * rng.uniform()), false, 1);
+      b.low = priceOnTicks(std::min(b.open, b.close) * (1 - 0.01 * rng.uniform()), false, -1);
+      b.high = std::max({b.high, b.open, b.close});
+      b.low = std::min({b.low, b.open, b.close});
+      b.volume = (20 + rng.below(400)) * 100;
+      history.put(code, b);
+      before = b.close;
+    }
   }
+  history.flush();
   DateRecord rec;
   for (size_t k = 0; k < 10 && k < positions.size(); ++k) {
     rec.dates[k] = yymmdd(year_month_day{positions[k]}, true);
@@ -358,7 +464,6 @@ void fillPriceDb(const std::filesystem::path& path, const std::string& unit, con
   }
   rec.unit = unit;
   writeDateRecord(db, rec);
-  history.flush();
   tx.commit();
 }
 
@@ -489,11 +594,18 @@ DemoResult makeDemoFiles(const Paths& paths, const DemoOptions& options) {
     if (!isPlainNumberCode(s.code) || rng.below(150) == 0)
       listedFrom = calendar.size() - 1 - static_cast<size_t>(3 + rng.below(5));
     s.close.assign(kept.days.size(), 0);
+    s.volatility = vol;
     for (size_t d = 0; d < calendar.size(); ++d) {
       p *= std::exp(drift + vol * rng.normal());
       if (p < 1) p = 1;
       if (d >= listedFrom && keptIndex[d] >= 0) s.close[static_cast<size_t>(keptIndex[d])] = std::llround(p);
     }
+  }
+  // Open, high, low and volume from a generator of their own, so that the
+  // closes and everything drawn after them stay as they were.
+  {
+    Rng barRng(options.seed ^ 0x0B5A7C1D5EEDull);
+    for (Stock& s : stocks) fillDailyBars(s, barRng);
   }
 
   // Pattern samples, the same ten prices in every unit's database: one set

@@ -69,6 +69,24 @@ ChartWindow::ChartWindow(AppContext& ctx) : FormWindow(ctx, "ChartWindow") {
   root->addWidget(titleLabel_);
 
   auto* controls = new QHBoxLayout;
+  auto* units = new QButtonGroup(this);
+  units->setExclusive(true);
+  const char* const unitNames[] = {"chartDailyButton", "chartWeeklyButton", "chartMonthlyButton"};
+  const char* const unitCaptions[] = {"日足", "週足", "月足"};
+  const chart::ChartUnit unitOf[] = {chart::ChartUnit::Day, chart::ChartUnit::Week, chart::ChartUnit::Month};
+  for (int i = 0; i < 3; ++i) {
+    QPushButton* b = makeButton(QString::fromLatin1(unitNames[i]), QString::fromUtf8(unitCaptions[i]));
+    b->setCheckable(true);
+    b->setToolTip(
+        QStringLiteral("株価履歴の日々の株価から%1のローソク足を描きます").arg(QString::fromUtf8(unitCaptions[i])));
+    units->addButton(b, i);
+    controls->addWidget(b);
+    unitButtons_[static_cast<size_t>(i)] = b;
+    const chart::ChartUnit unit = unitOf[i];
+    connect(b, &QPushButton::clicked, this, [this, unit] { setViewUnit(unit); });
+  }
+  unitButtons_[0]->setChecked(true);
+  controls->addSpacing(16);
   auto* group = new QButtonGroup(this);
   group->setExclusive(true);
   const char* const rangeNames[] = {"chartRangeShortButton", "chartRangeMediumButton", "chartRangeLongButton",
@@ -126,11 +144,41 @@ ChartWindow::ChartWindow(AppContext& ctx) : FormWindow(ctx, "ChartWindow") {
   resize(900, 560);
 }
 
+chart::ChartUnit ChartWindow::viewUnit() const {
+  return stock_.unit == chart::ChartUnit::Day ? chosenUnit_ : stock_.unit;
+}
+
 void ChartWindow::applyUnit() {
-  const auto choices = chart::rangeChoices(stock_.unit);
+  const chart::ChartUnit unit = viewUnit();
+  const auto choices = chart::rangeChoices(unit);
   for (std::size_t i = 0; i < 4; ++i) rangeButtons_[i]->setText(QString::fromUtf8(choices[i].caption));
-  const auto periods = chart::averagePeriods(stock_.unit);
-  for (std::size_t k = 0; k < 3; ++k) averageChecks_[k]->setText(averageCaption(stock_.unit, periods[k]));
+  const auto periods = chart::averagePeriods(unit);
+  for (std::size_t k = 0; k < 3; ++k) averageChecks_[k]->setText(averageCaption(unit, periods[k]));
+  const bool choosable = chart::viewUnits(stock_.unit).size() > 1;
+  for (QPushButton* b : unitButtons_) b->setVisible(choosable);
+  unitButtons_[static_cast<std::size_t>(chosenUnit_)]->setChecked(true);
+}
+
+void ChartWindow::setViewUnit(chart::ChartUnit unit) {
+  chosenUnit_ = unit;
+  if (stock_.unit != chart::ChartUnit::Day) {
+    applyUnit();
+    return;
+  }
+  applyView();
+}
+
+void ChartWindow::applyView() {
+  const chart::ChartUnit unit = viewUnit();
+  shown_ = chart::seriesOfStock(stock_, unit);
+  const auto periods = chart::averagePeriods(unit);
+  std::array<std::vector<std::optional<double>>, 3> averages;
+  for (std::size_t k = 0; k < 3; ++k) averages[k] = chart::movingAverage(shown_.bars, periods[k]);
+  canvas_->setSeries(&shown_, unit, std::move(averages), periods);
+  for (std::size_t k = 0; k < 3; ++k) canvas_->setAverageShown(static_cast<int>(k), averageChecks_[k]->isChecked());
+  applyUnit();
+  if (!markedDays_.empty()) setMarkedDays(markedDays_, markedLabel_);
+  setRangeChoice(rangeChoice_);
 }
 
 bool ChartWindow::showStock(const std::string& dbPath, const QString& code) {
@@ -145,12 +193,9 @@ bool ChartWindow::showStock(const std::string& dbPath, const QString& code) {
     return false;
   }
   stock_ = std::move(loaded);
-  const auto periods = chart::averagePeriods(stock_.unit);
-  std::array<std::vector<std::optional<double>>, 3> averages;
-  for (std::size_t k = 0; k < 3; ++k) averages[k] = chart::movingAverage(stock_.series.closes, periods[k]);
-  canvas_->setSeries(&stock_.series, stock_.unit, std::move(averages), periods);
-  for (std::size_t k = 0; k < 3; ++k) canvas_->setAverageShown(static_cast<int>(k), averageChecks_[k]->isChecked());
-  applyUnit();
+  markedDays_.clear();
+  markedLabel_.clear();
+  applyView();
   const QString title = QString::fromStdString(chart::stockTitle(stock_));
   titleLabel_->setText(title);
   setWindowTitle(QString::fromUtf8(kTitle) + QStringLiteral(" — ") + title);
@@ -162,7 +207,6 @@ bool ChartWindow::showStock(const std::string& dbPath, const QString& code) {
     noteLabel_->setText(QStringLiteral("%1期間").arg(stock_.series.size()));
   dbPath_ = dbPath;
   if (patternDaysCheck_->isChecked()) markPatternDays();
-  setRangeChoice(rangeChoice_);
   showPoint();
   return true;
 }
@@ -183,25 +227,30 @@ void ChartWindow::markPatternDays() {
 }
 
 void ChartWindow::setMarkedDays(std::vector<int> dayNumbers, QString label) {
-  canvas_->setMarkedDays(std::unordered_set<int>(dayNumbers.begin(), dayNumbers.end()), std::move(label));
+  // Days of a week or month are marked on the bar of their period.
+  const chart::ChartUnit unit = viewUnit();
+  std::vector<int> onBars = unit == stock_.unit ? dayNumbers : chart::barDaysOf(shown_, dayNumbers, unit);
+  markedDays_ = std::move(dayNumbers);
+  markedLabel_ = label;
+  canvas_->setMarkedDays(std::unordered_set<int>(onBars.begin(), onBars.end()), std::move(label));
 }
 
 void ChartWindow::setRangeChoice(int index) {
   if (index < 0 || index > 3) return;
   rangeChoice_ = index;
   rangeButtons_[static_cast<size_t>(index)]->setChecked(true);
-  const auto choices = chart::rangeChoices(stock_.unit);
-  canvas_->setRange(chart::rangeFor(stock_.series, choices[static_cast<size_t>(index)].months));
+  const auto choices = chart::rangeChoices(viewUnit());
+  canvas_->setRange(chart::rangeFor(shown_, choices[static_cast<size_t>(index)].months));
   showPoint();
 }
 
 QString ChartWindow::pointText() const { return pointLabel_->text(); }
 
 void ChartWindow::showPoint() {
-  const chart::ChartSeries& s = stock_.series;
+  const chart::ChartSeries& s = shown_;
   std::optional<std::size_t> i = canvas_->crosshair();
   if (!i && !s.empty()) i = s.size() - 1;
-  pointLabel_->setText(i ? QString::fromStdString(chart::pointDescription(s, *i, stock_.unit)) : QString());
+  pointLabel_->setText(i ? QString::fromStdString(chart::pointDescription(s, *i, viewUnit())) : QString());
 }
 
 bool ChartWindow::savePng(const QString& file) {

@@ -18,10 +18,11 @@ namespace tavrin::ui {
 
 class ChartCanvas;
 
-// The chart of one stock (ChartWindow): its closes over the whole history by
-// trading period, moving averages, the ten registered positions, a crosshair
-// and range buttons. One window serves every stock: opening another stock
-// replaces what it shows.
+// The chart of one stock (ChartWindow): its candlesticks (or closes) and
+// volumes over the whole history by trading period, moving averages, the ten
+// registered positions, a crosshair and range buttons; a daily database's
+// history also as weekly and monthly candles (日足, 週足, 月足). One window
+// serves every stock: opening another stock replaces what it shows.
 class ChartWindow : public FormWindow {
   Q_OBJECT
  public:
@@ -34,6 +35,14 @@ class ChartWindow : public FormWindow {
   // Marks days of the shown stock (day numbers since 1970-01-01) with a
   // triangle under the close, and names them in the legend.
   void setMarkedDays(std::vector<int> dayNumbers, QString label);
+
+  // 日足, 週足 or 月足 of a daily database (its buttons are shown only for
+  // one); a weekly or monthly database's bars stay as they are.
+  void setViewUnit(chart::ChartUnit unit);
+  // The unit the bars are drawn in now.
+  chart::ChartUnit viewUnit() const;
+  // The bars drawn now: the stock's own, or its days gathered into weeks or months.
+  const chart::ChartSeries& shownSeries() const { return shown_; }
 
   // Range button 0..3 (day: 3か月, 6か月, 1年, 全期間).
   void setRangeChoice(int index);
@@ -61,15 +70,23 @@ class ChartWindow : public FormWindow {
  private:
   void showPoint();
   void applyUnit();
+  // Draws the stock in the unit of the view: bars, averages, marks, range.
+  void applyView();
   // Marks the days on which the stock met a screening pattern (or clears them).
   void markPatternDays();
 
   chart::ChartStock stock_;
+  chart::ChartUnit chosenUnit_ = chart::ChartUnit::Day;  // of a daily database
+  chart::ChartSeries shown_;
+  // The marked days as given (days), moved onto the bars of the view.
+  std::vector<int> markedDays_;
+  QString markedLabel_;
   int rangeChoice_ = chart::kDefaultRangeChoice;
   QMenuBar* menuBar_;
   QAction* saveAction_;
   QLabel* titleLabel_;
   QLabel* noteLabel_;
+  std::array<QPushButton*, 3> unitButtons_{};
   std::array<QPushButton*, 4> rangeButtons_{};
   std::array<QCheckBox*, 3> averageChecks_{};
   QCheckBox* patternDaysCheck_;
