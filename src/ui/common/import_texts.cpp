@@ -1,6 +1,11 @@
 #include "ui/common/import_texts.h"
 
+#include <algorithm>
+
+#include "base/calendar.h"
 #include "base/text.h"
+#include "data/price_bars.h"
+#include "history/history_checks.h"
 #include "history/price_history.h"
 
 namespace tavrin::ui {
@@ -162,8 +167,115 @@ QString skippedFileText(const HistoryFileReport& r) {
 
 }  // namespace
 
+namespace {
+
+constexpr std::size_t kIncompleteDaysShown = 10;
+constexpr std::size_t kFindingsShown = 50;
+
+QString isoDay(int day) { return q(isoDate(day)); }
+
+// "2024-12-25（2 銘柄）、2024-12-26（1 銘柄）", the first `max` days, then
+// "ほか N 日".
+QString daysText(const std::vector<HistoryDay>& days, std::size_t max) {
+  QStringList out;
+  for (std::size_t i = 0; i < days.size() && i < max; ++i)
+    out << QStringLiteral("%1（%2 銘柄）").arg(isoDay(days[i].day), count(days[i].stocks));
+  if (days.size() > max) out << QStringLiteral("ほか %1 日").arg(count(days.size() - max));
+  return out.join(QStringLiteral("、"));
+}
+
+// Why the positions were not set, for the line "登録株価と日付は変えていません（…）".
+QString positionsFailureText(const PositionsOutcome& p, const HistoryImportOutcome& o, std::optional<int> atDay) {
+  switch (p.failure) {
+    case PositionsFailure::NoHistory: return QStringLiteral("履歴に終値がありません");
+    case PositionsFailure::NoSuchDay:
+      if (atDay) return QStringLiteral("%1 の終値がありません").arg(isoDay(*atDay));
+      break;
+    case PositionsFailure::Incomplete: {
+      if (!atDay) break;
+      // The import's list of incomplete days was made after it, as the positions were.
+      const auto it = std::find_if(o.incompleteDays.begin(), o.incompleteDays.end(),
+                                   [&](const HistoryDay& d) { return d.day == *atDay; });
+      if (it == o.incompleteDays.end()) return QStringLiteral("%1 は終値のそろわない日です").arg(isoDay(*atDay));
+      return QStringLiteral("%1 は終値のそろわない日です（%2 銘柄）").arg(isoDay(*atDay), count(it->stocks));
+    }
+    case PositionsFailure::Database: return QStringLiteral("データベースに書き込めませんでした: %1").arg(q(p.detail));
+    case PositionsFailure::None: break;
+  }
+  return q(p.detail);
+}
+
+// The lines on the positions after an import that asked for them.
+QStringList positionsLines(const HistoryImportOutcome& o, const PositionsOutcome& p, std::optional<int> atDay) {
+  QStringList lines;
+  if (o.stopped) {
+    lines << QStringLiteral("中止したため、登録株価と日付は変えていません。");
+    return lines;
+  }
+  if (!p.done() || p.days.empty()) {
+    lines << QStringLiteral("登録株価と日付は変えていません（%1）。")
+                 .arg(p.done() ? QStringLiteral("履歴に終値がありません") : positionsFailureText(p, o, atDay));
+    return lines;
+  }
+  lines << QStringLiteral(
+               "登録株価と日付を %1 から %2 までの %3 日にしました（最新日に終値のある銘柄 %4、一覧の銘柄 %5）。")
+               .arg(isoDay(p.days.front()), isoDay(p.days.back()), count(p.days.size()), count(p.withLatest),
+                    count(p.stocks));
+  if (!p.incompleteAfter.empty())
+    lines << QStringLiteral("終値のそろわない日は登録に使っていません: %1")
+                 .arg(daysText(p.incompleteAfter, kIncompleteDaysShown));
+  return lines;
+}
+
+QStringList findingsLines(const std::vector<HistoryFinding>& findings) {
+  QStringList lines;
+  if (findings.empty()) return lines;
+  lines << QString() << QStringLiteral("— 値動きの確認 —");
+  for (std::size_t i = 0; i < findings.size() && i < kFindingsShown; ++i) lines << historyFindingText(findings[i]);
+  if (findings.size() > kFindingsShown)
+    lines << QStringLiteral("ほか %1 件").arg(count(findings.size() - kFindingsShown));
+  lines << QStringLiteral("確認のみで、株価は変えていません。");
+  return lines;
+}
+
+}  // namespace
+
+QString historyFindingText(const HistoryFinding& f) {
+  const QString kind = f.kind == FindingKind::Spike ? QStringLiteral("一日だけの急変")
+                                                    : QStringLiteral("分割・併合の段差 %1").arg(q(ratioText(f.ratio)));
+  QStringList closes;
+  for (std::size_t i = 0; i < f.around.size(); ++i) {
+    const QString close = q(priceText(f.around[i].close));
+    closes << (i == f.at ? QStringLiteral("[%1]").arg(close) : close);
+  }
+  return QStringLiteral("%1 %2 %3: %4").arg(q(f.code), isoDay(f.day), kind, closes.join(QStringLiteral(" → ")));
+}
+
+QString historyRemovalQuestion(std::optional<int> day, const std::optional<std::string>& codeKey) {
+  if (day && codeKey)
+    return QStringLiteral("%1 の %2 の終値を削除します。よろしいですか？").arg(q(*codeKey), isoDay(*day));
+  if (day) return QStringLiteral("%1 の終値をすべての銘柄から削除します。よろしいですか？").arg(isoDay(*day));
+  if (codeKey) return QStringLiteral("%1 の履歴をすべて削除します。よろしいですか？").arg(q(*codeKey));
+  return {};
+}
+
+QString historyRemovalText(const RemovalOutcome& o, std::optional<int> day, const std::optional<std::string>& codeKey) {
+  switch (o.failure) {
+    case RemovalFailure::NothingChosen: return QStringLiteral("削除する銘柄のコードか日付を指定してください。");
+    case RemovalFailure::Database:
+      return QStringLiteral("履歴から削除できませんでした（%1）。何も削除していません。").arg(q(o.detail));
+    case RemovalFailure::None: break;
+  }
+  if (o.bars == 0) return QStringLiteral("削除するものはありませんでした。");
+  if (day && codeKey) return QStringLiteral("%1 の %2: 終値を削除しました。").arg(q(*codeKey), isoDay(*day));
+  if (day)
+    return QStringLiteral("%1: %2 銘柄の %3 件を削除しました。").arg(isoDay(*day), count(o.stocks), count(o.bars));
+  return QStringLiteral("%1: 履歴の %2 件（%3 日分）を削除しました。")
+      .arg(codeKey ? q(*codeKey) : QString(), count(o.bars), count(o.days));
+}
+
 QStringList historyImportReportText(const std::string& database, const HistoryImportOutcome& o,
-                                    const PositionsOutcome& positions, bool askedPositions) {
+                                    const PositionsOutcome& positions, bool askedPositions, std::optional<int> atDay) {
   QStringList lines;
   lines << QStringLiteral("取り込み先: ") + q(database);
   if (!o.done()) {
@@ -179,6 +291,8 @@ QStringList historyImportReportText(const std::string& database, const HistoryIm
   if (o.stopped)
     lines << QStringLiteral("中止しました: 残りの %1 ファイルは取り込んでいません。")
                  .arg(count(o.files - o.imported - o.failed));
+  if (!o.incompleteDays.empty())
+    lines << QStringLiteral("履歴の終値のそろわない日: %1").arg(daysText(o.incompleteDays, kIncompleteDaysShown));
   if (!o.notes.empty()) {
     lines << QString() << QStringLiteral("— ファイルごとの注意 —");
     for (const HistoryFileReport& r : o.notes) {
@@ -194,19 +308,8 @@ QStringList historyImportReportText(const std::string& database, const HistoryIm
                      .arg(q(toUtf8(r.file)), count(r.unknownLines), codesText(r.unknownCodes, 10));
     }
   }
-  if (askedPositions) {
-    lines << QString();
-    if (o.stopped)
-      lines << QStringLiteral("中止したため、登録株価と日付は変えていません。");
-    else if (positions.done())
-      lines << QStringLiteral(
-                   "登録株価と日付を履歴の最新%1期間（%2 〜 %3）にしました: 銘柄 %4、うち最新の終値があるもの %5。")
-                   .arg(positions.days.size())
-                   .arg(q(isoDate(positions.days.back())), q(isoDate(positions.days.front())), count(positions.stocks),
-                        count(positions.withLatest));
-    else
-      lines << QStringLiteral("登録株価と日付は変えていません（%1）。").arg(q(positions.detail));
-  }
+  if (askedPositions) lines << QString() << positionsLines(o, positions, atDay);
+  lines << findingsLines(o.findings);
   return lines;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 #include <QString>
 #include <QStringList>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,9 +28,22 @@ QString importStatusText(const ImportOutcome& outcome);
 QString insertStatusText(const InsertOutcome& outcome);
 
 // The report of a history import into the database, with the positions set
-// from the history when they were asked for.
+// from the history when they were asked for (up to atDay when one was given):
+// the counts, the history's incomplete days, the files' notes, the positions
+// and what the checks found in the closes.
 QStringList historyImportReportText(const std::string& database, const HistoryImportOutcome& outcome,
-                                    const PositionsOutcome& positions, bool askedPositions);
+                                    const PositionsOutcome& positions, bool askedPositions,
+                                    std::optional<int> atDay = std::nullopt);
+
+// One finding of the checks: code, date, kind and the closes around it with
+// the day's close marked ("7203 2024-12-20 一日だけの急変: 274 → [2.8] → 285").
+QString historyFindingText(const HistoryFinding& finding);
+
+// Removal from the history: the question asked before (a day, a stock's
+// code key, or both) and the report after.
+QString historyRemovalQuestion(std::optional<int> day, const std::optional<std::string>& codeKey);
+QString historyRemovalText(const RemovalOutcome& outcome, std::optional<int> day,
+                           const std::optional<std::string>& codeKey);
 
 // The list of listed issues as read: rows read, issues taken, rows skipped by kind.
 QString listedIssuesText(const ListedIssues& issues);

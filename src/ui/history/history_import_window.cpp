@@ -1,11 +1,14 @@
 #include "ui/history/history_import_window.h"
 
 #include <QCheckBox>
+#include <QDateEdit>
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -14,9 +17,14 @@
 #include <QVBoxLayout>
 
 #include "app/paths.h"
+#include "app/prompts.h"
+#include "base/calendar.h"
 #include "base/log.h"
+#include "base/text.h"
 #include "chart/chart_data.h"
+#include "data/stock_code.h"
 #include "ui/app/app_context.h"
+#include "ui/common/file_texts.h"
 #include "ui/common/import_texts.h"
 
 namespace tavrin::ui {
@@ -34,6 +42,33 @@ QString progressText(const HistoryImportProgress& p) {
   if (p.file < p.files && !p.current.empty())
     text += QStringLiteral("  読み込み中: ") + QString::fromStdString(p.current);
   return text;
+}
+
+QDate today(const AppContext& ctx) {
+  if (!ctx.now) return QDate::currentDate();
+  const std::tm t = ctx.now();
+  return QDate(t.tm_year + 1900, t.tm_mon + 1, t.tm_mday);
+}
+
+QDateEdit* makeDateEdit(QWidget* owner, const char* name, const QDate& date) {
+  auto* edit = new QDateEdit(date, owner);
+  edit->setObjectName(QString::fromLatin1(name));
+  edit->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+  edit->setCalendarPopup(true);
+  return edit;
+}
+
+int dayOf(const QDate& date) { return dayFromCivil(date.year(), date.month(), date.day()).value_or(0); }
+
+// The code key of a typed code: full-width forms and lower-case letters are
+// taken as the ASCII capitals ("130a" -> "130A"); nothing when the text is
+// no stock code.
+std::optional<std::string> typedCodeKey(const std::string& typed) {
+  std::string text = foldFullWidth(typed);
+  for (char& c : text)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  if (!parseStockCode(text)) return std::nullopt;
+  return stockCodeKeyOfText(text);
 }
 
 // What the import's thread hands back.
@@ -67,9 +102,18 @@ HistoryImportWindow::HistoryImportWindow(AppContext& ctx) : FormWindow(ctx, "His
   fileRow->addWidget(chooseButton_, 0, Qt::AlignTop);
   root->addLayout(fileRow);
 
+  auto* positionsRow = new QHBoxLayout;
   positionsCheck_ = new QCheckBox(QStringLiteral("取り込んだ後、履歴の最新10期間を登録株価と日付にする"), this);
   positionsCheck_->setObjectName(QStringLiteral("historyImportSetPositionsCheck"));
-  root->addWidget(positionsCheck_);
+  positionsDateCheck_ = new QCheckBox(QStringLiteral("日付を指定"), this);
+  positionsDateCheck_->setObjectName(QStringLiteral("positionsDateCheck"));
+  positionsDateCheck_->setToolTip(QStringLiteral("指定した日までの最新10期間にします"));
+  positionsDateEdit_ = makeDateEdit(this, "positionsDateEdit", today(ctx));
+  positionsRow->addWidget(positionsCheck_);
+  positionsRow->addStretch();
+  positionsRow->addWidget(positionsDateCheck_);
+  positionsRow->addWidget(positionsDateEdit_);
+  root->addLayout(positionsRow);
 
   progress_ = new QProgressBar(this);
   progress_->setObjectName(QStringLiteral("historyImportProgress"));
@@ -85,6 +129,35 @@ HistoryImportWindow::HistoryImportWindow(AppContext& ctx) : FormWindow(ctx, "His
   report_->setMinimumHeight(180);
   report_->setLineWrapMode(QPlainTextEdit::NoWrap);
   root->addWidget(report_, 1);
+
+  removeBox_ = new QGroupBox(QStringLiteral("履歴から削除"), this);
+  removeBox_->setObjectName(QStringLiteral("historyRemoveBox"));
+  auto* removeLayout = new QVBoxLayout(removeBox_);
+  QLabel* removeHelp = makeLabel("historyRemoveHelpLabel",
+                                 QStringLiteral("コードだけ: その銘柄の履歴をすべて　日付だけ: その日の全銘柄の終値　"
+                                                "両方: その銘柄のその日の終値"));
+  removeHelp->setWordWrap(true);
+  removeLayout->addWidget(removeHelp);
+  auto* removeRow = new QHBoxLayout;
+  QLabel* codeLabel = makeLabel("historyRemoveCodeLabel", QStringLiteral("コード"));
+  removeCode_ = new QLineEdit(removeBox_);
+  removeCode_->setObjectName(QStringLiteral("historyRemoveCode"));
+  removeCode_->setMaxLength(16);
+  removeCode_->setFixedWidth(removeCode_->fontMetrics().horizontalAdvance(QStringLiteral("00000000")) + 12);
+  codeLabel->setBuddy(removeCode_);
+  removeDayCheck_ = new QCheckBox(QStringLiteral("日付"), removeBox_);
+  removeDayCheck_->setObjectName(QStringLiteral("historyRemoveDayCheck"));
+  removeDay_ = makeDateEdit(removeBox_, "historyRemoveDay", today(ctx));
+  removeButton_ = makeButton("historyRemoveButton", QStringLiteral("削除…"));
+  removeRow->addWidget(codeLabel);
+  removeRow->addWidget(removeCode_);
+  removeRow->addSpacing(12);
+  removeRow->addWidget(removeDayCheck_);
+  removeRow->addWidget(removeDay_);
+  removeRow->addStretch();
+  removeRow->addWidget(removeButton_);
+  removeLayout->addLayout(removeRow);
+  root->addWidget(removeBox_);
 
   auto* buttons = new QHBoxLayout;
   startButton_ = makeButton("historyImportStartButton", QStringLiteral("取り込む"));
@@ -102,6 +175,12 @@ HistoryImportWindow::HistoryImportWindow(AppContext& ctx) : FormWindow(ctx, "His
   connect(startButton_, &QPushButton::clicked, this, &HistoryImportWindow::start);
   connect(cancelButton_, &QPushButton::clicked, this, &HistoryImportWindow::cancel);
   connect(closeButton_, &QPushButton::clicked, this, &HistoryImportWindow::closeWindow);
+  connect(removeButton_, &QPushButton::clicked, this, &HistoryImportWindow::removeFromHistory);
+  connect(positionsCheck_, &QCheckBox::toggled, this, &HistoryImportWindow::updateEnabled);
+  connect(positionsDateCheck_, &QCheckBox::toggled, this, &HistoryImportWindow::updateEnabled);
+  connect(removeDayCheck_, &QCheckBox::toggled, this, &HistoryImportWindow::updateEnabled);
+  connect(removeCode_, &QLineEdit::textChanged, this, &HistoryImportWindow::updateEnabled);
+  connect(removeCode_, &QLineEdit::returnPressed, this, &HistoryImportWindow::removeFromHistory);
   connect(&task_, &BackgroundTask::progressed, this,
           [this](qint64 done, qint64, const QString& text) { showProgress(done, text); });
 
@@ -109,7 +188,8 @@ HistoryImportWindow::HistoryImportWindow(AppContext& ctx) : FormWindow(ctx, "His
     return QFileDialog::getOpenFileNames(owner, QString::fromUtf8(kTitle), QString(),
                                          QStringLiteral("履歴ファイル (*.csv *.txt);;すべてのファイル (*)"));
   };
-  resize(640, 520);
+  updateEnabled();
+  resize(680, 600);
 }
 
 HistoryImportWindow::~HistoryImportWindow() = default;
@@ -135,15 +215,26 @@ void HistoryImportWindow::setFiles(const QStringList& files) {
   for (int i = 0; i < files.size() && i < kShown; ++i) fileList_->addItem(files[i]);
   if (files.size() > kShown) fileList_->addItem(QStringLiteral("… ほか %1 ファイル").arg(files.size() - kShown));
   statusLabel_->setText(QStringLiteral("%1 ファイルを選びました").arg(number(static_cast<std::size_t>(files.size()))));
-  startButton_->setEnabled(!files.isEmpty());
+  updateEnabled();
 }
 
 void HistoryImportWindow::setRunning(bool on) {
-  startButton_->setEnabled(!on && !files_.isEmpty());
-  chooseButton_->setEnabled(!on);
-  positionsCheck_->setEnabled(!on);
-  closeButton_->setEnabled(!on);
-  cancelButton_->setEnabled(on);
+  running_ = on;
+  updateEnabled();
+}
+
+void HistoryImportWindow::updateEnabled() {
+  const bool idle = !running_;
+  startButton_->setEnabled(idle && !files_.isEmpty());
+  chooseButton_->setEnabled(idle);
+  positionsCheck_->setEnabled(idle);
+  positionsDateCheck_->setEnabled(idle && positionsCheck_->isChecked());
+  positionsDateEdit_->setEnabled(idle && positionsCheck_->isChecked() && positionsDateCheck_->isChecked());
+  closeButton_->setEnabled(idle);
+  removeCode_->setEnabled(idle);
+  removeDayCheck_->setEnabled(idle);
+  removeDay_->setEnabled(idle && removeDayCheck_->isChecked());
+  removeButton_->setEnabled(idle && (removeDayCheck_->isChecked() || !removeCode_->text().trimmed().isEmpty()));
 }
 
 bool HistoryImportWindow::start() {
@@ -153,12 +244,14 @@ bool HistoryImportWindow::start() {
   std::vector<std::filesystem::path> files;
   for (const QString& f : files_) files.push_back(fromUtf8(f.toStdString()));
   const bool askedPositions = positionsCheck_->isChecked();
+  std::optional<int> atDay;
+  if (askedPositions && positionsDateCheck_->isChecked()) atDay = dayOf(positionsDateEdit_->date());
   progress_->setRange(0, static_cast<int>(files.size()));
   progress_->setValue(0);
   report_->setPlainText(QStringLiteral("取り込んでいます…"));
   setRunning(true);
 
-  auto work = [dbPath, files, askedPositions](TaskControl& control) {
+  auto work = [dbPath, files, askedPositions, atDay](TaskControl& control) {
     HistoryImportRun run;
     try {
       // The task's thread has a connection of its own; the window only hears of it.
@@ -178,7 +271,8 @@ bool HistoryImportWindow::start() {
         }
         return !control.cancelled();
       });
-      if (run.outcome.done() && askedPositions && !run.outcome.stopped) run.positions = setPositionsFromHistory(db);
+      if (run.outcome.done() && askedPositions && !run.outcome.stopped)
+        run.positions = setPositionsFromHistory(db, atDay);
     } catch (const std::exception& e) {
       run.outcome = HistoryImportOutcome{};
       run.outcome.fail(HistoryImportFailure::Database, e.what());
@@ -187,13 +281,14 @@ bool HistoryImportWindow::start() {
     return run;
   };
   task_.start(
-      work, [this, askedPositions](const HistoryImportRun& r) { done(r.outcome, r.positions, askedPositions); },
-      [this, dbPath, askedPositions](std::exception_ptr e) {
+      work,
+      [this, askedPositions, atDay](const HistoryImportRun& r) { done(r.outcome, r.positions, askedPositions, atDay); },
+      [this, dbPath, askedPositions, atDay](std::exception_ptr e) {
         const std::string what = BackgroundTask::message(e);
         logLine("history import", dbPath + ": " + what);
         HistoryImportOutcome failed;
         failed.fail(HistoryImportFailure::Database, what);
-        done(failed, {}, askedPositions);
+        done(failed, {}, askedPositions, atDay);
       });
   return true;
 }
@@ -209,13 +304,92 @@ void HistoryImportWindow::showProgress(qint64 done, const QString& text) {
   statusLabel_->setText(task_.cancelRequested() ? text + QStringLiteral("（中止しています…）") : text);
 }
 
-void HistoryImportWindow::done(const HistoryImportOutcome& o, const PositionsOutcome& positions, bool askedPositions) {
+void HistoryImportWindow::done(const HistoryImportOutcome& o, const PositionsOutcome& positions, bool askedPositions,
+                               std::optional<int> atDay) {
   setRunning(false);
-  const QStringList lines = historyImportReportText(ctx_.state().priceDbPath, o, positions, askedPositions);
+  const QStringList lines = historyImportReportText(ctx_.state().priceDbPath, o, positions, askedPositions, atDay);
   report_->setPlainText(lines.join(QLatin1Char('\n')));
   progress_->setValue(static_cast<int>(o.imported + o.failed));
   statusLabel_->setText(o.stopped ? QStringLiteral("中止しました") : QStringLiteral("終わりました"));
   emit finished();
+}
+
+bool HistoryImportWindow::removeFromHistory() {
+  if (running()) return false;
+  std::optional<std::string> codeKey;
+  const std::string typed = removeCode_->text().toStdString();
+  if (!trimmed(typed).empty()) {
+    codeKey = typedCodeKey(typed);
+    if (!codeKey) {
+      MessageRequest m;
+      m.title = kTitle;
+      m.icon = MessageIcon::Warning;
+      m.lines = {invalidStockCodeMessage(typed)};
+      ctx_.prompts().message(m);
+      return false;
+    }
+    removeCode_->setText(QString::fromStdString(*codeKey));
+  }
+  std::optional<int> day;
+  if (removeDayCheck_->isChecked()) day = dayOf(removeDay_->date());
+  if (!codeKey && !day) {
+    RemovalOutcome nothing;
+    nothing.fail(RemovalFailure::NothingChosen, "neither a day nor a stock given");
+    report_->setPlainText(historyRemovalText(nothing, day, codeKey));
+    return false;
+  }
+
+  MessageRequest ask;
+  ask.title = kTitle;
+  ask.icon = MessageIcon::Warning;
+  ask.buttons = MessageButtons::OkCancel;
+  ask.lines = {historyRemovalQuestion(day, codeKey).toStdString()};
+  if (ctx_.prompts().message(ask) != MessageAnswer::Ok) return false;
+
+  const std::string dbPath = ctx_.state().priceDbPath;
+  report_->setPlainText(QStringLiteral("履歴から削除しています…"));
+  setRunning(true);
+  auto work = [dbPath, day, codeKey](TaskControl&) {
+    RemovalOutcome out;
+    try {
+      Database db(fromUtf8(dbPath), Database::Mode::ReadWrite);
+      if (!db.tableExists("list")) {
+        out.fail(RemovalFailure::Database, "not a price database");
+      } else {
+        std::optional<Value> code;
+        if (codeKey) {
+          // The history keeps a stock under the value list stores its code as.
+          const auto codes = listCodes(db);
+          const auto it = codes.find(*codeKey);
+          code = it != codes.end() ? it->second : historyCodeValue(*codeKey);
+        }
+        out = tavrin::removeFromHistory(db, day, code);
+      }
+    } catch (const std::exception& e) {
+      out = RemovalOutcome{};
+      out.fail(RemovalFailure::Database, e.what());
+    }
+    if (!out.done()) logLine("history removal", dbPath + ": " + out.detail);
+    return out;
+  };
+  task_.start(
+      work, [this, day, codeKey](const RemovalOutcome& o) { removalDone(o, day, codeKey); },
+      [this, dbPath, day, codeKey](std::exception_ptr e) {
+        RemovalOutcome failed;
+        failed.fail(RemovalFailure::Database, BackgroundTask::message(e));
+        logLine("history removal", dbPath + ": " + failed.detail);
+        removalDone(failed, day, codeKey);
+      });
+  return true;
+}
+
+void HistoryImportWindow::removalDone(const RemovalOutcome& o, std::optional<int> day,
+                                      const std::optional<std::string>& codeKey) {
+  setRunning(false);
+  report_->setPlainText(historyRemovalText(o, day, codeKey));
+  statusLabel_->setText(!o.done()    ? QStringLiteral("削除できませんでした")
+                        : o.bars > 0 ? QStringLiteral("履歴から削除しました")
+                                     : QStringLiteral("削除するものはありませんでした"));
 }
 
 void HistoryImportWindow::closeWindow() {
