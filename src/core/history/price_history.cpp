@@ -323,7 +323,9 @@ PositionsOutcome setPositionsFromHistory(Database& db, std::optional<int> atDay)
     }
     for (std::size_t i = last; i-- > 0 && out.days.size() < 10;)
       if (days[i].complete) out.days.push_back(days[i].day);
-    for (std::size_t i = last; i < days.size(); ++i)
+    // The incomplete days passed over: later than the latest day set, up to
+    // atDay (which is complete itself) or the end of the history.
+    for (std::size_t i = 0; i < last; ++i)
       if (!days[i].complete && (out.days.empty() || days[i].day > out.days.front()))
         out.incompleteAfter.push_back(days[i]);
 
