@@ -238,6 +238,39 @@ TEST_F(HistoryKeeping, PositionsFromTheLatestDaysWithStocksLackingRecentDates) {
   EXPECT_EQ(rec.sourceNames[0], "");
 }
 
+TEST_F(HistoryKeeping, PositionsPassOverTheIncompleteLatestDaysTheyLeaveOut) {
+  std::vector<test::Stock> stocks;
+  for (int i = 0; i < 5; ++i) stocks.push_back({"s" + std::to_string(i), I(2000 + i), {I(1)}});
+  test::makePriceDb(db(), "day", stocks);
+  const int first = *dayFromCivil(2024, 12, 2);
+  {
+    Database d(db());
+    Transaction tx(d);
+    HistoryWriter w(d);
+    for (int i = 0; i < 5; ++i)
+      for (int k = 0; k < (i < 2 ? 13 : 12); ++k) w.putClose(I(2000 + i), first + k, 100 + k);
+    w.flush();
+    tx.commit();
+  }
+  Database d(db());
+  const PositionsOutcome latest = setPositionsFromHistory(d);
+  ASSERT_TRUE(latest.done()) << latest.detail;
+  EXPECT_EQ(latest.days.front(), first + 11);
+  ASSERT_EQ(latest.incompleteAfter.size(), 1u);
+  EXPECT_EQ(latest.incompleteAfter[0].day, first + 12);
+  EXPECT_EQ(latest.incompleteAfter[0].stocks, 2u);
+  EXPECT_FALSE(latest.incompleteAfter[0].complete);
+
+  // Up to a given day: the days after it are not passed over but not asked for.
+  const PositionsOutcome earlier = setPositionsFromHistory(d, first + 10);
+  ASSERT_TRUE(earlier.done()) << earlier.detail;
+  EXPECT_EQ(earlier.days.front(), first + 10);
+  EXPECT_TRUE(earlier.incompleteAfter.empty());
+  EXPECT_EQ(setPositionsFromHistory(d, first + 12).failure, PositionsFailure::Incomplete);
+  EXPECT_EQ(setPositionsFromHistory(d, first + 20).failure, PositionsFailure::NoSuchDay);
+  EXPECT_EQ(readDateRecord(d)->dates[0], recordDate(first + 10));
+}
+
 // A run killed in the middle of a file, or while the positions are set from
 // the history, leaves the positions, the dates and the history as they were.
 TEST_F(HistoryKeeping, AKilledRunLeavesPositionsAndHistoryAsTheyWere) {

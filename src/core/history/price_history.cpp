@@ -349,8 +349,11 @@ PositionsOutcome setPositionsFromHistory(Database& db, std::optional<int> atDay)
     }
     for (std::size_t i = last; i-- > 0 && out.days.size() < 10;)
       if (days[i].complete) out.days.push_back(days[i].day);
-    for (const HistoryDay& d : days)
-      if (!d.complete && !out.days.empty() && d.day > out.days.front()) out.incompleteAfter.push_back(d);
+    // The incomplete days passed over: later than the latest day set, up to
+    // atDay (which is complete itself) or the end of the history.
+    for (std::size_t i = 0; i < last; ++i)
+      if (!days[i].complete && (out.days.empty() || days[i].day > out.days.front()))
+        out.incompleteAfter.push_back(days[i]);
 
     DateRecord rec = readDateRecord(db).value_or(DateRecord{});
     for (size_t k = 0; k < 10; ++k) {

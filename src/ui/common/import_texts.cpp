@@ -184,7 +184,7 @@ QString daysText(const std::vector<HistoryDay>& days, std::size_t max) {
   return out.join(QStringLiteral("、"));
 }
 
-// Why the positions were not set, for the line "登録株価と日付は変えていません（…）".
+// Why the positions were not set, for the line "登録株価と日付は変えていません: …。".
 QString positionsFailureText(const PositionsOutcome& p, const HistoryImportOutcome& o, std::optional<int> atDay) {
   switch (p.failure) {
     case PositionsFailure::NoHistory: return QStringLiteral("履歴に終値がありません");
@@ -213,7 +213,7 @@ QStringList positionsLines(const HistoryImportOutcome& o, const PositionsOutcome
     return lines;
   }
   if (!p.done() || p.days.empty()) {
-    lines << QStringLiteral("登録株価と日付は変えていません（%1）。")
+    lines << QStringLiteral("登録株価と日付は変えていません: %1。")
                  .arg(p.done() ? QStringLiteral("履歴に終値がありません") : positionsFailureText(p, o, atDay));
     return lines;
   }

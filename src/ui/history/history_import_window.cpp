@@ -133,10 +133,9 @@ HistoryImportWindow::HistoryImportWindow(AppContext& ctx) : FormWindow(ctx, "His
   removeBox_ = new QGroupBox(QStringLiteral("履歴から削除"), this);
   removeBox_->setObjectName(QStringLiteral("historyRemoveBox"));
   auto* removeLayout = new QVBoxLayout(removeBox_);
-  QLabel* removeHelp = makeLabel("historyRemoveHelpLabel",
-                                 QStringLiteral("コードだけ: その銘柄の履歴をすべて　日付だけ: その日の全銘柄の終値　"
-                                                "両方: その銘柄のその日の終値"));
-  removeHelp->setWordWrap(true);
+  QLabel* removeHelp =
+      makeLabel("historyRemoveHelpLabel",
+                QStringLiteral("コードだけ: その銘柄の全履歴　日付だけ: その日の全銘柄　両方: その銘柄のその日"));
   removeLayout->addWidget(removeHelp);
   auto* removeRow = new QHBoxLayout;
   QLabel* codeLabel = makeLabel("historyRemoveCodeLabel", QStringLiteral("コード"));
@@ -218,8 +217,9 @@ void HistoryImportWindow::setFiles(const QStringList& files) {
   updateEnabled();
 }
 
-void HistoryImportWindow::setRunning(bool on) {
+void HistoryImportWindow::setRunning(bool on, bool importing) {
   running_ = on;
+  importing_ = on && importing;
   updateEnabled();
 }
 
@@ -231,6 +231,7 @@ void HistoryImportWindow::updateEnabled() {
   positionsDateCheck_->setEnabled(idle && positionsCheck_->isChecked());
   positionsDateEdit_->setEnabled(idle && positionsCheck_->isChecked() && positionsDateCheck_->isChecked());
   closeButton_->setEnabled(idle);
+  cancelButton_->setEnabled(importing_ && !task_.cancelRequested());
   removeCode_->setEnabled(idle);
   removeDayCheck_->setEnabled(idle);
   removeDay_->setEnabled(idle && removeDayCheck_->isChecked());
@@ -249,7 +250,7 @@ bool HistoryImportWindow::start() {
   progress_->setRange(0, static_cast<int>(files.size()));
   progress_->setValue(0);
   report_->setPlainText(QStringLiteral("取り込んでいます…"));
-  setRunning(true);
+  setRunning(true, true);
 
   auto work = [dbPath, files, askedPositions, atDay](TaskControl& control) {
     HistoryImportRun run;
@@ -348,7 +349,7 @@ bool HistoryImportWindow::removeFromHistory() {
 
   const std::string dbPath = ctx_.state().priceDbPath;
   report_->setPlainText(QStringLiteral("履歴から削除しています…"));
-  setRunning(true);
+  setRunning(true, false);
   auto work = [dbPath, day, codeKey](TaskControl&) {
     RemovalOutcome out;
     try {

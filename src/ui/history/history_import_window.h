@@ -72,7 +72,7 @@ class HistoryImportWindow : public FormWindow {
   void done(const HistoryImportOutcome& outcome, const PositionsOutcome& positions, bool askedPositions,
             std::optional<int> atDay);
   void removalDone(const RemovalOutcome& outcome, std::optional<int> day, const std::optional<std::string>& codeKey);
-  void setRunning(bool on);
+  void setRunning(bool on, bool importing = false);
   void updateEnabled();
 
   QLabel* dbLabel_;
@@ -94,8 +94,9 @@ class HistoryImportWindow : public FormWindow {
   QPushButton* removeButton_;
 
   QStringList files_;
-  bool running_ = false;  // an import or a removal, from its start until it was delivered
-  BackgroundTask task_;   // destroyed first, which stops and joins a running import
+  bool running_ = false;    // an import or a removal, from its start until it was delivered
+  bool importing_ = false;  // of them an import, which can be cancelled
+  BackgroundTask task_;     // destroyed first, which stops and joins a running import
 };
 
 }  // namespace tavrin::ui
