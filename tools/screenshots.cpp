@@ -18,6 +18,7 @@
 #include "data/database.h"
 #include "ui/app/app_context.h"
 #include "ui/app/main_menu_window.h"
+#include "ui/chart/chart_canvas.h"
 #include "ui/chart/chart_window.h"
 #include "ui/common/flex_grid.h"
 #include "ui/exchange/transfer_window.h"
@@ -143,7 +144,11 @@ int main(int argc, char** argv) {
       if (!code.empty() && chart.showStock(tavrin::toUtf8(paths.dailyDb()), QString::fromStdString(code))) {
         click(chart, "chartDailyButton");
         click(chart, "chartRangeShortButton");
+        // The crosshair on a day two thirds into the range, with its box of prices.
+        const tavrin::chart::IndexRange range = chart.canvas()->range();
+        chart.canvas()->setCrosshair(range.first + range.count * 2 / 3);
         shoot(chart, "chart-candles.png");
+        chart.canvas()->setCrosshair(std::nullopt);
       } else {
         std::cerr << "no stock with candles in " << tavrin::toUtf8(paths.dailyDb()) << "\n";
         ++failures;

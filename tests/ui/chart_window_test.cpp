@@ -2,6 +2,7 @@
 #include <QCheckBox>
 #include <QImage>
 #include <QLabel>
+#include <QLayout>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QTableView>
@@ -294,8 +295,11 @@ class ChartWindowTest : public QObject {
     const QColor volume = image.pixelColor(latestVolume.center().toPoint());
     QVERIFY(volume != Qt::white && volume != ui::ChartCanvas::risingColor());
 
-    // The whole history in the same room: high-low bars, then the line for a
-    // stock with its closes alone.
+    // The whole history (300 days) in fewer than three pixels a day: high-low
+    // bars, then the line for a stock with its closes alone.
+    c.resize(700, 560);
+    c.layout()->activate();
+    QVERIFY(canvas->width() < 3 * 300);
     test::UiFixture::click(c, "chartRangeAllButton");
     QCOMPARE(canvas->marks().style, chart::PriceStyle::HighLow);
     QVERIFY(canvas->marks().risingBodies.isEmpty());

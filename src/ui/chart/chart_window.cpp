@@ -99,7 +99,11 @@ ChartWindow::ChartWindow(AppContext& ctx) : FormWindow(ctx, "ChartWindow") {
     rangeButtons_[static_cast<size_t>(i)] = b;
     connect(b, &QPushButton::clicked, this, [this, i] { setRangeChoice(i); });
   }
-  controls->addSpacing(16);
+  controls->addStretch();
+  root->addLayout(controls);
+  // The averages and marks on a row of their own, so that the window stays
+  // narrow enough for a small screen.
+  auto* options = new QHBoxLayout;
   const char* const averageNames[] = {"chartAverageShortCheck", "chartAverageMediumCheck", "chartAverageLongCheck"};
   for (int k = 0; k < 3; ++k) {
     auto* c = new QCheckBox(this);
@@ -108,19 +112,19 @@ ChartWindow::ChartWindow(AppContext& ctx) : FormWindow(ctx, "ChartWindow") {
     QPalette pal = c->palette();
     pal.setColor(QPalette::WindowText, ChartCanvas::averageColor(k).darker(120));
     c->setPalette(pal);
-    controls->addWidget(c);
+    options->addWidget(c);
     averageChecks_[static_cast<size_t>(k)] = c;
     connect(c, &QCheckBox::toggled, this, [this, k](bool on) { canvas_->setAverageShown(k, on); });
   }
-  controls->addSpacing(16);
+  options->addSpacing(16);
   patternDaysCheck_ = new QCheckBox(QStringLiteral("パターンの出た日"), this);
   patternDaysCheck_->setObjectName(QStringLiteral("chartPatternDaysCheck"));
   patternDaysCheck_->setToolTip(
       QStringLiteral("株価履歴の各日に、この銘柄がどのパターンに当てはまったかを調べて印を付けます"));
-  controls->addWidget(patternDaysCheck_);
+  options->addWidget(patternDaysCheck_);
   connect(patternDaysCheck_, &QCheckBox::toggled, this, [this] { markPatternDays(); });
-  controls->addStretch();
-  root->addLayout(controls);
+  options->addStretch();
+  root->addLayout(options);
 
   canvas_ = new ChartCanvas(this);
   canvas_->setObjectName(QStringLiteral("chartCanvas"));
