@@ -1,5 +1,7 @@
 #include "base/calendar.h"
 
+#include <algorithm>
+
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -7,6 +9,10 @@
 #include "base/text.h"
 
 namespace tavrin {
+
+namespace {
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+}  // namespace
 
 namespace {
 
@@ -70,25 +76,30 @@ std::optional<int> dayFromRecordDate(const std::string& t) {
   return dayFromCivil(2000 + number(t, 0, 2), number(t, 3, 2), number(t, 6, 2));
 }
 
-std::optional<int> parseHistoryDate(const std::string& raw) {
-  size_t b = 0, e = raw.size();
-  while (b < e && (raw[b] == ' ' || raw[b] == '\t')) ++b;
-  while (e > b && (raw[e - 1] == ' ' || raw[e - 1] == '\t')) --e;
-  std::string t = raw.substr(b, e - b);
-  const size_t cut = t.find_first_of(" T");
-  if (cut != std::string::npos) t.resize(cut);
-  if (t.size() == 8 && digitsOnly(t, 0, 8)) return dayFromCivil(number(t, 0, 4), number(t, 4, 2), number(t, 6, 2));
-  // Separated parts: year, month, day.
+std::optional<int> parseHistoryDate(std::string_view t) {
+  while (!t.empty() && (t.front() == ' ' || t.front() == '\t')) t.remove_prefix(1);
+  while (!t.empty() && (t.back() == ' ' || t.back() == '\t')) t.remove_suffix(1);
+  const std::size_t cut = t.find_first_of(" T");
+  if (cut != std::string_view::npos) t = t.substr(0, cut);
+  if (t.size() == 8 && std::all_of(t.begin(), t.end(), isDigit)) {
+    auto n = [&](std::size_t from, std::size_t count) {
+      int v = 0;
+      for (std::size_t i = from; i < from + count; ++i) v = v * 10 + (t[i] - '0');
+      return v;
+    };
+    return dayFromCivil(n(0, 4), n(4, 2), n(6, 2));
+  }
   int parts[3];
-  size_t widths[3];
-  size_t pos = 0;
+  std::size_t widths[3];
+  std::size_t pos = 0;
   char sep = 0;
   for (int i = 0; i < 3; ++i) {
-    size_t start = pos;
-    while (pos < t.size() && std::isdigit(static_cast<unsigned char>(t[pos]))) ++pos;
+    const std::size_t start = pos;
+    int v = 0;
+    while (pos < t.size() && isDigit(t[pos]) && pos - start < 5) v = v * 10 + (t[pos++] - '0');
     widths[i] = pos - start;
     if (widths[i] == 0 || widths[i] > 4) return std::nullopt;
-    parts[i] = number(t, start, widths[i]);
+    parts[i] = v;
     if (i < 2) {
       if (pos >= t.size() || (t[pos] != '-' && t[pos] != '/' && t[pos] != '.')) return std::nullopt;
       if (sep && t[pos] != sep) return std::nullopt;

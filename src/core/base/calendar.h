@@ -23,7 +23,7 @@ std::optional<int> dayFromRecordDate(const std::string& text);
 // A date as history files write it: YYYYMMDD, YYYY-MM-DD, YYYY/MM/DD (one- or
 // two-digit month and day), yy/mm/dd or yy-mm-dd (20yy), optionally followed
 // by a time after a blank or "T". Nothing for anything else.
-std::optional<int> parseHistoryDate(const std::string& text);
+std::optional<int> parseHistoryDate(std::string_view text);
 
 // A day in a date column: text as history files write it (YYYYMMDD,
 // YYYY-MM-DD, YYYY/M/D), a number YYYYMMDD, or a spreadsheet date serial.

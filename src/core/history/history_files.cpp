@@ -33,45 +33,6 @@ bool digit(char c) { return static_cast<unsigned char>(c - '0') < 10; }
 // A field as the messages quote it.
 std::string inQuotes(std::string_view field) { return "'" + shownLine(field, 40) + "'"; }
 
-// A date field as parseHistoryDate reads it (YYYYMMDD; YYYY-MM-DD, YYYY/M/D
-// and YYYY.M.D; yy/mm/dd and yy-mm-dd as 20yy; a time after a blank or "T"
-// dropped), without making a string of it.
-std::optional<int> dayOfText(std::string_view t) {
-  while (!t.empty() && (t.front() == ' ' || t.front() == '\t')) t.remove_prefix(1);
-  while (!t.empty() && (t.back() == ' ' || t.back() == '\t')) t.remove_suffix(1);
-  const std::size_t cut = t.find_first_of(" T");
-  if (cut != std::string_view::npos) t = t.substr(0, cut);
-  if (t.size() == 8 && std::all_of(t.begin(), t.end(), digit)) {
-    auto n = [&](std::size_t from, std::size_t count) {
-      int v = 0;
-      for (std::size_t i = from; i < from + count; ++i) v = v * 10 + (t[i] - '0');
-      return v;
-    };
-    return dayFromCivil(n(0, 4), n(4, 2), n(6, 2));
-  }
-  int parts[3];
-  std::size_t widths[3];
-  std::size_t pos = 0;
-  char sep = 0;
-  for (int i = 0; i < 3; ++i) {
-    const std::size_t start = pos;
-    int v = 0;
-    while (pos < t.size() && digit(t[pos]) && pos - start < 5) v = v * 10 + (t[pos++] - '0');
-    widths[i] = pos - start;
-    if (widths[i] == 0 || widths[i] > 4) return std::nullopt;
-    parts[i] = v;
-    if (i < 2) {
-      if (pos >= t.size() || (t[pos] != '-' && t[pos] != '/' && t[pos] != '.')) return std::nullopt;
-      if (sep && t[pos] != sep) return std::nullopt;
-      sep = t[pos++];
-    }
-  }
-  if (pos != t.size() || widths[1] > 2 || widths[2] > 2) return std::nullopt;
-  if (widths[0] == 4) return dayFromCivil(parts[0], parts[1], parts[2]);
-  if (widths[0] == 2) return dayFromCivil(2000 + parts[0], parts[1], parts[2]);
-  return std::nullopt;
-}
-
 // Dates of a file, one after the other: YYYY-MM-DD within the month of the
 // line before is the day of the month from the month's first day.
 class DayReader {
@@ -82,7 +43,7 @@ class DayReader {
       const int d = (t[8] - '0') * 10 + (t[9] - '0');
       if (d >= 1 && d <= monthDays_) return monthStart_ + d - 1;
     }
-    const std::optional<int> day = dayOfText(t);
+    const std::optional<int> day = parseHistoryDate(t);
     if (day && t.size() >= 10 && t[4] == '-' && t[7] == '-') {
       int y, m, d;
       civilFromDay(*day, y, m, d);

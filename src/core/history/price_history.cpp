@@ -31,32 +31,14 @@ void sortAndDeduplicate(std::vector<Bar>& bars) {
 // Reads stored history: every stock, or one (code given), in stored order.
 // The callback gets each stock's bars oldest first.
 void scanStored(Database& db, const Value* code, const std::function<void(const Value&, std::vector<Bar>&)>& fn) {
-  if (db.tableExists(kHistoryTable)) {
-    Statement st(db, code ? "select [コード], [block], [bars] from [history_bars] where [コード] = ? order by [block]"
-                          : "select [コード], [block], [bars] from [history_bars] order by [コード], [block]");
-    if (code) st.bind(1, *code);
-    Value current;
-    bool any = false;
-    std::vector<Bar> bars;
-    while (st.step()) {
-      Value c = st.column(0);
-      if (!any || !(c == current)) {
-        if (any) fn(current, bars);
-        bars.clear();
-        current = std::move(c);
-        any = true;
-      }
-      const Value block = st.column(1);
-      if (!block.isInteger() || !decodeBarBlock(static_cast<int>(block.integer()), st.columnBytes(2), bars))
-        logLine("history", "a stored block of " + current.display() + " cannot be read; left out");
-    }
-    if (any) fn(current, bars);
-    return;
-  }
-  if (!db.tableExists(kClosesTable)) return;
-  // An earlier file not yet written to: its whole-yen closes.
-  Statement st(db, code ? "select [コード], [day], [close] from [history] where [コード] = ? order by [day]"
-                        : "select [コード], [day], [close] from [history] order by [コード], [day]");
+  const bool blocks = db.tableExists(kHistoryTable);
+  if (!blocks && !db.tableExists(kClosesTable)) return;
+  // Blocks, or, in an earlier file not yet written to, its whole-yen closes.
+  Statement st(
+      db, blocks ? (code ? "select [コード], [block], [bars] from [history_bars] where [コード] = ? order by [block]"
+                         : "select [コード], [block], [bars] from [history_bars] order by [コード], [block]")
+                 : (code ? "select [コード], [day], [close] from [history] where [コード] = ? order by [day]"
+                         : "select [コード], [day], [close] from [history] order by [コード], [day]"));
   if (code) st.bind(1, *code);
   Value current;
   bool any = false;
@@ -69,12 +51,17 @@ void scanStored(Database& db, const Value* code, const std::function<void(const 
       current = std::move(c);
       any = true;
     }
-    const Value day = st.column(1);
+    const Value key = st.column(1);
+    if (blocks) {
+      if (!key.isInteger() || !decodeBarBlock(static_cast<int>(key.integer()), st.columnBytes(2), bars))
+        logLine("history", "a stored block of " + current.display() + " cannot be read; left out");
+      continue;
+    }
     const std::optional<double> close = st.column(2).asNumber();
     const std::optional<std::int32_t> tenths = close ? tenthsOfPrice(*close) : std::nullopt;
-    if (!day.isInteger() || !tenths) continue;
+    if (!key.isInteger() || !tenths) continue;
     Bar b;
-    b.day = static_cast<int>(day.integer());
+    b.day = static_cast<int>(key.integer());
     b.close = *tenths;
     bars.push_back(b);
   }
