@@ -51,7 +51,8 @@ int printHistory(const std::filesystem::path& file, const std::string& typed, bo
 std::string daysText(const std::vector<HistoryDay>& days, std::size_t most) {
   std::string out;
   for (std::size_t i = 0; i < days.size() && i < most; ++i)
-    out += (i ? ", " : "") + isoDate(days[i].day) + " (" + std::to_string(days[i].stocks) + " stocks)";
+    out += (i ? ", " : "") + isoDate(days[i].day) + " (" + std::to_string(days[i].stocks) +
+           (days[i].stocks == 1 ? " stock)" : " stocks)");
   if (days.size() > most) out += ", and " + std::to_string(days.size() - most) + " more";
   return out;
 }
