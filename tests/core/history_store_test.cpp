@@ -152,6 +152,7 @@ TEST_F(HistoryStore, EarlierClosesMoveIntoBlocksOnFirstWrite) {
     Database d(db(), Database::Mode::ReadOnly);  // read as they are before any write
     ASSERT_EQ(readHistory(d, std::string("1001")).size(), 2u);
     EXPECT_EQ(readHistory(d, std::string("1001"))[1].close, 8600);
+    EXPECT_EQ(latestHistoryDay(d), bday(1));
   }
   write({{I(1002), bar(bday(0), 500)}});
   Database d(db());
@@ -178,6 +179,7 @@ TEST_F(HistoryStore, PositionsSkipAnIncompleteLastDayAndRemovalBringsThemBack) {
   EXPECT_TRUE(days[5].complete);  // three of the four
   EXPECT_FALSE(days[12].complete);
   EXPECT_EQ(days[12].stocks, 1u);
+  EXPECT_EQ(latestHistoryDay(d), bday(12));
 
   PositionsOutcome p = setPositionsFromHistory(d);
   ASSERT_TRUE(p.done()) << p.detail;
@@ -207,6 +209,7 @@ TEST_F(HistoryStore, PositionsSkipAnIncompleteLastDayAndRemovalBringsThemBack) {
   ASSERT_TRUE(r.done());
   EXPECT_EQ(r.bars, 1u);
   EXPECT_EQ(historyDays(d).size(), 12u);
+  EXPECT_EQ(latestHistoryDay(d), bday(11));
   r = removeFromHistory(d, bday(3), I(1002));
   EXPECT_EQ(r.bars, 1u);
   EXPECT_EQ(readHistory(d, I(1002)).size(), 11u);
@@ -214,6 +217,10 @@ TEST_F(HistoryStore, PositionsSkipAnIncompleteLastDayAndRemovalBringsThemBack) {
   EXPECT_EQ(r.bars, 11u);
   EXPECT_EQ(r.days, 11u);
   EXPECT_TRUE(readHistory(d, Value("130A")).empty());
+  EXPECT_EQ(removeFromHistory(d, std::nullopt, I(1001)).bars, 12u);
+  EXPECT_EQ(removeFromHistory(d, std::nullopt, I(1002)).bars, 11u);
+  EXPECT_EQ(removeFromHistory(d, std::nullopt, I(1003)).bars, 12u);
+  EXPECT_EQ(latestHistoryDay(d), std::nullopt);
   r = removeFromHistory(d, bday(40), std::nullopt);
   EXPECT_TRUE(r.done());
   EXPECT_EQ(r.bars, 0u);
@@ -238,8 +245,8 @@ TEST(HistoryChecks, SpikesAndLastingStepsOfSplitRatios) {
 
   // 1:5 split, 10:1 consolidation, each lasting; a 1:2 fall that comes
   // back is none; then a one-day jump.
-  f = checkBars("7203", series({2850, 2860, 2840, 570, 575, 580, 571, 569, 572, 5700, 5710, 5690, 5720, 5700, 5710,
-                                2850, 2860, 5700, 5710, 5705, 14500, 5700, 5690}));
+  f = checkBars("7203", series({2850, 2860, 2840, 570,  575,  580,  571,  569,  572,   5700, 5710, 5690,
+                                5720, 5700, 5710, 2850, 2860, 5700, 5710, 5705, 14500, 5700, 5690}));
   ASSERT_EQ(f.size(), 3u);
   EXPECT_EQ(f[0].kind, FindingKind::Step);
   EXPECT_EQ(f[0].ratio, 5);

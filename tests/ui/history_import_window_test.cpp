@@ -287,6 +287,7 @@ class HistoryImportWindowTest : public QObject {
         has("登録株価と日付を 2024-12-24 から 2024-12-15 までの 10 日にしました（最新日に終値のある銘柄 5、一覧の銘柄 "
             "5）。"));
     QVERIFY(has("終値のそろわない日は登録に使っていません: 2024-12-25（2 銘柄）"));
+    QCOMPARE(dateEdit->date(), QDate(2024, 12, 24));  // the day the positions were set at
     // The checks: a line per finding after the heading, the day's close marked.
     const qsizetype heading = lines.indexOf(QStringLiteral("— 値動きの確認 —"));
     QVERIFY(heading > 0);
@@ -336,6 +337,9 @@ class HistoryImportWindowTest : public QObject {
     const QString importReport = w.reportText();
     QCOMPARE(s.rows(), std::int64_t{72});
     QVERIFY(!UiFixture::find<QPushButton>(w, "historyRemoveButton")->isEnabled());  // nothing chosen yet
+    // The removal's date box offers the incomplete day the import found.
+    auto* removeDay = UiFixture::find<QDateEdit>(w, "historyRemoveDay");
+    QCOMPARE(removeDay->date(), QDate(2024, 12, 25));
 
     // No: nothing changes.
     s.f.prompts.queueMessageAnswer(MessageAnswer::Cancel);
@@ -354,6 +358,13 @@ class HistoryImportWindowTest : public QObject {
     QCOMPARE(s.rows(), std::int64_t{70});
     QCOMPARE(s.history("7203").back().day, december(24));
     QCOMPARE(s.history("6758").size(), std::size_t{14});
+    QCOMPARE(removeDay->date(), QDate(2024, 12, 24));  // the latest day now
+    removeDay->setDate(QDate(2024, 12, 25));
+    w.hide();
+    w.show();  // shown again, the boxes start from the history's latest day
+    QCOMPARE(removeDay->date(), QDate(2024, 12, 24));
+    QCOMPARE(UiFixture::find<QDateEdit>(w, "positionsDateEdit")->date(), QDate(2024, 12, 24));
+    removeDay->setDate(QDate(2024, 12, 25));
 
     Market::remove(w, QString(), QDate(2024, 12, 25));
     QCOMPARE(w.reportText(), QStringLiteral("削除するものはありませんでした。"));

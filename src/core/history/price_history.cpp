@@ -304,6 +304,27 @@ std::vector<int> latestHistoryDays(Database& db, int count) {
   return out;
 }
 
+std::optional<int> latestHistoryDay(Database& db) {
+  std::optional<int> latest;
+  if (db.tableExists(kHistoryTable)) {
+    // The latest block is found from the keys alone; only its blocks are read.
+    Statement top(db, "select max([block]) from [history_bars]");
+    if (!top.step() || !top.column(0).isInteger()) return latest;
+    const int block = static_cast<int>(top.column(0).integer());
+    Statement st(db, "select [bars] from [history_bars] where [block] = ?");
+    st.bind(1, Value(static_cast<std::int64_t>(block)));
+    std::vector<Bar> bars;
+    while (st.step()) {
+      if (!decodeBarBlock(block, st.columnBytes(0), bars) || bars.empty()) continue;
+      if (!latest || bars.back().day > *latest) latest = bars.back().day;
+    }
+  } else if (db.tableExists(kClosesTable)) {
+    Statement st(db, "select max([day]) from [history]");
+    if (st.step() && st.column(0).isInteger()) latest = static_cast<int>(st.column(0).integer());
+  }
+  return latest;
+}
+
 std::int64_t historyRowCount(Database& db) {
   std::int64_t n = 0;
   forEachStockHistory(db,

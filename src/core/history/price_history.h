@@ -76,6 +76,9 @@ std::vector<HistoryDay> historyDays(Database& db);
 // The latest `count` complete days of the history, latest first.
 std::vector<int> latestHistoryDays(Database& db, int count);
 
+// The latest day of the history (a close of any stock), none when empty.
+std::optional<int> latestHistoryDay(Database& db);
+
 // The number of bars stored (0 without the table).
 std::int64_t historyRowCount(Database& db);
 

@@ -15,14 +15,18 @@
 #include <QPushButton>
 #include <QShowEvent>
 #include <QVBoxLayout>
+#include <filesystem>
 
 #include "app/paths.h"
 #include "app/prompts.h"
 #include "base/calendar.h"
+#include "base/files.h"
 #include "base/log.h"
 #include "base/text.h"
 #include "chart/chart_data.h"
+#include "data/database.h"
 #include "data/stock_code.h"
+#include "history/price_history.h"
 #include "ui/app/app_context.h"
 #include "ui/common/file_texts.h"
 #include "ui/common/import_texts.h"
@@ -59,6 +63,12 @@ QDateEdit* makeDateEdit(QWidget* owner, const char* name, const QDate& date) {
 }
 
 int dayOf(const QDate& date) { return dayFromCivil(date.year(), date.month(), date.day()).value_or(0); }
+
+QDate dateOf(int day) {
+  int y = 0, m = 0, d = 0;
+  civilFromDay(day, y, m, d);
+  return QDate(y, m, d);
+}
 
 // The code key of a typed code: full-width forms and lower-case letters are
 // taken as the ASCII capitals ("130a" -> "130A"); nothing when the text is
@@ -195,7 +205,26 @@ HistoryImportWindow::~HistoryImportWindow() = default;
 
 void HistoryImportWindow::showEvent(QShowEvent* event) {
   FormWindow::showEvent(event);
-  if (!running()) dbLabel_->setText(QStringLiteral("取り込み先: ") + QString::fromStdString(ctx_.state().priceDbPath));
+  if (running()) return;
+  dbLabel_->setText(QStringLiteral("取り込み先: ") + QString::fromStdString(ctx_.state().priceDbPath));
+  followHistory();
+}
+
+void HistoryImportWindow::followHistory() {
+  std::optional<int> latest;
+  try {
+    const std::filesystem::path file = fromUtf8(ctx_.state().priceDbPath);
+    if (std::filesystem::is_regular_file(file)) {
+      Database db(file, Database::Mode::ReadOnly);
+      latest = latestHistoryDay(db);
+    }
+  } catch (const std::exception& e) {
+    logLine("history window", e.what());
+  }
+  if (latest) {
+    removeDay_->setDate(dateOf(*latest));
+    positionsDateEdit_->setDate(dateOf(*latest));
+  }
 }
 
 QString HistoryImportWindow::reportText() const { return report_->toPlainText(); }
@@ -312,6 +341,9 @@ void HistoryImportWindow::done(const HistoryImportOutcome& o, const PositionsOut
   report_->setPlainText(lines.join(QLatin1Char('\n')));
   progress_->setValue(static_cast<int>(o.imported + o.failed));
   statusLabel_->setText(o.stopped ? QStringLiteral("中止しました") : QStringLiteral("終わりました"));
+  followHistory();
+  if (!o.incompleteDays.empty()) removeDay_->setDate(dateOf(o.incompleteDays.back().day));
+  if (positions.done() && !positions.days.empty()) positionsDateEdit_->setDate(dateOf(positions.days.front()));
   emit finished();
 }
 
@@ -388,6 +420,7 @@ void HistoryImportWindow::removalDone(const RemovalOutcome& o, std::optional<int
                                       const std::optional<std::string>& codeKey) {
   setRunning(false);
   report_->setPlainText(historyRemovalText(o, day, codeKey));
+  if (o.bars > 0) followHistory();
   statusLabel_->setText(!o.done()    ? QStringLiteral("削除できませんでした")
                         : o.bars > 0 ? QStringLiteral("履歴から削除しました")
                                      : QStringLiteral("削除するものはありませんでした"));

@@ -72,6 +72,9 @@ class HistoryImportWindow : public FormWindow {
   void done(const HistoryImportOutcome& outcome, const PositionsOutcome& positions, bool askedPositions,
             std::optional<int> atDay);
   void removalDone(const RemovalOutcome& outcome, std::optional<int> day, const std::optional<std::string>& codeKey);
+  // The date boxes follow the history: the latest day it holds, the day the
+  // positions were set at, the last incomplete day an import found.
+  void followHistory();
   void setRunning(bool on, bool importing = false);
   void updateEnabled();
 
