@@ -16,7 +16,7 @@ namespace tavrin::cli {
 namespace {
 
 constexpr const char* kHistoryUsage =
-    "tavrin-cli [--root DIR] history [--db FILE] [--ohlcv] CODE\n"
+    "tavrin-cli [--root DIR] history [--db FILE] [--ohlcv] [--raw] CODE\n"
     "       tavrin-cli [--root DIR] history import [--db FILE] [--set-positions] [--positions-date YYYY-MM-DD] "
     "FILE...\n"
     "       tavrin-cli [--root DIR] history remove [--db FILE] --day YYYY-MM-DD [--code CODE]\n"
@@ -26,12 +26,12 @@ constexpr const char* kHistoryUsage =
 std::string volumeText(std::int64_t v) { return v < 0 ? std::string() : std::to_string(v); }
 std::string knownPrice(std::int32_t tenths) { return tenths > 0 ? priceText(tenths) : std::string(); }
 
-int printHistory(const std::filesystem::path& file, const std::string& typed, bool ohlcv) {
+int printHistory(const std::filesystem::path& file, const std::string& typed, bool ohlcv, bool raw) {
   const std::optional<std::string> code = stockCodeKeyOfText(typed);
   if (!code) return failure(notAStockCode(typed));
   Database db = openForReading(file);
   if (!db.tableExists("list")) return failure("history: " + toUtf8(file) + " is not a price database");
-  const std::vector<Bar> bars = readHistory(db, *code);
+  const std::vector<Bar> bars = readHistory(db, *code, raw ? HistoryPrices::AsTraded : HistoryPrices::Adjusted);
   const bool listed =
       db.scalar("select count(*) from [list] where [コード] = ?", {historyCodeValue(*code)}).integer() > 0;
   if (bars.empty() && !listed) return failure("history: no stock " + *code + " in " + toUtf8(file));
@@ -208,8 +208,9 @@ int cmdHistory(const Paths& paths, const Args& argsIn) {
     return checkHistory(file, args.empty() ? std::nullopt : std::optional<std::string>(args[0]));
   }
   const bool ohlcv = takeFlag(args, "--ohlcv");
+  const bool raw = takeFlag(args, "--raw");
   if (bad || hasStrayOption(args) || args.size() != 1) return usageError(kHistoryUsage);
-  return printHistory(file, args[0], ohlcv);
+  return printHistory(file, args[0], ohlcv, raw);
 }
 
 }  // namespace tavrin::cli

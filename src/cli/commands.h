@@ -31,6 +31,7 @@ int cmdBackup(const Paths& paths, const Args& args);
 int cmdHistory(const Paths& paths, const Args& args);
 int cmdStocks(const Paths& paths, const Args& args);
 int cmdBacktest(const Paths& paths, const Args& args);
+int cmdSplit(const Paths& paths, const Args& args);
 
 // Helpers shared by the commands.
 int usageError(const std::string& usageLine);

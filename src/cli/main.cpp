@@ -89,12 +89,18 @@ const char* kHelp =
     "  links CODE MARKET                    print the chart-link addresses\n"
     "  transfer day|week|month|wDivuzi      copy the price history to the companion database\n"
     "  backup [--db FILE] [--date TEXT]     make a dated backup of the unit's database\n"
-    "  history [--db FILE] [--ohlcv] CODE   print a stock's price history as TSV\n"
+    "  history [--db FILE] [--ohlcv] [--raw] CODE\n"
+    "                                       print a stock's price history as TSV (--raw: as traded)\n"
     "  history import [--db FILE] [--set-positions] [--positions-date YYYY-MM-DD] FILE...\n"
     "                                       read history files (per stock or per day) into the history\n"
     "  history remove [--db FILE] --day YYYY-MM-DD [--code CODE] | --code CODE\n"
     "                                       remove a day, a stock's history or one close\n"
     "  history check [--db FILE] [CODE]     list one-day spikes and steps of a split ratio\n"
+    "  split add [--db FILE] CODE YYYY-MM-DD RATIO\n"
+    "                                       enter a split (1:5) or consolidation (10:1) from its ex-date\n"
+    "  split list [--db FILE] [CODE]        print the splits entered\n"
+    "  split remove [--db FILE] CODE YYYY-MM-DD\n"
+    "                                       remove a split, the positions as they were\n"
     "  stocks update [--db FILE] [--dry-run] [--remove-missing] [--include-funds] FILE\n"
     "                                       make the stock list follow the exchange's listed-issues file\n"
     "  backtest [--db FILE] --universe CODE --pattern CONTROL|all --horizon H [--from YYYY-MM-DD] [--to YYYY-MM-DD]\n"
@@ -139,7 +145,7 @@ int main(int argc, char** argv) {
       {"init", cmdInit},     {"demo", cmdDemo},         {"dump", cmdDump},     {"screen", cmdScreen},
       {"import", cmdImport}, {"insert", cmdInsert},     {"latest", cmdLatest}, {"watch", cmdWatch},
       {"links", cmdLinks},   {"transfer", cmdTransfer}, {"backup", cmdBackup}, {"history", cmdHistory},
-      {"stocks", cmdStocks}, {"backtest", cmdBacktest}};
+      {"stocks", cmdStocks}, {"backtest", cmdBacktest}, {"split", cmdSplit}};
   auto it = commands.find(command);
   if (it == commands.end()) {
     std::cerr << "tavrin-cli: unknown command '" << tavrin::printableText(command) << "'\n";

@@ -17,6 +17,11 @@
 #include "data/price_schema.h"
 #include "test_support.h"
 
+namespace tavrin {
+// Values in test failures as the grid shows them.
+inline void PrintTo(const Value& v, std::ostream* os) { *os << (v.isNull() ? std::string("null") : v.display()); }
+}  // namespace tavrin
+
 namespace tavrin::test {
 
 // A formula cell with the value a writer may store with it.

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "base/log.h"
+#include "data/splits.h"
 #include "data/stock_code.h"
 
 namespace tavrin {
@@ -30,9 +31,18 @@ void sortAndDeduplicate(std::vector<Bar>& bars) {
 
 // Reads stored history: every stock, or one (code given), in stored order.
 // The callback gets each stock's bars oldest first.
-void scanStored(Database& db, const Value* code, const std::function<void(const Value&, std::vector<Bar>&)>& fn) {
+void scanStored(Database& db, const Value* code, const std::function<void(const Value&, std::vector<Bar>&)>& given,
+                HistoryPrices prices = HistoryPrices::AsTraded) {
   const bool blocks = db.tableExists(kHistoryTable);
   if (!blocks && !db.tableExists(kClosesTable)) return;
+  std::unordered_map<std::string, std::vector<Split>> splits;
+  if (prices == HistoryPrices::Adjusted) splits = readSplits(db);
+  const std::function<void(const Value&, std::vector<Bar>&)> adjusting = [&](const Value& c, std::vector<Bar>& bars) {
+    if (const std::optional<std::string> key = codeKey(c))
+      if (const auto hit = splits.find(*key); hit != splits.end()) adjustBars(bars, hit->second);
+    given(c, bars);
+  };
+  const std::function<void(const Value&, std::vector<Bar>&)>& fn = splits.empty() ? given : adjusting;
   // Blocks, or, in an earlier file not yet written to, its whole-yen closes.
   Statement st(
       db, blocks ? (code ? "select [コード], [block], [bars] from [history_bars] where [コード] = ? order by [block]"
@@ -202,13 +212,17 @@ std::size_t HistoryWriter::written() const { return impl_->written; }
 
 std::size_t keepPositionsInHistory(Database& db, const DateRecord& record) {
   HistoryWriter writer(db, HistoryWriter::Existing::Keep);
+  const bool adjusted = db.tableExists(kSplitPositionsTable);  // positions a split changed
   for (int k = 1; k <= 10; ++k) {
     const std::optional<int> day = dayFromRecordDate(record.dates[static_cast<size_t>(k - 1)]);
     if (!day) continue;
     const std::string col = "[kabuka" + std::to_string(k) + "]";
     Statement st(db, "select [コード], " + col + " from [list] where [コード] is not null and " + col + " is not null");
     while (st.step()) {
-      const std::optional<double> close = st.column(1).asNumber();
+      std::optional<double> close = st.column(1).asNumber();
+      if (close && adjusted && st.column(1).isInteger())
+        close = static_cast<double>(
+            asTradedPosition(db, st.column(0), record.dates[static_cast<size_t>(k - 1)], st.column(1).integer()));
       const std::optional<std::int32_t> tenths = close ? tenthsOfPrice(*close) : std::nullopt;
       if (!tenths) continue;
       Bar b;
@@ -221,14 +235,17 @@ std::size_t keepPositionsInHistory(Database& db, const DateRecord& record) {
   return writer.written();
 }
 
-void forEachStockHistory(Database& db, const std::function<void(const Value& code, const std::vector<Bar>& bars)>& fn) {
-  scanStored(db, nullptr, [&](const Value& code, std::vector<Bar>& bars) { fn(code, bars); });
+void forEachStockHistory(Database& db, const std::function<void(const Value& code, const std::vector<Bar>& bars)>& fn,
+                         HistoryPrices prices) {
+  scanStored(
+      db, nullptr, [&](const Value& code, std::vector<Bar>& bars) { fn(code, bars); }, prices);
 }
 
-std::vector<Bar> readHistory(Database& db, const Value& code) {
+std::vector<Bar> readHistory(Database& db, const Value& code, HistoryPrices prices) {
   std::vector<Bar> out;
   if (code.isNull()) return out;
-  scanStored(db, &code, [&](const Value&, std::vector<Bar>& bars) { out = std::move(bars); });
+  scanStored(
+      db, &code, [&](const Value&, std::vector<Bar>& bars) { out = std::move(bars); }, prices);
   return out;
 }
 
@@ -246,7 +263,9 @@ Value storedCode(Database& db, const std::string& key) {
 
 }  // namespace
 
-std::vector<Bar> readHistory(Database& db, const std::string& key) { return readHistory(db, storedCode(db, key)); }
+std::vector<Bar> readHistory(Database& db, const std::string& key, HistoryPrices prices) {
+  return readHistory(db, storedCode(db, key), prices);
+}
 
 std::vector<HistoryDay> historyDays(Database& db) {
   // Each day's stocks (by index in stored order), then one walk over the
@@ -258,16 +277,19 @@ std::vector<HistoryDay> historyDays(Database& db) {
   std::vector<std::vector<std::uint32_t>> flat(kSpan);
   std::map<int, std::vector<std::uint32_t>> other;
   std::uint32_t stock = 0;
-  forEachStockHistory(db, [&](const Value&, const std::vector<Bar>& bars) {
-    for (const Bar& b : bars) {
-      const int at = b.day - kFirst;
-      if (at >= 0 && at < kSpan)
-        flat[static_cast<std::size_t>(at)].push_back(stock);
-      else
-        other[b.day].push_back(stock);
-    }
-    ++stock;
-  });
+  forEachStockHistory(
+      db,
+      [&](const Value&, const std::vector<Bar>& bars) {
+        for (const Bar& b : bars) {
+          const int at = b.day - kFirst;
+          if (at >= 0 && at < kSpan)
+            flat[static_cast<std::size_t>(at)].push_back(stock);
+          else
+            other[b.day].push_back(stock);
+        }
+        ++stock;
+      },
+      HistoryPrices::AsTraded);
   std::vector<HistoryDay> out;
   std::vector<std::uint32_t> mark(stock, 0);
   std::uint32_t stamp = 0;
@@ -327,8 +349,9 @@ std::optional<int> latestHistoryDay(Database& db) {
 
 std::int64_t historyRowCount(Database& db) {
   std::int64_t n = 0;
-  forEachStockHistory(db,
-                      [&](const Value&, const std::vector<Bar>& bars) { n += static_cast<std::int64_t>(bars.size()); });
+  forEachStockHistory(
+      db, [&](const Value&, const std::vector<Bar>& bars) { n += static_cast<std::int64_t>(bars.size()); },
+      HistoryPrices::AsTraded);
   return n;
 }
 
@@ -380,26 +403,35 @@ PositionsOutcome setPositionsFromHistory(Database& db, std::optional<int> atDay)
     for (size_t k = 0; k < 10; ++k) set += std::string(k ? ", " : "") + "[kabuka" + std::to_string(k + 1) + "] = ?";
     set += " where [コード] = ? and cast([コード] as text) <> '1000'";
     Statement update(db, set);
-    forEachStockHistory(db, [&](const Value& code, const std::vector<Bar>& bars) {
-      bool any = false;
-      for (size_t k = 0; k < 10; ++k) {
-        Value v;
-        if (k < out.days.size()) {
-          const auto it = std::lower_bound(bars.begin(), bars.end(), out.days[k],
-                                           [](const Bar& b, int day) { return b.day < day; });
-          if (it != bars.end() && it->day == out.days[k]) {
-            v = Value(wholeYen(it->close));
-            any = true;
+    // The positions are written as traded, then adjusted for the splits
+    // after their days (which keeps what they were, for a split removed).
+    forEachStockHistory(
+        db,
+        [&](const Value& code, const std::vector<Bar>& bars) {
+          bool any = false;
+          for (size_t k = 0; k < 10; ++k) {
+            Value v;
+            if (k < out.days.size()) {
+              const auto it = std::lower_bound(bars.begin(), bars.end(), out.days[k],
+                                               [](const Bar& b, int day) { return b.day < day; });
+              if (it != bars.end() && it->day == out.days[k]) {
+                v = Value(wholeYen(it->close));
+                any = true;
+              }
+            }
+            update.bind(static_cast<int>(k + 1), v);
           }
-        }
-        update.bind(static_cast<int>(k + 1), v);
-      }
-      if (any) {
-        update.bind(11, code);
-        update.step();
-      }
-      update.reset();
-    });
+          if (any) {
+            update.bind(11, code);
+            update.step();
+          }
+          update.reset();
+        },
+        HistoryPrices::AsTraded);
+    if (db.tableExists(kSplitsTable)) {
+      db.exec("delete from [split_positions]");
+      rewriteAllSplitPositions(db);
+    }
     out.withLatest = static_cast<std::size_t>(
         db.scalar("select count(*) from [list] where [kabuka1] is not null and cast([コード] as text) <> '1000'")
             .integer());
@@ -426,7 +458,7 @@ RemovalOutcome removeFromHistory(Database& db, std::optional<int> day, const std
     std::map<int, bool> daysHit;
     if (!day) {
       // One stock's whole history.
-      const std::vector<Bar> bars = readHistory(db, *code);
+      const std::vector<Bar> bars = readHistory(db, *code, HistoryPrices::AsTraded);
       for (const Bar& b : bars) daysHit[b.day] = true;
       out.bars = bars.size();
       out.stocks = bars.empty() ? 0 : 1;

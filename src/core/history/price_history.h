@@ -53,14 +53,20 @@ class HistoryWriter {
 // left out. Returns the closes added.
 std::size_t keepPositionsInHistory(Database& db, const DateRecord& record);
 
+// The history keeps prices as traded; whoever compares prices across days
+// reads them adjusted for the stock's splits (data/splits.h).
+enum class HistoryPrices { Adjusted, AsTraded };
+
 // One stock's history, oldest first (empty when the table is missing).
-std::vector<Bar> readHistory(Database& db, const Value& code);
+std::vector<Bar> readHistory(Database& db, const Value& code, HistoryPrices prices = HistoryPrices::Adjusted);
 // By code key: the stored value of list's row when there is one.
-std::vector<Bar> readHistory(Database& db, const std::string& codeKeyText);
+std::vector<Bar> readHistory(Database& db, const std::string& codeKeyText,
+                             HistoryPrices prices = HistoryPrices::Adjusted);
 
 // Every stock's history in stored order (by code), each oldest first. A
 // block that cannot be read is left out and logged.
-void forEachStockHistory(Database& db, const std::function<void(const Value& code, const std::vector<Bar>& bars)>& fn);
+void forEachStockHistory(Database& db, const std::function<void(const Value& code, const std::vector<Bar>& bars)>& fn,
+                         HistoryPrices prices = HistoryPrices::Adjusted);
 
 // The days of the history, oldest first, with the number of stocks that
 // have a close there. A day is incomplete when fewer than half of the

@@ -7,6 +7,7 @@
 #include <unordered_set>
 
 #include "base/log.h"
+#include "data/splits.h"
 #include "data/stock_code.h"
 #include "formats/price_file.h"
 #include "formats/xls/workbook.h"
@@ -285,6 +286,9 @@ void writeImport(Database& db, const char* where, int positions, const std::stri
       if (*s.key != kFixedCode) ++eligible;
     }
     reportAgainstList(read, listKeys, outcome, eligible, outcome.periods);
+    // Prices of days before a stock's split come in as traded; the positions
+    // show them adjusted like the rest.
+    if (db.tableExists(kSplitsTable)) rewriteAllSplitPositions(db);
     history.flush();
     tx.commit();
     if (total % kProgressEvery != 0) reportWriting(progress, total, total);
