@@ -376,3 +376,41 @@ TEST_F(Splits, ALockedWeeklyFileLeavesEveryFileAsItWas) {
 
 }  // namespace
 }  // namespace tavrin
+
+namespace tavrin {
+namespace {
+
+TEST_F(Splits, CommandLineEntersListsAndRemoves) {
+  const std::string cli = test::cliPath() + " --root '" + toUtf8(dir.path()) + "' ";
+  test::CommandResult r = test::runCommand(cli + "split add 1003 2024-12-25 1:2");
+  ASSERT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(r.out.find("split of 1003 on 2024-12-25: 1:2"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("kabuka.mdb: 7 position(s) rewritten"), std::string::npos) << r.out;
+  ASSERT_EQ(test::runCommand(cli + "split add 1002 20241220 10:1").status, 0);
+
+  r = test::runCommand(cli + "split list");
+  EXPECT_EQ(r.out, "コード\t権利落ち日\t比率\t出所\n1002\t2024-12-20\t10:1\tentered\n1003\t2024-12-25\t1:2\tentered\n");
+  EXPECT_EQ(test::runCommand(cli + "split list 1002").out,
+            "コード\t権利落ち日\t比率\t出所\n1002\t2024-12-20\t10:1\tentered\n");
+
+  // The history adjusted, and as traded with --raw.
+  r = test::runCommand(cli + "history 1003");
+  EXPECT_NE(r.out.find("\n2024-12-24\t416.5\n2024-12-25\t410\n"), std::string::npos) << r.out;
+  r = test::runCommand(cli + "history --raw --ohlcv 1003");
+  EXPECT_NE(r.out.find("\n2024-12-24\t\t\t\t833\t1000\n"), std::string::npos) << r.out;
+
+  // Refused: no such stock, a ratio that is none, a split that is not there.
+  for (const char* bad : {"split add 9999 2024-12-25 1:2", "split add 1003 2024-12-25 1:0",
+                          "split add 1003 2024-13-01 1:2", "split remove 1003 2024-12-24"}) {
+    r = test::runCommand(cli + bad + " 2>&1");
+    EXPECT_EQ(r.status, 1) << bad;
+    EXPECT_EQ(r.out.rfind("tavrin-cli: split ", 0), 0u) << bad << ": " << r.out;
+  }
+  EXPECT_EQ(test::runCommand(cli + "split add 1003 2>/dev/null").status, 2);
+
+  ASSERT_EQ(test::runCommand(cli + "split remove 1003 2024-12-25").status, 0);
+  EXPECT_EQ(positions(paths.dailyDb(), 1003), yen({412, 411, 410, 833, 831, 829, 827, 825, 823, 821}));
+}
+
+}  // namespace
+}  // namespace tavrin
