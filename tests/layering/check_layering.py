@@ -24,7 +24,7 @@ LAYERS = [
                   "core/registration", "core/sample", "core/screening", "core/splits", "core/stocklist",
                   "core/utilities", "core/watchlists"]),
     ("ui", ["ui", "ui/app", "ui/backtest", "ui/chart", "ui/common", "ui/exchange", "ui/history", "ui/registration",
-            "ui/screening", "ui/stocklist", "ui/utilities", "ui/watchlists"]),
+            "ui/screening", "ui/splits", "ui/stocklist", "ui/utilities", "ui/watchlists"]),
     ("cli", ["cli"]),
 ]
 # formats and data are side by side: neither includes the other.

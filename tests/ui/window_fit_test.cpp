@@ -21,6 +21,7 @@
 #include "ui/registration/list_browser_window.h"
 #include "ui/registration/registration_window.h"
 #include "ui/screening/screening_window.h"
+#include "ui/splits/splits_window.h"
 #include "ui/utilities/memo_window.h"
 #include "ui/watchlists/watch_list_windows.h"
 #include "ui_test_support.h"
@@ -165,6 +166,14 @@ void WindowFitTest::everyWindowOpensInsideTheScreen() {
     QVERIFY(w->isVisible());
     QVERIFY2(available(*w).contains(w->frameGeometry()), qPrintable(w->objectName()));
   }
+  // The splits window from the list browser.
+  UiFixture::click(browser, "listSplitsButton");
+  auto& splits = d.f->ctx->splits();
+  QVERIFY(splits.isVisible());
+  QVERIFY(available(splits).contains(splits.frameGeometry()));
+  QTRY_VERIFY(!splits.running());
+  UiFixture::click(splits, "splitsCloseButton");
+  QVERIFY(!splits.isVisible());
   UiFixture::click(reg, "Command3");
   UiFixture::click(reg, "Command2");
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

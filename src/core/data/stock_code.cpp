@@ -90,6 +90,14 @@ std::optional<std::string> stockCodeKeyOfText(const std::string& text) {
   return codeKey(Value(code ? *code : text));
 }
 
+std::optional<std::string> typedStockCodeKey(const std::string& typed) {
+  std::string text = foldFullWidth(typed);
+  for (char& c : text)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  if (!parseStockCode(text)) return std::nullopt;
+  return stockCodeKeyOfText(text);
+}
+
 std::optional<std::int32_t> priceFromCell(const Value& cell) {
   double v;
   if (cell.isInteger()) {

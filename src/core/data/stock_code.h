@@ -34,6 +34,11 @@ std::optional<std::string> stockCodeOfTicker(const std::string& ticker);
 // that "07203", "7203" and the number 7203 meet.
 std::optional<std::string> stockCodeKeyOfText(const std::string& text);
 
+// The key of a code typed into a box: full-width forms and lower-case
+// letters as the ASCII capitals ("１３０ａ" is 130A); nothing for text that is
+// no stock code.
+std::optional<std::string> typedStockCodeKey(const std::string& typed);
+
 // A price cell as stored: a number converted to a 32-bit whole number, halves
 // to even. Empty, text and out-of-range cells give nothing.
 std::optional<std::int32_t> priceFromCell(const Value& cell);

@@ -17,6 +17,7 @@
 #include "ui/registration/list_browser_window.h"
 #include "ui/registration/registration_window.h"
 #include "ui/screening/screening_window.h"
+#include "ui/splits/splits_window.h"
 #include "ui/stocklist/stock_list_window.h"
 #include "ui/utilities/backup_window.h"
 #include "ui/utilities/memo_window.h"
@@ -64,6 +65,7 @@ StockListWindow& AppContext::stockList() { return ensure(stockList_); }
 ChartWindow& AppContext::chart() { return ensure(chart_); }
 HistoryImportWindow& AppContext::historyImport() { return ensure(historyImport_); }
 BacktestWindow& AppContext::backtest() { return ensure(backtest_); }
+SplitsWindow& AppContext::splits() { return ensure(splits_); }
 
 bool AppContext::isLoaded(const FormWindow* w) const {
   for (const FormWindow* p :
@@ -74,7 +76,7 @@ bool AppContext::isLoaded(const FormWindow* w) const {
         static_cast<const FormWindow*>(interestList_.data()), static_cast<const FormWindow*>(trendList_.data()),
         static_cast<const FormWindow*>(transfer_.data()), static_cast<const FormWindow*>(stockList_.data()),
         static_cast<const FormWindow*>(chart_.data()), static_cast<const FormWindow*>(historyImport_.data()),
-        static_cast<const FormWindow*>(backtest_.data())})
+        static_cast<const FormWindow*>(backtest_.data()), static_cast<const FormWindow*>(splits_.data())})
     if (p && p == w) return true;
   return false;
 }
@@ -118,21 +120,23 @@ void AppContext::unload(FormWindow* w) {
     historyImport_ = nullptr;
   else if (w == backtest_)
     backtest_ = nullptr;
+  else if (w == splits_)
+    splits_ = nullptr;
   w->deleteLater();
 }
 
 void AppContext::unloadAll() {
-  FormWindow* all[] = {backtest_,  historyImport_, chart_,       stockList_,    transfer_,
-                       trendList_, interestList_,  listBrowser_, registration_, screening_,
-                       backup_,    memo_,          fileSelect_,  chooser_,      mainMenu_};
+  FormWindow* all[] = {splits_,    backtest_,     historyImport_, chart_,        stockList_, transfer_,
+                       trendList_, interestList_, listBrowser_,   registration_, screening_, backup_,
+                       memo_,      fileSelect_,   chooser_,       mainMenu_};
   for (FormWindow* w : all)
     if (w) unload(w);
 }
 
 AppContext::~AppContext() {
-  FormWindow* all[] = {backtest_,  historyImport_, chart_,       stockList_,    transfer_,
-                       trendList_, interestList_,  listBrowser_, registration_, screening_,
-                       backup_,    memo_,          fileSelect_,  chooser_,      mainMenu_};
+  FormWindow* all[] = {splits_,    backtest_,     historyImport_, chart_,        stockList_, transfer_,
+                       trendList_, interestList_, listBrowser_,   registration_, screening_, backup_,
+                       memo_,      fileSelect_,   chooser_,       mainMenu_};
   for (FormWindow* w : all) delete w;
 }
 

@@ -29,6 +29,7 @@ class StockListWindow;
 class ChartWindow;
 class HistoryImportWindow;
 class BacktestWindow;
+class SplitsWindow;
 class FormWindow;
 
 // The process: shared variables, data root, prompts, the platform services
@@ -75,6 +76,7 @@ class AppContext {
   ChartWindow& chart();
   HistoryImportWindow& historyImport();
   BacktestWindow& backtest();
+  SplitsWindow& splits();
 
   // Whether a window has been created (and not unloaded since).
   bool isLoaded(const FormWindow* w) const;
@@ -116,6 +118,7 @@ class AppContext {
   QPointer<ChartWindow> chart_;
   QPointer<HistoryImportWindow> historyImport_;
   QPointer<BacktestWindow> backtest_;
+  QPointer<SplitsWindow> splits_;
 };
 
 }  // namespace tavrin::ui

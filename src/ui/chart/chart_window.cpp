@@ -21,6 +21,7 @@
 #include "base/log.h"
 #include "ui/app/app_context.h"
 #include "ui/chart/chart_canvas.h"
+#include "ui/splits/splits_window.h"
 
 namespace tavrin::ui {
 
@@ -124,6 +125,11 @@ ChartWindow::ChartWindow(AppContext& ctx) : FormWindow(ctx, "ChartWindow") {
   options->addWidget(patternDaysCheck_);
   connect(patternDaysCheck_, &QCheckBox::toggled, this, [this] { markPatternDays(); });
   options->addStretch();
+  auto* splits = new QPushButton(QStringLiteral("株式分割…"), this);
+  splits->setObjectName(QStringLiteral("chartSplitsButton"));
+  splits->setToolTip(QStringLiteral("この銘柄の株式分割・併合を登録し、一覧します"));
+  connect(splits, &QPushButton::clicked, this, [this] { openSplits(); });
+  options->addWidget(splits);
   root->addLayout(options);
 
   canvas_ = new ChartCanvas(this);
@@ -183,6 +189,21 @@ void ChartWindow::applyView() {
   applyUnit();
   if (!markedDays_.empty()) setMarkedDays(markedDays_, markedLabel_);
   setRangeChoice(rangeChoice_);
+}
+
+void ChartWindow::openSplits() {
+  SplitsWindow& w = ctx_.splits();
+  if (!splitsConnected_) {
+    // A split entered or removed changes the prices drawn.
+    connect(&w, &SplitsWindow::splitsChanged, this, [this] {
+      if (isVisible() && !stock_.code.empty()) showStock(dbPath_, QString::fromStdString(stock_.code));
+    });
+    splitsConnected_ = true;
+  }
+  w.showStock(QString::fromStdString(stock_.code));
+  w.show();
+  w.raise();
+  w.activateWindow();
 }
 
 bool ChartWindow::showStock(const std::string& dbPath, const QString& code) {

@@ -74,6 +74,7 @@ class ChartWindow : public FormWindow {
   void applyView();
   // Marks the days on which the stock met a screening pattern (or clears them).
   void markPatternDays();
+  void openSplits();
 
   chart::ChartStock stock_;
   chart::ChartUnit chosenUnit_ = chart::ChartUnit::Day;  // of a daily database
@@ -91,6 +92,7 @@ class ChartWindow : public FormWindow {
   std::array<QCheckBox*, 3> averageChecks_{};
   QCheckBox* patternDaysCheck_;
   std::string dbPath_;
+  bool splitsConnected_ = false;
   ChartCanvas* canvas_;
   QLabel* pointLabel_;
 };

@@ -70,17 +70,6 @@ QDate dateOf(int day) {
   return QDate(y, m, d);
 }
 
-// The code key of a typed code: full-width forms and lower-case letters are
-// taken as the ASCII capitals ("130a" -> "130A"); nothing when the text is
-// no stock code.
-std::optional<std::string> typedCodeKey(const std::string& typed) {
-  std::string text = foldFullWidth(typed);
-  for (char& c : text)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  if (!parseStockCode(text)) return std::nullopt;
-  return stockCodeKeyOfText(text);
-}
-
 // What the import's thread hands back.
 struct HistoryImportRun {
   HistoryImportOutcome outcome;
@@ -352,7 +341,7 @@ bool HistoryImportWindow::removeFromHistory() {
   std::optional<std::string> codeKey;
   const std::string typed = removeCode_->text().toStdString();
   if (!trimmed(typed).empty()) {
-    codeKey = typedCodeKey(typed);
+    codeKey = typedStockCodeKey(typed);
     if (!codeKey) {
       MessageRequest m;
       m.title = kTitle;

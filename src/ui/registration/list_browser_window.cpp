@@ -17,6 +17,7 @@
 #include "ui/common/file_texts.h"
 #include "ui/common/flex_grid.h"
 #include "ui/common/text_fit.h"
+#include "ui/splits/splits_window.h"
 
 namespace tavrin::ui {
 
@@ -84,6 +85,21 @@ ListBrowserWindow::ListBrowserWindow(AppContext& ctx) : FormWindow(ctx, "Form28"
   root->addWidget(grid_, 1);
   // The chart of the selected stock, after the sort button (also the Enter key and the grid's context menu).
   top->insertWidget(4, addChartEntries(*this, grid_, 3));
+  // The splits of the selected stock (all stocks without a row).
+  auto* splits = new QPushButton(QStringLiteral("株式分割…"), this);
+  splits->setObjectName(QStringLiteral("listSplitsButton"));
+  splits->setToolTip(QStringLiteral("選んだ銘柄の株式分割・併合を登録し、一覧します"));
+  connect(splits, &QPushButton::clicked, this, [this] {
+    const int r = grid_->row();
+    const QString code = r >= 1 && r < grid_->rows() ? grid_->textMatrix(r, 3).trimmed() : QString();
+    const std::optional<std::string> key = typedStockCodeKey(code.toStdString());
+    SplitsWindow& w = ctx_.splits();
+    w.showStock(key ? QString::fromStdString(*key) : QString());
+    w.show();
+    w.raise();
+    w.activateWindow();
+  });
+  details->addWidget(splits);
   auto* list = new QListWidget(this);
   list->setObjectName("List1");
   list->hide();
