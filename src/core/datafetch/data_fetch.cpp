@@ -205,6 +205,56 @@ std::optional<int> latestHeldDay(const Paths& paths) {
   }
 }
 
+FetchDayReport storeServiceDay(Database& day, const std::unordered_map<std::string, Value>& codes, int d,
+                               const std::vector<DailyRow>& rows, std::vector<Split>& splits) {
+  FetchDayReport rep;
+  rep.day = d;
+  // One transaction a day: a fetch cut off keeps whole days only.
+  Transaction tx(day);
+  HistoryWriter w(day);
+  bool splitTable = false;
+  for (const DailyRow& r : rows) {
+    const auto hit = codes.find(r.code);
+    if (hit == codes.end()) {
+      ++rep.unknown;
+      continue;
+    }
+    const std::optional<std::int32_t> close = tenths(r.close);
+    if (!close) {
+      ++rep.noTrade;
+      continue;
+    }
+    Bar b;
+    b.day = d;
+    b.close = *close;
+    const std::optional<std::int32_t> o = tenths(r.open), h = tenths(r.high), l = tenths(r.low);
+    if (o && h && l) {
+      b.open = *o;
+      b.high = *h;
+      b.low = *l;
+    }
+    if (r.volume && *r.volume >= 0 && *r.volume < 9e15) b.volume = std::llround(*r.volume);
+    w.put(hit->second, b);
+    ++rep.stocks;
+    if (r.adjFactor && std::fabs(*r.adjFactor - 1) > 1e-9) {
+      // The factor multiplies the prices before the day: 0.5 for a 1:2 split.
+      const std::optional<SplitRatio> ratio = splitRatioOf(1 / *r.adjFactor);
+      if (!ratio || ratio->isOne()) continue;
+      if (!splitTable) {
+        ensureSplitTables(day);
+        splitTable = true;
+      }
+      day.execute("insert or replace into [splits] ([コード], [day], [ratio], [source]) values (?, ?, ?, 'service')",
+                  {hit->second, Value(static_cast<std::int64_t>(d)), Value(ratio->value())});
+      splits.push_back({hit->second, d, *ratio, SplitSource::Service});
+      ++rep.splits;
+    }
+  }
+  w.flush();
+  tx.commit();
+  return rep;
+}
+
 FetchPricesOutcome fetchPrices(JQuantsApi& api, const Paths& paths, const FetchPricesOptions& options,
                                const FetchProgressFn& progress) {
   FetchPricesOutcome out;
@@ -248,52 +298,7 @@ FetchPricesOutcome fetchPrices(JQuantsApi& api, const Paths& paths, const FetchP
         coverage = std::max(coverage, d);
         continue;
       }
-      FetchDayReport rep;
-      rep.day = d;
-      // One transaction a day: a fetch cut off keeps whole days only.
-      Transaction tx(day);
-      HistoryWriter w(day);
-      bool splitTable = false;
-      for (const DailyRow& r : rows) {
-        const auto hit = codes.find(r.code);
-        if (hit == codes.end()) {
-          ++rep.unknown;
-          continue;
-        }
-        const std::optional<std::int32_t> close = tenths(r.close);
-        if (!close) {
-          ++rep.noTrade;
-          continue;
-        }
-        Bar b;
-        b.day = d;
-        b.close = *close;
-        const std::optional<std::int32_t> o = tenths(r.open), h = tenths(r.high), l = tenths(r.low);
-        if (o && h && l) {
-          b.open = *o;
-          b.high = *h;
-          b.low = *l;
-        }
-        if (r.volume && *r.volume >= 0 && *r.volume < 9e15) b.volume = std::llround(*r.volume);
-        w.put(hit->second, b);
-        ++rep.stocks;
-        if (r.adjFactor && std::fabs(*r.adjFactor - 1) > 1e-9) {
-          // The factor multiplies the prices before the day: 0.5 for a 1:2 split.
-          const std::optional<SplitRatio> ratio = splitRatioOf(1 / *r.adjFactor);
-          if (!ratio || ratio->isOne()) continue;
-          if (!splitTable) {
-            ensureSplitTables(day);
-            splitTable = true;
-          }
-          day.execute(
-              "insert or replace into [splits] ([コード], [day], [ratio], [source]) values (?, ?, ?, 'service')",
-              {hit->second, Value(static_cast<std::int64_t>(d)), Value(ratio->value())});
-          serviceSplits.push_back({hit->second, d, *ratio, SplitSource::Service});
-          ++rep.splits;
-        }
-      }
-      w.flush();
-      tx.commit();
+      FetchDayReport rep = storeServiceDay(day, codes, d, rows, serviceSplits);
       coverage = std::max(coverage, d);
       out.days.push_back(rep);
       logLine("data fetch", isoDate(d) + ": " + std::to_string(rep.stocks) + " stocks");

@@ -3,10 +3,13 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "app/paths.h"
 #include "base/outcome.h"
+#include "data/database.h"
+#include "data/splits.h"
 #include "datafetch/jquants_api.h"
 #include "stocklist/stock_list_update.h"
 
@@ -50,6 +53,12 @@ struct FetchProgress {
   std::size_t total = 0;  // days to ask for
 };
 using FetchProgressFn = std::function<void(const FetchProgress&)>;
+
+// Stores one day's rows of the service in the day database (one
+// transaction): the bars of the stocks of list (codes: listCodes), the split
+// factors other than 1 (also appended to `splits`).
+FetchDayReport storeServiceDay(Database& day, const std::unordered_map<std::string, Value>& codes, int dayNumber,
+                               const std::vector<DailyRow>& rows, std::vector<Split>& splits);
 
 enum class FetchFailure { None, Service, Database, NoDatabase };
 struct FetchPricesOutcome : Outcome<FetchFailure> {
