@@ -105,7 +105,7 @@ TEST(JQuantsApiTest, PagesRetriesAndRefusals) {
   EXPECT_EQ(rows[1].code, "130A");
   EXPECT_FALSE(rows[1].close);
   EXPECT_EQ(rows[1].adjFactor, 0.5);
-  EXPECT_EQ(slept, (std::vector<int>{3000, 1000}));  // the service's wait, then the first growing one
+  EXPECT_EQ(slept, (std::vector<int>{3000, 5000}));  // the service's wait, then the first growing one
   ASSERT_EQ(http.asked.size(), 4u);
   EXPECT_EQ(http.asked[0].url, "https://api.example.test/v2/equities/bars/daily?date=20241227");
   EXPECT_EQ(http.asked[3].url,
