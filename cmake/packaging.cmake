@@ -28,6 +28,9 @@ window.")
 # SQLite, FreeXL, minizip, expat and libxlsxwriter (Debian 12: libxlsxwriter4,
 # which writes the .xlsx files of the grids and of tavrin-cli --format xlsx).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Besides them (CPack adds the libraries to this list): Qt's own Japanese
+# texts, loaded at start (qtbase_ja.qm).
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n")
 # The program shows Japanese text: a CJK font must be there.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk | fonts-ipafont-gothic")
 

@@ -3,7 +3,7 @@
 # Non-interactive and idempotent: does nothing when everything is present.
 set -euo pipefail
 packages=(g++ cmake ninja-build pkg-config qt6-base-dev libsqlite3-dev libfreexl-dev libgtest-dev
-          python3 python3-xlwt python3-openpyxl python3-xlsxwriter python3-odf python3-pandas libminizip-dev libexpat1-dev libxlsxwriter-dev qtkeychain-qt6-dev fonts-noto-cjk xvfb xauth
+          python3 python3-xlwt python3-openpyxl python3-xlsxwriter python3-odf python3-pandas libminizip-dev libexpat1-dev libxlsxwriter-dev qtkeychain-qt6-dev qt6-translations-l10n fonts-noto-cjk xvfb xauth
           desktop-file-utils appstream dpkg-dev file groff-base librsvg2-bin gnumeric)
 missing=()
 for p in "${packages[@]}"; do

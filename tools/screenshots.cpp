@@ -21,6 +21,7 @@
 #include "ui/chart/chart_canvas.h"
 #include "ui/chart/chart_window.h"
 #include "ui/common/flex_grid.h"
+#include "ui/common/qt_translation.h"
 #include "ui/exchange/transfer_window.h"
 #include "ui/registration/list_browser_window.h"
 #include "ui/registration/registration_window.h"
@@ -110,6 +111,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setStyle(QStyleFactory::create("Fusion"));
   QApplication::setFont(QFont("Noto Sans CJK JP", 9));
+  tavrin::ui::installJapaneseQtTranslation(app);
   tavrin::Paths paths{std::filesystem::path(root)};
   tavrin::ScriptedPrompts prompts;
   tavrin::ui::AppContext ctx(paths, prompts);

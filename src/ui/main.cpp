@@ -11,6 +11,7 @@
 #include "ui/app/chooser_window.h"
 #include "ui/common/app_identity.h"
 #include "ui/common/qt_prompts.h"
+#include "ui/common/qt_translation.h"
 
 namespace {
 
@@ -71,6 +72,8 @@ int main(int argc, char** argv) {
   std::error_code ec;
   std::filesystem::create_directories(paths.root(), ec);
   tavrin::setLogFile(tavrin::toUtf8(paths.logFile()));
+  // Qt's own texts (dialog buttons, text field menus) in Japanese like ours.
+  tavrin::ui::installJapaneseQtTranslation(app);
   tavrin::ui::QtPrompts prompts;
   tavrin::ui::AppContext ctx(paths, prompts);
   ctx.chooser().show();

@@ -40,7 +40,7 @@ case $mode in
     [[ $(field Description) == "follow the price trends of Japanese stocks"$'\n'" Tavrin is "* ]] ||
       fail "Description: $(field Description)"
     depends=$(field Depends)
-    for lib in libc6 libqt6widgets6 libsqlite3-0 libfreexl1 libxlsxwriter; do
+    for lib in libc6 libqt6widgets6 libsqlite3-0 libfreexl1 libxlsxwriter qt6-translations-l10n; do
       [[ $depends == *"$lib"* ]] || fail "Depends lacks $lib: $depends"
     done
     dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | sed 's|^\./||' | LC_ALL=C sort >"$work/contents.txt"
