@@ -76,6 +76,7 @@ const std::vector<int>& BacktestWindow::horizons() {
 
 BacktestWindow::BacktestWindow(AppContext& ctx) : FormWindow(ctx, "BacktestWindow") {
   setWindowTitle(QStringLiteral("パターンのバックテスト"));
+  setTitleBarCloseAllowed(true);
   resize(1000, 660);
   auto* root = new QVBoxLayout(this);
 

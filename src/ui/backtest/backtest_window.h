@@ -59,6 +59,10 @@ class BacktestWindow : public FormWindow {
   void chartRequested(const QString& code);
   void runFinished();
 
+ protected:
+  // The title-bar close box, like "閉じる": stops a run and hides the window.
+  void titleBarClose() override { closeWindow(); }
+
  private:
   void showProgress(qint64 done, qint64 total);
   void finished(const std::shared_ptr<BacktestJob>& job, const std::string& failure);

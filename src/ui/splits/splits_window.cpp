@@ -312,6 +312,7 @@ bool SplitsWindow::startChange(bool add, const std::string& key, int exDay, cons
   const bool started = task_.start(
       work,
       [this, add](const SplitOutcome& o) {
+        changing_ = false;
         reportLabel_->setText(add ? splitAddedText(o) : splitRemovedText(o));
         if (o.done()) {
           if (add) dayEdit_->setDate(dateOf(o.split.day));
@@ -321,13 +322,17 @@ bool SplitsWindow::startChange(bool add, const std::string& key, int exDay, cons
         QMetaObject::invokeMethod(
             this, [this] { refresh(); }, Qt::QueuedConnection);
       },
-      [this](std::exception_ptr) { reportLabel_->setText(QStringLiteral("分割を書き込めませんでした。")); });
+      [this](std::exception_ptr) {
+        changing_ = false;
+        reportLabel_->setText(QStringLiteral("分割を書き込めませんでした。"));
+      });
+  changing_ = started;
   updateEnabled();
   return started;
 }
 
 void SplitsWindow::closeWindow() {
-  if (running()) return;
+  if (changing_) return;
   hide();
 }
 

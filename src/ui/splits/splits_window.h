@@ -42,6 +42,8 @@ class SplitsWindow : public FormWindow {
   bool removeSplitAt(int row);
   bool running() const { return task_.running(); }
   QString reportText() const;
+  // "閉じる" and the title-bar close box: hides the window unless a split is
+  // being written (a listing being read is simply left to end unseen).
   void closeWindow();
 
  signals:
@@ -78,6 +80,7 @@ class SplitsWindow : public FormWindow {
 
   std::string codeKey_;  // the stock listed, empty for all
   Listing listing_;
+  bool changing_ = false;  // a split being entered or removed
   BackgroundTask task_;
 };
 

@@ -24,6 +24,7 @@ constexpr const char* kTitle = "銘柄リストの更新";
 
 StockListWindow::StockListWindow(AppContext& ctx) : FormWindow(ctx, "StockListWindow") {
   setWindowTitle(QString::fromUtf8(kTitle));
+  setTitleBarCloseAllowed(true);
   auto* root = new QVBoxLayout(this);
   root->addWidget(
       makeLabel("stockListHelpLabel", QStringLiteral("取引所の上場銘柄一覧（data_j.xls）から、日足・週足・月足の"
@@ -189,6 +190,11 @@ void StockListWindow::apply() {
   issues_.reset();
 }
 
-void StockListWindow::closeWindow() { hide(); }
+void StockListWindow::closeWindow() {
+  // While the file or the databases are read or written the window stays
+  // open, so that what the work did is seen when it ends.
+  if (task_.running()) return;
+  hide();
+}
 
 }  // namespace tavrin::ui

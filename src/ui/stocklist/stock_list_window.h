@@ -32,9 +32,13 @@ class StockListWindow : public FormWindow {
   bool preview(const QString& file);
   // Writes the previewed update (after a confirmation when stocks are removed).
   void apply();
+  // "閉じる" and the title-bar close box: hides the window unless it is busy.
   void closeWindow();
 
   QString reportText() const;
+
+ protected:
+  void titleBarClose() override { closeWindow(); }
 
  private:
   void showPreview();
