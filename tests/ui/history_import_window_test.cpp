@@ -1,11 +1,18 @@
+#include <QAbstractTextDocumentLayout>
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextLayout>
 #include <QtTest>
 #include <fstream>
 
@@ -170,6 +177,32 @@ class HistoryImportWindowTest : public QObject {
     QVERIFY(UiFixture::find<QPushButton>(w, "historyImportCloseButton")->isEnabled());
     UiFixture::click(w, "historyImportCloseButton");
     QVERIFY(!w.isVisible());
+  }
+
+  void theReportWrapsItsLinesAndNewFilesClearIt() {
+    Setup s;
+    // A name much longer than the window is wide: its line of the report wraps.
+    const std::string longName = std::string(180, 'x') + ".csv";
+    s.chosen = {s.file(longName, "Date,Close\n2026-03-02,abc\n")};
+    ui::HistoryImportWindow& w = s.open();
+    w.resize(520, w.height());
+    UiFixture::click(w, "historyImportChooseButton");
+    QVERIFY(w.start());
+    Setup::waitDone(w);
+    auto* report = UiFixture::find<QPlainTextEdit>(w, "historyImportReport");
+    QVERIFY2(report->toPlainText().contains(QString::fromStdString(longName)), qPrintable(report->toPlainText()));
+    QCoreApplication::processEvents();
+    QCOMPARE(report->horizontalScrollBar()->maximum(), 0);
+    const QTextBlock line = report->document()->find(QString::fromStdString(longName)).block();
+    QVERIFY(line.isValid());
+    report->document()->documentLayout()->blockBoundingRect(line);  // lays the line out
+    QVERIFY2(line.layout()->lineCount() > 1, qPrintable(line.text()));
+
+    // Choosing files again: the old report goes, the new list shows.
+    s.chosen = {s.file("7203.csv", "Date,Close\n2026-03-02,100\n")};
+    UiFixture::click(w, "historyImportChooseButton");
+    QVERIFY2(report->toPlainText().isEmpty(), qPrintable(report->toPlainText()));
+    QCOMPARE(UiFixture::find<QListWidget>(w, "historyImportFileList")->count(), 1);
   }
 
   void cancelStopsAfterTheFileBeingWritten() {

@@ -126,7 +126,10 @@ HistoryImportWindow::HistoryImportWindow(AppContext& ctx) : FormWindow(ctx, "His
   report_->setObjectName(QStringLiteral("historyImportReport"));
   report_->setReadOnly(true);
   report_->setMinimumHeight(180);
-  report_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  // Lines wrap at the window's width: a report is read, not scrolled sideways.
+  report_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  report_->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+  report_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   root->addWidget(report_, 1);
 
   removeBox_ = new QGroupBox(QStringLiteral("履歴から削除"), this);
@@ -227,6 +230,8 @@ void HistoryImportWindow::chooseFiles() {
 void HistoryImportWindow::setFiles(const QStringList& files) {
   files_ = files;
   fileList_->clear();
+  // The report of the last run is not about these files.
+  report_->clear();
   // A long list shows its first files and how many there are.
   constexpr int kShown = 500;
   for (int i = 0; i < files.size() && i < kShown; ++i) fileList_->addItem(files[i]);
