@@ -108,6 +108,9 @@ int main(int argc, char** argv) {
     std::cerr << "usage: screenshots --root DIR [--out DIR]\n";
     return 2;
   }
+  // The windows are rendered into PNG files, not looked at: offscreen unless
+  // the caller chose a platform.
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   QApplication::setStyle(QStyleFactory::create("Fusion"));
   QApplication::setFont(QFont("Noto Sans CJK JP", 9));
