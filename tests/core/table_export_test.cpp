@@ -1,3 +1,4 @@
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -5,6 +6,7 @@
 #include <fstream>
 
 #include "app/paths.h"
+#include "base/log.h"
 #include "cli/file_texts.h"
 #include "export/table_export.h"
 #include "formats/csv_text.h"
@@ -224,6 +226,28 @@ TEST(TableExport, FailuresToWriteAreReported) {
 
 // Replacing a file: the new table replaces the old one whole; the format
 // follows the extension where none is given.
+TEST(TableExport, PartFilesOfAKilledExportGoWithTheNextOne) {
+  setLogQuiet(true);
+  test::TempDir dir;
+  const pid_t gone = ::fork();
+  ASSERT_GE(gone, 0);
+  if (gone == 0) ::_exit(0);
+  ASSERT_EQ(::waitpid(gone, nullptr, 0), gone);
+  const std::string dead = std::to_string(gone), alive = std::to_string(::getpid());
+  // A killed export of a.csv and of another grid's b.xlsx; an export of this
+  // process still writing c.csv.
+  const std::vector<std::string> stale = {"a.csv.part-" + dead + "-0", "b.xlsx.part-" + dead + "-7"};
+  const std::vector<std::string> kept = {"c.csv.part-" + alive + "-3", "notes.txt"};
+  for (const auto& n : stale) std::ofstream(dir / n) << "half";
+  for (const auto& n : kept) std::ofstream(dir / n) << "x";
+  std::string error;
+  ASSERT_TRUE(writeTable(dir / "a.csv", sampleTable(), ExportFormat::CsvUtf8, &error)) << error;
+  for (const auto& n : stale) EXPECT_FALSE(std::filesystem::exists(dir / n)) << n;
+  for (const auto& n : kept) EXPECT_TRUE(std::filesystem::exists(dir / n)) << n;
+  EXPECT_TRUE(std::filesystem::exists(dir / "a.csv"));
+  setLogQuiet(false);
+}
+
 TEST(TableExport, ReplacesWholeAndKnowsFormatsByName) {
   test::TempDir dir;
   ExportTable t = sampleTable();

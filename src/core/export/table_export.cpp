@@ -8,6 +8,7 @@
 #include "base/files.h"
 #include "base/log.h"
 #include "base/text.h"
+#include "utilities/backup.h"
 
 namespace tavrin::exporting {
 
@@ -98,6 +99,9 @@ ExportOutcome writeTable(const fs::path& path, const ExportTable& table, ExportF
     o.fail(ExportFailure::ReadOnlyFile, "the file is read-only");
     return o;
   }
+  // What an export killed while writing left beside its file goes first, as
+  // the backup and the transfer do it.
+  removeStalePartFiles(path.parent_path());
   const fs::path tmp = temporaryBeside(path);
   bool written = false;
   {
