@@ -67,7 +67,8 @@ int cmdBacktest(const Paths& paths, const Args& argsIn) {
     if (!p) return failure("no pattern button " + *patternOpt);
     request.patterns = {static_cast<std::size_t>(p - screening::patternCatalogue().data())};
   }
-  if (codeOpt && !parseStockCode(*codeOpt)) return failure(notAStockCode(*codeOpt));
+  const std::optional<std::string> stockKey = codeOpt ? typedStockCodeKey(*codeOpt) : std::nullopt;
+  if (codeOpt && !stockKey) return failure(notAStockCode(*codeOpt));
 
   if (const std::optional<WatchList> list = watchListOfUniverse(request.universeIndex)) {
     WatchCodesOutcome listed = listedWatchCodes(paths.watchListDb(), *list);
@@ -87,7 +88,7 @@ int cmdBacktest(const Paths& paths, const Args& argsIn) {
   const auto& catalogue = screening::patternCatalogue();
 
   if (codeOpt) {
-    const std::optional<std::size_t> stock = panel.findStock(*parseStockCode(*codeOpt));
+    const std::optional<std::size_t> stock = panel.findStock(*stockKey);
     if (!stock) return failure("backtest: no stock " + *codeOpt + " in " + toUtf8(db));
     std::cout << "date\tpatterns\tcaptions\n";
     for (const backtest::StockDate& d : backtest::patternsMetByStock(panel, *stock, request)) {

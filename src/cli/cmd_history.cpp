@@ -27,7 +27,7 @@ std::string volumeText(std::int64_t v) { return v < 0 ? std::string() : std::to_
 std::string knownPrice(std::int32_t tenths) { return tenths > 0 ? priceText(tenths) : std::string(); }
 
 int printHistory(const std::filesystem::path& file, const std::string& typed, bool ohlcv, bool raw) {
-  const std::optional<std::string> code = stockCodeKeyOfText(typed);
+  const std::optional<std::string> code = typedStockCodeKey(typed);
   if (!code) return failure(notAStockCode(typed));
   Database db = openForReading(file);
   if (!db.tableExists("list")) return failure("history: " + toUtf8(file) + " is not a price database");
@@ -133,7 +133,7 @@ int removeFromHistory(const std::filesystem::path& file, const std::optional<std
   }
   std::optional<Value> code;
   if (typedCode) {
-    const std::optional<std::string> key = stockCodeKeyOfText(*typedCode);
+    const std::optional<std::string> key = typedStockCodeKey(*typedCode);
     if (!key) return failure(notAStockCode(*typedCode));
     Database probe = openForReading(file);
     if (!probe.tableExists("list")) return failure("history remove: " + toUtf8(file) + " is not a price database");
@@ -162,7 +162,7 @@ int removeFromHistory(const std::filesystem::path& file, const std::optional<std
 int checkHistory(const std::filesystem::path& file, const std::optional<std::string>& typed) {
   std::optional<std::string> key;
   if (typed) {
-    key = stockCodeKeyOfText(*typed);
+    key = typedStockCodeKey(*typed);
     if (!key) return failure(notAStockCode(*typed));
   }
   Database db = openForReading(file);

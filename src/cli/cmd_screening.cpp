@@ -4,6 +4,7 @@
 #include "cli/commands.h"
 #include "data/database.h"
 #include "data/price_schema.h"
+#include "data/stock_code.h"
 #include "screening/pattern_catalogue.h"
 #include "screening/query_assembly.h"
 #include "screening/screening_session.h"
@@ -47,7 +48,7 @@ int cmdScreen(const Paths& paths, const Args& argsIn) {
   const auto universeOpt = takeOption(args, "--universe", &bad);
   const auto pattern = takeOption(args, "--pattern", &bad);
   const bool allPatterns = takeFlag(args, "--all-patterns");
-  const auto searchCode = takeOption(args, "--search-code", &bad);
+  auto searchCode = takeOption(args, "--search-code", &bad);
   const auto searchName = takeOption(args, "--search-name", &bad);
   const auto extract = takeOption(args, "--extract", &bad);
   const bool restore = takeFlag(args, "--restore");
@@ -71,6 +72,9 @@ int cmdScreen(const Paths& paths, const Args& argsIn) {
   const int universeIndex = selectorCode - 1000;
   if (universeIndex < 1 || universeIndex > 23) return usageError(kScreenUsage);
 
+  // A code is searched for as typed into the window: "130a" and "１３０Ａ" are 130A.
+  if (searchCode)
+    if (const std::optional<std::string> key = typedStockCodeKey(*searchCode)) searchCode = *key;
   if (searchCode && screening::isNoStockCode(*searchCode)) return failure(notAStockCode(*searchCode));
 
   // One opening names what is wrong with the file (missing, damaged, locked,

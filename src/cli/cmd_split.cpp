@@ -40,7 +40,7 @@ struct Typed {
 
 std::optional<Typed> codeAndDay(const std::string& code, const std::string& date, std::string& why) {
   Typed t;
-  const std::optional<std::string> key = stockCodeKeyOfText(code);
+  const std::optional<std::string> key = typedStockCodeKey(code);
   if (!key) {
     why = notAStockCode(code);
     return std::nullopt;
@@ -103,7 +103,7 @@ int cmdSplit(const Paths& paths, const Args& argsIn) {
     if (args.size() > 1) return usageError(kSplitUsage);
     std::optional<std::string> key;
     if (!args.empty()) {
-      key = stockCodeKeyOfText(args[0]);
+      key = typedStockCodeKey(args[0]);
       if (!key) return failure("split list: " + notAStockCode(args[0]));
     }
     const std::filesystem::path file = dbPath.value_or(paths.dailyDb());

@@ -79,8 +79,9 @@ int cmdWatch(const Paths& paths, const Args& argsIn) {
     return listCommand(paths, *list, output);
   }
   if ((args[0] == "add" || args[0] == "remove") && args.size() == 3) {
-    // "1e3" must not reach the code column, which would read it as 1000.
-    const std::optional<std::string> code = parseStockCode(args[2]);
+    // "1e3" must not reach the code column, which would read it as 1000;
+    // "130a" is 130A.
+    const std::optional<std::string> code = typedStockCodeKey(args[2]);
     if (!code) return failure(notAStockCode(args[2]));
     return args[0] == "add" ? addCommand(paths, *list, *code) : removeCommand(paths, *list, *code);
   }

@@ -5,7 +5,7 @@ namespace tavrin::cli {
 
 std::string notAStockCode(const std::string& text) {
   return "not a stock code: '" + printableText(text) +
-         "' (four or five digits and capital letters, such as 7203 or 130A, or a plain number)";
+         "' (four or five digits and letters, such as 7203 or 130A, or a plain number)";
 }
 
 }  // namespace tavrin::cli

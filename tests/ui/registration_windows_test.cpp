@@ -401,6 +401,12 @@ void RegistrationWindowsTest::listBrowserSearchesAndSorts() {
   QCOMPARE(b.grid()->textMatrix(1, 2), QString("トヨタ"));
   QCOMPARE(search("Command4", " 130A "), 1);
   QCOMPARE(b.grid()->textMatrix(1, 3), QString("130A"));
+  // Typed in lower case or full width: the same stock.
+  for (const char* typed : {"130a", "１３０ａ"}) {
+    QCOMPARE(search("Command4", "7203"), 1);
+    QCOMPARE(search("Command4", typed), 1);
+    QCOMPARE(b.grid()->textMatrix(1, 3), QString("130A"));
+  }
   QCOMPARE(search("Command4", std::nullopt), 1);  // Cancel: the grid stays
   QCOMPARE(search("Command4", ""), 1);
   // A text that is no code is refused with a message; the grid stays.

@@ -10,6 +10,8 @@
 #include "screening/query_assembly.h"
 #include "test_support.h"
 #include "ui/app/main_menu_window.h"
+#include "ui/chart/chart_entries.h"
+#include "ui/chart/chart_window.h"
 #include "ui/common/flex_grid.h"
 #include "ui/screening/screening_window.h"
 #include "ui/watchlists/watch_list_windows.h"
@@ -90,6 +92,7 @@ class ScreeningWindowTest : public QObject {
   void rankingFollowsTheUnitWord();
   void hiddenGroupIsReachableAndWorks();
   void searchesAndRestore();
+  void typedCodesFoldToTheListsCapitals();
   void sortButtons();
   void countBoxAlwaysShowsTheCount();
   void helpMessages();
@@ -257,6 +260,31 @@ void ScreeningWindowTest::searchesAndRestore() {
   test::UiFixture::click(w, "Command10");
   QCOMPARE(e.column(w, 5), QStringList({"1", "10", "100", "1000"}));
   QCOMPARE(countText(w), QString("4"));
+}
+
+void ScreeningWindowTest::typedCodesFoldToTheListsCapitals() {
+  Env e;
+  {
+    Database d(e.db);
+    std::vector<Value> params{Value("新興"), Value("130A"), Value("グロース"), Value(100)};
+    for (const Value& v : pricesFrom({1, 2, 3, 4, 5, 6, 7, 8, 9})) params.push_back(v);
+    d.execute(
+        "insert into [list] ([銘柄],[コード],[市場],[単位],[kabuka1],[kabuka2],[kabuka3],[kabuka4],[kabuka5],"
+        "[kabuka6],[kabuka7],[kabuka8],[kabuka9],[kabuka10]) values (?,?,?,?,?,?,?,?,?,?,?,?,?,?)",
+        params);
+  }
+  auto& w = e.open();
+  for (const char* typed : {"130a", "１３０ａ", " 130A "}) {
+    e.f.prompts.queueInput(std::string(typed));
+    test::UiFixture::click(w, "Command33");
+    QCOMPARE(e.column(w, 2), QStringList({"新興"}));
+    test::UiFixture::click(w, "Command10");
+  }
+  // The chart takes the code as typed as well.
+  QVERIFY(ui::openChart(*e.f.ctx, QStringLiteral("130a")));
+  QVERIFY(e.f.ctx->chart().isVisible());
+  QVERIFY2(e.f.ctx->chart().windowTitle().contains(QStringLiteral("130A")), qPrintable(e.f.ctx->chart().windowTitle()));
+  e.f.ctx->chart().hide();
 }
 
 void ScreeningWindowTest::sortButtons() {

@@ -19,6 +19,7 @@
 #include "app/prompts.h"
 #include "backtest/backtest.h"
 #include "base/log.h"
+#include "data/stock_code.h"
 #include "ui/app/app_context.h"
 #include "ui/chart/chart_canvas.h"
 #include "ui/splits/splits_window.h"
@@ -207,7 +208,9 @@ void ChartWindow::openSplits() {
 }
 
 bool ChartWindow::showStock(const std::string& dbPath, const QString& code) {
-  chart::ChartStock loaded = chart::loadChartStock(fromUtf8(dbPath), code.trimmed().toStdString());
+  // A code as typed ("130a", "１３０Ａ") is looked up as the list holds it.
+  const std::string typed = code.trimmed().toStdString();
+  chart::ChartStock loaded = chart::loadChartStock(fromUtf8(dbPath), typedStockCodeKey(typed).value_or(typed));
   if (!loaded.found) {
     logLine("chart", dbPath + ": " + code.toStdString() + ": " + loaded.error);
     MessageRequest m;

@@ -162,7 +162,8 @@ void ListBrowserWindow::Command4_Click() {
   const std::optional<std::string> answer = ctx_.prompts().input(in);
   const std::string typed = answer ? trimmed(*answer) : std::string();
   if (typed.empty()) return;  // nothing asked for: the grid stays as it is
-  const std::optional<std::string> code = parseStockCode(typed);
+  // "130a" and "１３０Ａ" are 130A.
+  const std::optional<std::string> code = typedStockCodeKey(typed);
   if (!code) {
     MessageRequest m;
     m.icon = MessageIcon::Warning;

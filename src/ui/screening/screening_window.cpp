@@ -478,7 +478,10 @@ void ScreeningWindow::searchByCode() {
   InputRequest in;
   in.title = "検索";
   in.promptLines = {"検索するコードを入力してください"};
-  const auto answer = ctx_.prompts().input(in);
+  std::optional<std::string> answer = ctx_.prompts().input(in);
+  // The code as the list holds it: "130a" and "１３０Ａ" are 130A.
+  if (answer)
+    if (const std::optional<std::string> key = typedStockCodeKey(*answer)) answer = *key;
   followSharedState();
   switch (session_.searchForCode(answer)) {
     case screening::CodeSearch::NotACode: {
