@@ -20,11 +20,13 @@ LAYERS = [
     ("base", ["core/base"]),
     ("formats", ["core/formats", "core/formats/xls"]),
     ("data", ["core/data"]),
-    ("features", ["core/app", "core/backtest", "core/chart", "core/exchange", "core/export", "core/history",
-                  "core/registration", "core/sample", "core/screening", "core/splits", "core/stocklist",
+    ("features", ["core/app", "core/backtest", "core/chart", "core/datafetch", "core/exchange", "core/export",
+                  "core/history", "core/registration", "core/sample", "core/screening", "core/splits", "core/stocklist",
                   "core/utilities", "core/watchlists"]),
-    ("ui", ["ui", "ui/app", "ui/backtest", "ui/chart", "ui/common", "ui/exchange", "ui/history", "ui/registration",
-            "ui/screening", "ui/splits", "ui/stocklist", "ui/utilities", "ui/watchlists"]),
+    ("platform", ["platform"]),
+    ("ui", ["ui", "ui/app", "ui/backtest", "ui/chart", "ui/common", "ui/datafetch", "ui/exchange", "ui/history",
+            "ui/registration", "ui/screening", "ui/settings", "ui/splits", "ui/stocklist", "ui/utilities",
+            "ui/watchlists"]),
     ("cli", ["cli"]),
 ]
 # formats and data are side by side: neither includes the other.
@@ -46,6 +48,8 @@ def resolve(include):
         return os.path.dirname(include)
     if include.startswith("cli/"):
         return "cli"
+    if include.startswith("platform/"):
+        return "platform"
     head = include.split("/")[0]
     folder = "core/" + os.path.dirname(include)
     if layer_of(folder)[0] is not None:
