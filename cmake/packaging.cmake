@@ -30,5 +30,7 @@ window.")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The program shows Japanese text: a CJK font must be there.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk | fonts-ipafont-gothic")
+# tavrin-fetch-notify shows the daily fetch's report with notify-send when it is there.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "libnotify-bin")
 
 include(CPack)
