@@ -3,7 +3,7 @@
 xlwt (.xls), openpyxl and xlsxwriter (.xlsx), odfpy (.ods), and history files
 in the layouts the history import reads (pandas for the downloader's frames).
 
-  make_seeds.py DIR     ->  DIR/xls, DIR/xlsx, DIR/ods, DIR/csv, DIR/history
+  make_seeds.py DIR     ->  DIR/xls, DIR/xlsx, DIR/ods, DIR/csv, DIR/history, DIR/json
 """
 import os
 import sys
@@ -127,10 +127,26 @@ def csv_seeds(folder):
             f.write(text.encode("utf-8"))
 
 
+def json_seeds(folder):
+    """The data service's answers as the stand-in service writes them (json.dumps)."""
+    import json
+    sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "data"))
+    import jquants_standin
+    day = jquants_standin.DAYS[-1]
+    answers = {
+        "daily.json": {"data": jquants_standin.daily_rows(day), "pagination_key": "p2"},
+        "master.json": {"data": jquants_standin.master_rows()},
+        "refused.json": {"message": "The incoming token is invalid or expired."},
+    }
+    for name, body in answers.items():
+        with open(os.path.join(folder, name), "w", encoding="utf-8") as f:
+            json.dump(body, f, ensure_ascii=(name == "master.json"))
+
+
 def main():
     root = sys.argv[1]
     for kind, writer in [("xls", xls_seeds), ("xlsx", xlsx_seeds), ("ods", ods_seeds), ("csv", csv_seeds),
-                         ("history", history_seeds)]:
+                         ("history", history_seeds), ("json", json_seeds)]:
         folder = os.path.join(root, kind)
         os.makedirs(folder, exist_ok=True)
         writer(folder)

@@ -13,7 +13,7 @@ shift || true
 build="$here/build-fuzz"
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  targets=(fuzz_biff_scan fuzz_xls_frames fuzz_xls_workbook fuzz_xlsx fuzz_ods fuzz_csv fuzz_history_file)
+  targets=(fuzz_biff_scan fuzz_xls_frames fuzz_xls_workbook fuzz_xlsx fuzz_ods fuzz_csv fuzz_history_file fuzz_json)
 fi
 launcher=()
 if command -v ccache >/dev/null 2>&1; then
@@ -40,6 +40,7 @@ seed_dir() {
     fuzz_ods) echo "$seeds/ods" ;;
     fuzz_csv) echo "$seeds/csv" ;;
     fuzz_history_file) echo "$seeds/history" ;;
+    fuzz_json) echo "$seeds/json" ;;
   esac
 }
 

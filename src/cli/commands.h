@@ -32,6 +32,7 @@ int cmdHistory(const Paths& paths, const Args& args);
 int cmdStocks(const Paths& paths, const Args& args);
 int cmdBacktest(const Paths& paths, const Args& args);
 int cmdSplit(const Paths& paths, const Args& args);
+int cmdFetch(const Paths& paths, const Args& args);
 
 // Helpers shared by the commands.
 int usageError(const std::string& usageLine);

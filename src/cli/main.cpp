@@ -96,6 +96,10 @@ const char* kHelp =
     "  history remove [--db FILE] --day YYYY-MM-DD [--code CODE] | --code CODE\n"
     "                                       remove a day, a stock's history or one close\n"
     "  history check [--db FILE] [CODE]     list one-day spikes and steps of a split ratio\n"
+    "  fetch list [--dry-run] [--remove-missing] [--include-funds]\n"
+    "                                       the stock list from the J-Quants data service\n"
+    "  fetch prices [--from YYYY-MM-DD] [--to YYYY-MM-DD] [--report]\n"
+    "                                       every day's prices from the data service since the latest held\n"
     "  split add [--db FILE] CODE YYYY-MM-DD RATIO\n"
     "                                       enter a split (1:5) or consolidation (10:1) from its ex-date\n"
     "  split list [--db FILE] [CODE]        print the splits entered\n"
@@ -145,7 +149,7 @@ int main(int argc, char** argv) {
       {"init", cmdInit},     {"demo", cmdDemo},         {"dump", cmdDump},     {"screen", cmdScreen},
       {"import", cmdImport}, {"insert", cmdInsert},     {"latest", cmdLatest}, {"watch", cmdWatch},
       {"links", cmdLinks},   {"transfer", cmdTransfer}, {"backup", cmdBackup}, {"history", cmdHistory},
-      {"stocks", cmdStocks}, {"backtest", cmdBacktest}, {"split", cmdSplit}};
+      {"stocks", cmdStocks}, {"backtest", cmdBacktest}, {"split", cmdSplit},   {"fetch", cmdFetch}};
   auto it = commands.find(command);
   if (it == commands.end()) {
     std::cerr << "tavrin-cli: unknown command '" << tavrin::printableText(command) << "'\n";

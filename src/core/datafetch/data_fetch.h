@@ -3,10 +3,13 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "app/paths.h"
 #include "base/outcome.h"
+#include "data/database.h"
+#include "data/splits.h"
 #include "datafetch/jquants_api.h"
 #include "stocklist/stock_list_update.h"
 
@@ -45,21 +48,27 @@ struct FetchDayReport {
   std::size_t splits = 0;   // split factors entered
 };
 struct FetchProgress {
-  int day = 0;              // the day being fetched
-  std::size_t done = 0;     // days done
-  std::size_t total = 0;    // days to ask for
+  int day = 0;            // the day being fetched
+  std::size_t done = 0;   // days done
+  std::size_t total = 0;  // days to ask for
 };
 using FetchProgressFn = std::function<void(const FetchProgress&)>;
 
+// Stores one day's rows of the service in the day database (one
+// transaction): the bars of the stocks of list (codes: listCodes), the split
+// factors other than 1 (also appended to `splits`).
+FetchDayReport storeServiceDay(Database& day, const std::unordered_map<std::string, Value>& codes, int dayNumber,
+                               const std::vector<DailyRow>& rows, std::vector<Split>& splits);
+
 enum class FetchFailure { None, Service, Database, NoDatabase };
 struct FetchPricesOutcome : Outcome<FetchFailure> {
-  ServiceOutcome service;         // when the service failed (days before it stay written)
-  int from = 0, to = 0;           // the days asked for
-  std::vector<FetchDayReport> days;  // the trading days written
-  std::size_t holidays = 0;          // days asked for that had no rows
-  std::optional<int> positionsDay;   // the day database's latest complete day, its positions set at
+  ServiceOutcome service;                // when the service failed (days before it stay written)
+  int from = 0, to = 0;                  // the days asked for
+  std::vector<FetchDayReport> days;      // the trading days written
+  std::size_t holidays = 0;              // days asked for that had no rows
+  std::optional<int> positionsDay;       // the day database's latest complete day, its positions set at
   std::optional<int> weekDay, monthDay;  // the latest completed week and month set in their files
-  bool upToDate = false;             // nothing to ask for
+  bool upToDate = false;                 // nothing to ask for
 };
 FetchPricesOutcome fetchPrices(JQuantsApi& api, const Paths& paths, const FetchPricesOptions& options,
                                const FetchProgressFn& progress = {});

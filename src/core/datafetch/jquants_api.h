@@ -41,8 +41,8 @@ bool acceptableServiceUrl(const std::string& url);
 
 // /equities/master rows.
 struct MasterRow {
-  std::string code;  // the code key: "7203", "130A" (the service's five characters less the trailing 0)
-  std::string name;  // CoName
+  std::string code;        // the code key: "7203", "130A" (the service's five characters less the trailing 0)
+  std::string name;        // CoName
   std::string marketCode;  // Mkt: "0111"
   std::string marketName;  // MktNm
 };
@@ -68,8 +68,8 @@ class JQuantsApi {
   std::size_t requests() const { return requests_; }
 
  private:
-  ServiceOutcome pages(const std::string& path, const std::function<bool(const std::string& body, std::string& next,
-                                                                          std::string& why)>& onPage);
+  ServiceOutcome pages(const std::string& path,
+                       const std::function<bool(const std::string& body, std::string& next, std::string& why)>& onPage);
   HttpClient& http_;
   ServiceSettings settings_;
   std::function<void(int)> sleep_;
