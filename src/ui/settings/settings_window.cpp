@@ -15,6 +15,7 @@
 #include "platform/secret_store.h"
 #include "ui/app/app_context.h"
 #include "ui/common/clickable_label.h"
+#include "ui/common/secret_store_thread.h"
 
 namespace tavrin::ui {
 
@@ -33,11 +34,13 @@ struct KeyChange {
 }  // namespace
 
 KeyPlaces readKeyPlaces() {
-  KeyPlaces p;
-  p.environment = datafetch::keyFromEnvironment().has_value();
-  const platform::StoredKey stored = platform::readStoredKey();
-  if (stored.key) (stored.fromFile ? p.file : p.store) = true;
-  return p;
+  return runOnSecretStoreThread([] {
+    KeyPlaces p;
+    p.environment = datafetch::keyFromEnvironment().has_value();
+    const platform::StoredKey stored = platform::readStoredKey();
+    if (stored.key) (stored.fromFile ? p.file : p.store) = true;
+    return p;
+  });
 }
 
 SettingsWindow::SettingsWindow(AppContext& ctx) : FormWindow(ctx, "SettingsWindow"), task_(this) {
@@ -164,7 +167,7 @@ bool SettingsWindow::saveKey() {
   messageLabel_->setText(QStringLiteral("保存しています…"));
   auto work = [key = *key](TaskControl&) {
     KeyChange c;
-    const platform::KeySaved saved = platform::saveKey(key);
+    const platform::KeySaved saved = runOnSecretStoreThread([&key] { return platform::saveKey(key); });
     c.ok = saved.ok;
     c.toFile = saved.toFile;
     c.why = saved.why;
@@ -196,7 +199,7 @@ bool SettingsWindow::forgetKey() {
   messageLabel_->setText(QStringLiteral("削除しています…"));
   auto work = [](TaskControl&) {
     KeyChange c;
-    c.ok = platform::forgetKey();
+    c.ok = runOnSecretStoreThread([] { return platform::forgetKey(); });
     c.places = readKeyPlaces();
     return c;
   };

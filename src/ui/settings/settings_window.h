@@ -14,8 +14,8 @@ namespace tavrin::ui {
 class ClickableLabel;
 
 // Where the API key is now (the environment, the desktop's secret store, the
-// key file), without the key. May block on the secret store: call it from a
-// task's thread.
+// key file), without the key. Waits for the secret store (on its own
+// thread): call it from a task's thread.
 KeyPlaces readKeyPlaces();
 
 // The settings (SettingsWindow): the data service's API key. It shows
