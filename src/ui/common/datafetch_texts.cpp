@@ -146,7 +146,7 @@ QString fetchProgressText(const datafetch::FetchProgress& p) {
   return QStringLiteral("%1 を取得しています（%2 / %3 日）").arg(dayText(p.day), count(p.done), count(p.total));
 }
 
-QStringList fetchPricesOutcomeText(const datafetch::FetchPricesOutcome& o) {
+QStringList fetchPricesOutcomeText(const datafetch::FetchPricesOutcome& o, std::optional<int> latestHeld) {
   using datafetch::FetchFailure;
   QStringList lines;
   if (!o.done()) {
@@ -168,7 +168,9 @@ QStringList fetchPricesOutcomeText(const datafetch::FetchPricesOutcome& o) {
     return lines;
   }
   if (o.upToDate) {
-    lines << QStringLiteral("新しい日はありません（%1 まで取得済みです）。").arg(dayText(o.to));
+    lines << (latestHeld
+                  ? QStringLiteral("取得する日はありません（保存している最新の日: %1）。").arg(dayText(*latestHeld))
+                  : QStringLiteral("取得する日はありません。"));
     return lines;
   }
   QString head = QStringLiteral("%1 から %2 まで: %3 日分を保存しました")
@@ -176,7 +178,7 @@ QStringList fetchPricesOutcomeText(const datafetch::FetchPricesOutcome& o) {
   if (o.holidays) head += QStringLiteral("（取引のない日 %1 日）").arg(count(o.holidays));
   lines << head + QStringLiteral("。");
   if (o.positionsDay)
-    lines << QStringLiteral("日足の登録株価を %1 までの10日にしました。").arg(dayText(*o.positionsDay));
+    lines << QStringLiteral("日足の登録株価と日付を %1 までにしました。").arg(dayText(*o.positionsDay));
   if (o.weekDay) lines << QStringLiteral("週足の登録株価を %1 の週までにしました。").arg(dayText(*o.weekDay));
   if (o.monthDay) lines << QStringLiteral("月足の登録株価を %1 の月までにしました。").arg(dayText(*o.monthDay));
   return lines;

@@ -53,8 +53,10 @@ QString fetchDayText(const datafetch::FetchDayReport& report);
 // The progress bar's text while a day is asked for.
 QString fetchProgressText(const datafetch::FetchProgress& progress);
 // The outcome of a fetch of the prices, after the lines of the days: what was
-// written, the positions set, or the one line of its failure.
-QStringList fetchPricesOutcomeText(const datafetch::FetchPricesOutcome& outcome);
+// written, the positions set, or the one line of its failure (and whether the
+// days before it stay).
+QStringList fetchPricesOutcomeText(const datafetch::FetchPricesOutcome& outcome,
+                                   std::optional<int> latestHeld = std::nullopt);
 // The watch lists' stocks that meet a pattern on the latest day.
 QStringList watchListReportText(const std::vector<std::string>& lines, std::optional<int> latestDay);
 

@@ -29,6 +29,7 @@
 #include "platform/secret_store.h"
 #include "stocklist/stock_list_update.h"
 #include "ui/app/app_context.h"
+#include "ui/common/secret_store_thread.h"
 #include "ui/settings/settings_window.h"
 
 namespace tavrin::ui {
@@ -80,7 +81,7 @@ class ServiceSession {
       failed.fail(datafetch::ServiceFailure::BadAddress, why);
       return false;
     }
-    const std::optional<std::string> key = platform::apiKey();
+    const std::optional<std::string> key = runOnSecretStoreThread([] { return platform::apiKey(); });
     if (!key || key->empty()) {
       failed.fail(datafetch::ServiceFailure::NoKey, "no API key set");
       return false;
@@ -226,8 +227,11 @@ DataFetchWindow::DataFetchWindow(AppContext& ctx) : FormWindow(ctx, "DataFetchWi
   connect(pricesButton_, &QPushButton::clicked, this, &DataFetchWindow::fetchPrices);
   connect(cancelButton_, &QPushButton::clicked, this, &DataFetchWindow::cancel);
   connect(closeButton_, &QPushButton::clicked, this, &DataFetchWindow::closeWindow);
-  connect(fromCheck_, &QCheckBox::toggled, this, &DataFetchWindow::updateEnabled);
-  connect(toCheck_, &QCheckBox::toggled, this, &DataFetchWindow::updateEnabled);
+  for (QCheckBox* check : {fromCheck_, toCheck_})
+    connect(check, &QCheckBox::toggled, this, [this] {
+      showDefaultRange();
+      updateEnabled();
+    });
   connect(&task_, &BackgroundTask::progressed, this, [this](qint64 done, qint64 total, const QString& text) {
     if (total > 0) {
       progress_->setRange(0, static_cast<int>(total));
@@ -275,9 +279,18 @@ void DataFetchWindow::refreshLatest() {
     logLine("data fetch", std::string("latest day: ") + e.what());
   }
   latestLabel_->setText(latestHeldText(latest_));
+  showDefaultRange();
+}
+
+void DataFetchWindow::showDefaultRange() {
+  // An unchecked box shows what it stands for: from the weekday after the
+  // latest day held (a month back with no history), up to today.
   const int now = today(ctx_);
-  // The boxes show what an unchecked box means: from the day after the latest held, up to today.
-  if (!fromCheck_->isChecked()) fromEdit_->setDate(dateOf(latest_ ? std::min(*latest_ + 1, now) : now));
+  if (!fromCheck_->isChecked()) {
+    QDate from = dateOf(latest_ ? std::min(*latest_ + 1, now) : now - 30);
+    while (from.dayOfWeek() > 5 && dayOf(from) < now) from = from.addDays(1);
+    fromEdit_->setDate(from);
+  }
   if (!toCheck_->isChecked()) toEdit_->setDate(dateOf(now));
 }
 
@@ -426,7 +439,7 @@ void DataFetchWindow::pricesFetched(const PricesRun& run) {
             "prices: " + (o.failure == datafetch::FetchFailure::Service ? failureDetail(o.service) : o.detail));
   QStringList lines;
   for (const datafetch::FetchDayReport& d : o.days) lines << fetchDayText(d);
-  lines << fetchPricesOutcomeText(o);
+  lines << fetchPricesOutcomeText(o, run.latest);
   if (o.done() && !o.days.empty()) lines << watchListReportText(run.report, run.latest);
   appendLines(lines);
   ended();

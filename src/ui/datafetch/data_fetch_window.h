@@ -58,6 +58,7 @@ class DataFetchWindow : public FormWindow {
   struct ListRun;
   struct PricesRun;
   void openSettings();
+  void showDefaultRange();
   void listFetched(ListRun run);
   void pricesFetched(const PricesRun& run);
   void fetchFailed(const char* what, std::exception_ptr error);
