@@ -33,7 +33,8 @@ case $mode in
       sed "s|^ExecStart=tavrin-fetch-notify$|ExecStart=$work/root/usr/bin/tavrin-fetch-notify|" \
         "$units/tavrin-fetch.service" >"$work/units/tavrin-fetch.service"
       cp "$units/tavrin-fetch.timer" "$work/units/"
-      XDG_RUNTIME_DIR="$work/runtime" systemd-analyze --user verify "$work/units/tavrin-fetch.timer" \
+      # The manual page named by Documentation= comes with the package, not in this system's path.
+      XDG_RUNTIME_DIR="$work/runtime" systemd-analyze --user --man=no verify "$work/units/tavrin-fetch.timer" \
         "$work/units/tavrin-fetch.service" >"$work/verify.log" 2>&1 || { cat "$work/verify.log"; fail "systemd-analyze verify"; }
       if grep -q 'tavrin-fetch' "$work/verify.log"; then cat "$work/verify.log"; fail "systemd-analyze verify warns"; fi
     fi
@@ -59,12 +60,13 @@ case $mode in
     [[ $(field Description) == "follow the price trends of Japanese stocks"$'\n'" Tavrin is "* ]] ||
       fail "Description: $(field Description)"
     [[ $(field Suggests) == *libnotify-bin* ]] || fail "Suggests lacks libnotify-bin: $(field Suggests)"
-    dpkg-deb -c "$deb" | grep -q '^-rwxr-xr-x .* \./usr/bin/tavrin-fetch-notify$' || fail "tavrin-fetch-notify is not executable"
+    listing=$(dpkg-deb -c "$deb")
+    grep -q '^-rwxr-xr-x .* \./usr/bin/tavrin-fetch-notify$' <<<"$listing" || fail "tavrin-fetch-notify is not executable"
     depends=$(field Depends)
     for lib in libc6 libqt6widgets6 libsqlite3-0 libfreexl1 libxlsxwriter; do
       [[ $depends == *"$lib"* ]] || fail "Depends lacks $lib: $depends"
     done
-    dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | sed 's|^\./||' | LC_ALL=C sort >"$work/contents.txt"
+    awk '$1 !~ /^d/ {print $6}' <<<"$listing" | sed 's|^\./||' | LC_ALL=C sort >"$work/contents.txt"
     diff -u "$expected" "$work/contents.txt" || fail "the package's files differ from $expected"
     ;;
   docs)
