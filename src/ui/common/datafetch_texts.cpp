@@ -20,9 +20,9 @@ QString service() { return QString::fromLatin1(kServiceName); }
 
 // The service's own words, kept short and printable.
 QString detailOf(const std::string& detail) {
-  std::string d = printableText(detail);
-  if (d.size() > 200) d = d.substr(0, 200) + "…";
-  return q(d);
+  QString d = q(printableText(detail));
+  if (d.size() > 200) d = d.left(200) + QStringLiteral("…");
+  return d;
 }
 
 QString withDetail(const QString& line, const std::string& detail) {
