@@ -15,7 +15,7 @@ mkdir -p "$work/bin" "$work/tools"
 cp "$source/desktop/tavrin-fetch-notify" "$work/bin/"
 [ -x "$work/bin/tavrin-fetch-notify" ] || fail "desktop/tavrin-fetch-notify is not executable"
 # The tools the script may use, and nothing else: no notify-send of this machine.
-for t in sh awk sed head tail wc cat mktemp rm dirname; do ln -s "$(command -v "$t")" "$work/tools/$t"; done
+for t in sh awk sed grep head tail wc cat mktemp rm dirname; do ln -s "$(command -v "$t")" "$work/tools/$t"; done
 # tavrin-cli: records its arguments; prints what CLI_OUT and CLI_ERR say and exits with CLI_STATUS.
 cat >"$work/bin/tavrin-cli" <<'CLI'
 #!/bin/sh
@@ -60,11 +60,15 @@ grep -qx 'line 30' "$work/record/notify-args" || fail "the first 30 lines are no
 ! grep -qx 'line 31' "$work/record/notify-args" || fail "a long report is not cut"
 grep -q 'ほか 15 行' "$work/record/notify-args" || fail "the lines left out are not counted"
 
-# A failure: its status is passed on, its message shown, the key masked wherever it appears.
-CLI_OUT="partial $key" CLI_ERR="fetch prices: the key $key was refused (HTTP 401)" CLI_STATUS=3
+# A failure: its status is passed on, its message shown without the progress
+# before it, the key masked wherever it appears.
+CLI_OUT="partial $key"
+CLI_ERR=$'fetching 2024-12-02 (1/3)\ntavrin-cli: fetch prices: the key '"$key"$' was refused (HTTP 401)' CLI_STATUS=3
 run "$work/notify:"
 [ "$status" -eq 3 ] || fail "status $status, not tavrin-cli's 3"
 grep -q 'was refused (HTTP 401)' "$work/record/notify-args" || fail "the failure is not in the notification"
+! grep -q 'fetching' "$work/record/notify-args" || fail "the progress is in the notification"
+grep -q 'fetching 2024-12-02' "$work/err" || fail "the progress does not reach the journal"
 grep -qx -- '--urgency=critical' "$work/record/notify-args" || fail "a failure is not urgent"
 ! grep -q "$key" "$work/record/notify-args" "$work/out" "$work/err" || fail "the key was shown"
 
