@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <map>
 #include <set>
 #include <unordered_map>
@@ -76,7 +77,8 @@ struct Period {
   std::vector<std::pair<Value, Bar>> bars;
 };
 
-std::vector<Period> gatherPeriods(Database& day, int from, int coverage, bool weeks) {
+// Periods whose last weekday lies from `lower` to `coverage`.
+std::vector<Period> gatherPeriods(Database& day, int lower, int coverage, bool weeks) {
   std::map<int, Period> periods;  // by the period's last weekday
   forEachStockHistory(
       day,
@@ -84,7 +86,7 @@ std::vector<Period> gatherPeriods(Database& day, int from, int coverage, bool we
         std::map<int, Bar> own;
         for (const Bar& b : bars) {
           const int end = weeks ? weekEnd(b.day) : monthEnd(b.day);
-          if (end < (weeks ? weekEnd(from) : monthEnd(from)) || end > coverage) continue;
+          if (end < lower || end > coverage) continue;
           auto [it, added] = own.emplace(end, b);
           Bar& g = it->second;
           if (!added) {
@@ -310,9 +312,20 @@ FetchPricesOutcome fetchPrices(JQuantsApi& api, const Paths& paths, const FetchP
     // day, the week and month files at their latest completed periods.
     const PositionsOutcome p = setPositionsFromHistory(day);
     if (p.done() && !p.days.empty()) out.positionsDay = p.days.front();
+    // From the period after the latest one a file holds (a fetch stopped
+    // before this step left it behind), or every period of the history.
     const int firstWritten = out.days.empty() ? out.from : out.days.front().day;
-    out.weekDay = followPeriods(paths.weeklyDb(), gatherPeriods(day, firstWritten, coverage, true), serviceSplits);
-    out.monthDay = followPeriods(paths.monthlyDb(), gatherPeriods(day, firstWritten, coverage, false), serviceSplits);
+    auto lowestEnd = [&](const std::filesystem::path& file, int (*periodEnd)(int)) {
+      std::error_code e;
+      if (!std::filesystem::is_regular_file(file, e)) return periodEnd(firstWritten);
+      Database db = openForReading(file);
+      const std::optional<int> latest = latestHistoryDay(db);
+      return latest ? std::min(periodEnd(firstWritten), periodEnd(*latest) + 1) : std::numeric_limits<int>::min();
+    };
+    out.weekDay = followPeriods(
+        paths.weeklyDb(), gatherPeriods(day, lowestEnd(paths.weeklyDb(), weekEnd), coverage, true), serviceSplits);
+    out.monthDay = followPeriods(
+        paths.monthlyDb(), gatherPeriods(day, lowestEnd(paths.monthlyDb(), monthEnd), coverage, false), serviceSplits);
   } catch (const std::exception& e) {
     out.fail(FetchFailure::Database, e.what());
     logLine("data fetch", e.what());
