@@ -33,5 +33,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n")
 # The program shows Japanese text: a CJK font must be there.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk | fonts-ipafont-gothic")
+# tavrin-fetch-notify shows the daily fetch's report with notify-send when it is there.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "libnotify-bin")
 
 include(CPack)

@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(g++ cmake ninja-build pkg-config qt6-base-dev libsqlite3-dev libfreexl-dev libgtest-dev
           python3 python3-xlwt python3-openpyxl python3-xlsxwriter python3-odf python3-pandas libminizip-dev libexpat1-dev libxlsxwriter-dev qtkeychain-qt6-dev qt6-translations-l10n fonts-noto-cjk xvfb xauth
-          desktop-file-utils appstream dpkg-dev file groff-base librsvg2-bin gnumeric)
+          desktop-file-utils appstream dpkg-dev file groff-base librsvg2-bin gnumeric libnotify-bin)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

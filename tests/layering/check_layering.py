@@ -24,8 +24,9 @@ LAYERS = [
                   "core/history", "core/registration", "core/sample", "core/screening", "core/splits",
                   "core/stocklist", "core/utilities", "core/watchlists"]),
     ("platform", ["platform"]),
-    ("ui", ["ui", "ui/app", "ui/backtest", "ui/chart", "ui/common", "ui/exchange", "ui/history", "ui/registration",
-            "ui/screening", "ui/splits", "ui/stocklist", "ui/utilities", "ui/watchlists"]),
+    ("ui", ["ui", "ui/app", "ui/backtest", "ui/chart", "ui/common", "ui/datafetch", "ui/exchange", "ui/history",
+            "ui/registration", "ui/screening", "ui/settings", "ui/splits", "ui/stocklist", "ui/utilities",
+            "ui/watchlists"]),
     ("cli", ["cli"]),
 ]
 # formats and data are side by side: neither includes the other.

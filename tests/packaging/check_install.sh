@@ -15,9 +15,29 @@ case $mode in
     DESTDIR="$work/root" cmake --install "$build" --prefix /usr >"$work/install.log"
     (cd "$work/root" && find . -type f -o -type l | sed 's|^\./||' | LC_ALL=C sort) >"$work/installed.txt"
     diff -u "$expected" "$work/installed.txt" || fail "the installed files differ from $expected"
-    for f in usr/bin/tavrin usr/bin/tavrin-cli usr/libexec/tavrin/tavrin-xls-reader; do
+    for f in usr/bin/tavrin usr/bin/tavrin-cli usr/bin/tavrin-fetch-notify usr/libexec/tavrin/tavrin-xls-reader; do
       [ -x "$work/root/$f" ] || fail "$f is not executable"
     done
+    # The daily fetch's user units: weekday evenings, made up after a
+    # shutdown, running the script found on systemd's fixed search path.
+    units="$work/root/usr/lib/systemd/user"
+    grep -qx 'OnCalendar=Mon..Fri 18:30' "$units/tavrin-fetch.timer" || fail "the timer's OnCalendar"
+    grep -qx 'Persistent=true' "$units/tavrin-fetch.timer" || fail "the timer is not persistent"
+    grep -qx 'WantedBy=timers.target' "$units/tavrin-fetch.timer" || fail "the timer's [Install]"
+    grep -qx 'ExecStart=tavrin-fetch-notify' "$units/tavrin-fetch.service" || fail "the service's ExecStart"
+    if command -v systemd-analyze >/dev/null 2>&1; then
+      # The copies name the installed script by its full path, which verify
+      # needs to find it outside /usr/bin.
+      mkdir -p "$work/units" "$work/runtime"
+      chmod 700 "$work/runtime"
+      sed "s|^ExecStart=tavrin-fetch-notify$|ExecStart=$work/root/usr/bin/tavrin-fetch-notify|" \
+        "$units/tavrin-fetch.service" >"$work/units/tavrin-fetch.service"
+      cp "$units/tavrin-fetch.timer" "$work/units/"
+      # The manual page named by Documentation= comes with the package, not in this system's path.
+      XDG_RUNTIME_DIR="$work/runtime" systemd-analyze --user --man=no verify "$work/units/tavrin-fetch.timer" \
+        "$work/units/tavrin-fetch.service" >"$work/verify.log" 2>&1 || { cat "$work/verify.log"; fail "systemd-analyze verify"; }
+      if grep -q 'tavrin-fetch' "$work/verify.log"; then cat "$work/verify.log"; fail "systemd-analyze verify warns"; fi
+    fi
     [ "$("$work/root/usr/bin/tavrin-cli" --version)" = "tavrin-cli $version" ] || fail "installed tavrin-cli --version"
     [ "$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$work/root/usr/bin/tavrin" --version)" = "tavrin $version" ] ||
       fail "installed tavrin --version"
@@ -39,11 +59,14 @@ case $mode in
     [ "$(field Homepage)" = https://github.com/tavrin/tavrin ] || fail "Homepage: $(field Homepage)"
     [[ $(field Description) == "follow the price trends of Japanese stocks"$'\n'" Tavrin is "* ]] ||
       fail "Description: $(field Description)"
+    [[ $(field Suggests) == *libnotify-bin* ]] || fail "Suggests lacks libnotify-bin: $(field Suggests)"
+    listing=$(dpkg-deb -c "$deb")
+    grep -q '^-rwxr-xr-x .* \./usr/bin/tavrin-fetch-notify$' <<<"$listing" || fail "tavrin-fetch-notify is not executable"
     depends=$(field Depends)
     for lib in libc6 libqt6widgets6 libsqlite3-0 libfreexl1 libxlsxwriter qt6-translations-l10n; do
       [[ $depends == *"$lib"* ]] || fail "Depends lacks $lib: $depends"
     done
-    dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | sed 's|^\./||' | LC_ALL=C sort >"$work/contents.txt"
+    awk '$1 !~ /^d/ {print $6}' <<<"$listing" | sed 's|^\./||' | LC_ALL=C sort >"$work/contents.txt"
     diff -u "$expected" "$work/contents.txt" || fail "the package's files differ from $expected"
     ;;
   docs)

@@ -18,9 +18,11 @@
 #include "ui/app/main_menu_window.h"
 #include "ui/common/flex_grid.h"
 #include "ui/common/window_placement.h"
+#include "ui/datafetch/data_fetch_window.h"
 #include "ui/registration/list_browser_window.h"
 #include "ui/registration/registration_window.h"
 #include "ui/screening/screening_window.h"
+#include "ui/settings/settings_window.h"
 #include "ui/splits/splits_window.h"
 #include "ui/utilities/memo_window.h"
 #include "ui/watchlists/watch_list_windows.h"
@@ -120,6 +122,7 @@ class WindowFitTest : public QObject {
   void windowShownAgainKeepsItsPlace();
   void tallWindowsFitAPanelledScreen();
   void boxesAndColumnsShowWhatTheyHold();
+  void dataServiceWindowsOpenInsideTheScreen();
 };
 
 void WindowFitTest::placementRules() {
@@ -271,6 +274,29 @@ void WindowFitTest::tallWindowsFitAPanelledScreen() {
   QVERIFY(reg.sheetGrid()->isVisible());
   fits(reg);
   QVERIFY(available(reg).contains(reg.frameGeometry()));
+}
+
+void WindowFitTest::dataServiceWindowsOpenInsideTheScreen() {
+  Desk d;
+  // No secret store and a configuration folder of the test's own.
+  qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString((d.dir / "config").string()));
+  qputenv("DBUS_SESSION_BUS_ADDRESS", QByteArray::fromStdString("unix:path=" + (d.dir / "no-bus").string()));
+  auto& menu = d.menu();
+  QVERIFY(available(menu).contains(menu.frameGeometry()));
+  for (const char* button : {"dataFetchButton", "settingsButton"}) {
+    QPushButton* b = menu.button(QString::fromLatin1(button));
+    QVERIFY2(b && b->isVisible(), button);
+    QVERIFY(menu.rect().contains(b->geometry().translated(b->parentWidget()->mapTo(&menu, QPoint()))));
+    b->click();
+  }
+  for (QWidget* w : {static_cast<QWidget*>(&d.f->ctx->dataFetch()), static_cast<QWidget*>(&d.f->ctx->settings())}) {
+    QVERIFY(w->isVisible());
+    QVERIFY2(available(*w).contains(w->frameGeometry()), qPrintable(w->objectName()));
+    verifyControlsInside(*w);
+  }
+  QTRY_VERIFY_WITH_TIMEOUT(!d.f->ctx->settings().running() && !d.f->ctx->dataFetch().checkingKey(), 20000);
+  qunsetenv("XDG_CONFIG_HOME");
+  qunsetenv("DBUS_SESSION_BUS_ADDRESS");
 }
 
 void WindowFitTest::boxesAndColumnsShowWhatTheyHold() {

@@ -12,11 +12,13 @@
 #include "ui/backtest/backtest_window.h"
 #include "ui/chart/chart_window.h"
 #include "ui/common/flex_grid.h"
+#include "ui/datafetch/data_fetch_window.h"
 #include "ui/exchange/transfer_window.h"
 #include "ui/history/history_import_window.h"
 #include "ui/registration/list_browser_window.h"
 #include "ui/registration/registration_window.h"
 #include "ui/screening/screening_window.h"
+#include "ui/settings/settings_window.h"
 #include "ui/splits/splits_window.h"
 #include "ui/stocklist/stock_list_window.h"
 #include "ui/utilities/backup_window.h"
@@ -66,6 +68,8 @@ ChartWindow& AppContext::chart() { return ensure(chart_); }
 HistoryImportWindow& AppContext::historyImport() { return ensure(historyImport_); }
 BacktestWindow& AppContext::backtest() { return ensure(backtest_); }
 SplitsWindow& AppContext::splits() { return ensure(splits_); }
+SettingsWindow& AppContext::settings() { return ensure(settings_); }
+DataFetchWindow& AppContext::dataFetch() { return ensure(dataFetch_); }
 
 bool AppContext::isLoaded(const FormWindow* w) const {
   for (const FormWindow* p :
@@ -76,7 +80,8 @@ bool AppContext::isLoaded(const FormWindow* w) const {
         static_cast<const FormWindow*>(interestList_.data()), static_cast<const FormWindow*>(trendList_.data()),
         static_cast<const FormWindow*>(transfer_.data()), static_cast<const FormWindow*>(stockList_.data()),
         static_cast<const FormWindow*>(chart_.data()), static_cast<const FormWindow*>(historyImport_.data()),
-        static_cast<const FormWindow*>(backtest_.data()), static_cast<const FormWindow*>(splits_.data())})
+        static_cast<const FormWindow*>(backtest_.data()), static_cast<const FormWindow*>(splits_.data()),
+        static_cast<const FormWindow*>(settings_.data()), static_cast<const FormWindow*>(dataFetch_.data())})
     if (p && p == w) return true;
   return false;
 }
@@ -122,21 +127,25 @@ void AppContext::unload(FormWindow* w) {
     backtest_ = nullptr;
   else if (w == splits_)
     splits_ = nullptr;
+  else if (w == settings_)
+    settings_ = nullptr;
+  else if (w == dataFetch_)
+    dataFetch_ = nullptr;
   w->deleteLater();
 }
 
 void AppContext::unloadAll() {
-  FormWindow* all[] = {splits_,    backtest_,     historyImport_, chart_,        stockList_, transfer_,
-                       trendList_, interestList_, listBrowser_,   registration_, screening_, backup_,
-                       memo_,      fileSelect_,   chooser_,       mainMenu_};
+  FormWindow* all[] = {dataFetch_, settings_, splits_,    backtest_,     historyImport_, chart_,
+                       stockList_, transfer_, trendList_, interestList_, listBrowser_,   registration_,
+                       screening_, backup_,   memo_,      fileSelect_,   chooser_,       mainMenu_};
   for (FormWindow* w : all)
     if (w) unload(w);
 }
 
 AppContext::~AppContext() {
-  FormWindow* all[] = {splits_,    backtest_,     historyImport_, chart_,        stockList_, transfer_,
-                       trendList_, interestList_, listBrowser_,   registration_, screening_, backup_,
-                       memo_,      fileSelect_,   chooser_,       mainMenu_};
+  FormWindow* all[] = {dataFetch_, settings_, splits_,    backtest_,     historyImport_, chart_,
+                       stockList_, transfer_, trendList_, interestList_, listBrowser_,   registration_,
+                       screening_, backup_,   memo_,      fileSelect_,   chooser_,       mainMenu_};
   for (FormWindow* w : all) delete w;
 }
 

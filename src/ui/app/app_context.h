@@ -30,6 +30,8 @@ class ChartWindow;
 class HistoryImportWindow;
 class BacktestWindow;
 class SplitsWindow;
+class SettingsWindow;
+class DataFetchWindow;
 class FormWindow;
 
 // The process: shared variables, data root, prompts, the platform services
@@ -77,6 +79,8 @@ class AppContext {
   HistoryImportWindow& historyImport();
   BacktestWindow& backtest();
   SplitsWindow& splits();
+  SettingsWindow& settings();
+  DataFetchWindow& dataFetch();
 
   // Whether a window has been created (and not unloaded since).
   bool isLoaded(const FormWindow* w) const;
@@ -119,6 +123,8 @@ class AppContext {
   QPointer<HistoryImportWindow> historyImport_;
   QPointer<BacktestWindow> backtest_;
   QPointer<SplitsWindow> splits_;
+  QPointer<SettingsWindow> settings_;
+  QPointer<DataFetchWindow> dataFetch_;
 };
 
 }  // namespace tavrin::ui

@@ -16,11 +16,13 @@
 #include "ui/app/app_context.h"
 #include "ui/common/file_texts.h"
 #include "ui/common/flex_grid.h"
+#include "ui/datafetch/data_fetch_window.h"
 #include "ui/exchange/transfer_menu_actions.h"
 #include "ui/history/history_import_window.h"
 #include "ui/registration/list_browser_window.h"
 #include "ui/registration/registration_window.h"
 #include "ui/screening/screening_window.h"
+#include "ui/settings/settings_window.h"
 #include "ui/stocklist/stock_list_window.h"
 #include "ui/utilities/backup_window.h"
 #include "ui/utilities/memo_window.h"
@@ -133,6 +135,23 @@ MainMenuWindow::MainMenuWindow(AppContext& ctx) : FormWindow(ctx, "Form5") {
   dg->addWidget(history, 2, 3);
   connect(history, &QPushButton::clicked, this, [this] {
     HistoryImportWindow& w = ctx_.historyImport();
+    w.show();
+    w.raise();
+  });
+  // Daily data from the data service, and the settings (its API key).
+  QPushButton* fetch = addButton("dataFetchButton", QStringLiteral("データ取得"));
+  QPushButton* settings = addButton("settingsButton", QStringLiteral("設定"));
+  dg->addWidget(fetch, 2, 1);
+  dg->addWidget(settings, 2, 2);
+  connect(fetch, &QPushButton::clicked, this, [this] {
+    DataFetchWindow& w = ctx_.dataFetch();
+    // The date grid shows the days a fetch wrote.
+    connect(&w, &DataFetchWindow::finished, this, &MainMenuWindow::activate, Qt::UniqueConnection);
+    w.show();
+    w.raise();
+  });
+  connect(settings, &QPushButton::clicked, this, [this] {
+    SettingsWindow& w = ctx_.settings();
     w.show();
     w.raise();
   });
