@@ -53,6 +53,17 @@ HttpResponse QtHttpClient::get(const HttpRequest& request) {
     reply->abort();
   });
   whole.start(request.timeoutMs * 4);
+  // A cancel is heard while the answer is on its way, not only between requests.
+  bool cancelled = false;
+  QTimer poll;
+  if (request.cancelled) {
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+      if (!request.cancelled()) return;
+      cancelled = true;
+      reply->abort();
+    });
+    poll.start(100);
+  }
   if (!reply->isFinished()) loop.exec();
   body += reply->readAll();
 
@@ -63,7 +74,9 @@ HttpResponse QtHttpClient::get(const HttpRequest& request) {
     if (ok && s >= 0) out.retryAfterSeconds = s;
   }
   const QNetworkReply::NetworkError e = reply->error();
-  if (tooLarge || static_cast<std::size_t>(body.size()) > request.maxBytes) {
+  if (cancelled) {
+    out.transport = HttpResponse::Transport::Cancelled;
+  } else if (tooLarge || static_cast<std::size_t>(body.size()) > request.maxBytes) {
     out.transport = HttpResponse::Transport::TooLarge;
   } else if (timedOut || e == QNetworkReply::TimeoutError || e == QNetworkReply::OperationCanceledError) {
     out.transport = HttpResponse::Transport::Timeout;

@@ -16,15 +16,21 @@ const QString kService = QStringLiteral("tavrin");
 const QString kEntry = QStringLiteral("jquants-api-key");
 constexpr int kWaitMs = 10000;  // a secret store that does not answer counts as none
 
-// Runs a job to its end in a loop of its own.
+// Runs a job to its end in a loop of its own. A job that does not end in
+// time has not done its work, whatever its error says.
 bool run(QKeychain::Job& job) {
   job.setAutoDelete(false);
   QEventLoop loop;
-  QObject::connect(&job, &QKeychain::Job::finished, &loop, &QEventLoop::quit);
+  bool finished = false;
+  QObject::connect(&job, &QKeychain::Job::finished, &loop, [&] {
+    finished = true;
+    loop.quit();
+  });
   QTimer::singleShot(kWaitMs, &loop, &QEventLoop::quit);
   job.start();
-  loop.exec();
-  return job.error() == QKeychain::NoError;
+  if (!finished) loop.exec();
+  if (!finished) logLine("secret store", "no answer within " + std::to_string(kWaitMs / 1000) + " s");
+  return finished && job.error() == QKeychain::NoError;
 }
 
 }  // namespace

@@ -241,8 +241,12 @@ TEST_F(FetchTest, FromAnEmptyFolderTheListAndEveryDayAsRegisteringTheFilesByHand
   ASSERT_EQ(r.status, 0) << r.out;
   EXPECT_NE(r.out.find("20 trading day(s), 100 prices, 1 day(s) without trading"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("month positions at 2024-11-29"), std::string::npos) << r.out;
-  r = cli(root, "fetch prices --to 2024-12-27", s);
+  ASSERT_EQ(cli(root, "watch add trend 6758", s).status, 0);
+  r = cli(root, "fetch prices --to 2024-12-27 --report", s);
   ASSERT_EQ(r.status, 0) << r.out;
+  // The watch list's stock with the patterns it meets on the latest day, named as the panel names them.
+  EXPECT_NE(r.out.find("\n6758 ソニーグループ: 移動平均↑ U1\n"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find(": Label"), std::string::npos);
   EXPECT_NE(r.out.find("fetch prices 2024-12-02 .. 2024-12-27: 20 trading day(s), 99 prices"), std::string::npos)
       << r.out;
   EXPECT_NE(r.out.find("2024-12-10\t4 stocks, 1 without a trade"), std::string::npos);

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -14,6 +15,8 @@ struct HttpRequest {
   std::vector<std::pair<std::string, std::string>> headers;
   int timeoutMs = 30000;
   std::size_t maxBytes = 64u << 20;  // a longer answer is cut off and fails as TooLarge
+  // Asked while the answer is awaited: true stops it (Transport::Cancelled).
+  std::function<bool()> cancelled;
 };
 
 struct HttpResponse {

@@ -351,7 +351,10 @@ std::vector<std::string> watchListReport(const Paths& paths) {
           const backtest::PanelStock& s = panel.stocks[h.stock];
           const screening::ScreeningPattern& pat = screening::patternCatalogue()[pr.pattern];
           if (!said.insert({s.key, pat.control}).second) continue;
-          std::string what = std::string(pat.groupLabel);
+          // The group as the panel names it ("Label4" is 横這から上昇), then the button.
+          std::string what;
+          for (const screening::PanelLabel& l : screening::panelLabels())
+            if (std::string_view(l.control) == pat.groupLabel) what = l.caption;
           what += (what.empty() ? "" : " ") + std::string(pat.caption);
           lines.push_back(s.key + " " + s.name + ": " + what);
         }

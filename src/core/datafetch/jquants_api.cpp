@@ -175,6 +175,7 @@ ServiceOutcome JQuantsApi::pages(const std::string& path,
       req.url += (path.find('?') == std::string::npos ? "?" : "&") + ("pagination_key=" + queryValue(next));
     req.headers = {{"x-api-key", settings_.key}, {"Accept", "application/json"}};
     req.maxBytes = kMaxAnswerBytes;
+    req.cancelled = cancelled_;
     HttpResponse res;
     int wait = 5000;  // then 10, 20, 40 s: a plan of five requests a minute is past its minute
     for (int attempt = 1;; ++attempt) {

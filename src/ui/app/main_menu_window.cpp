@@ -135,6 +135,8 @@ MainMenuWindow::MainMenuWindow(AppContext& ctx) : FormWindow(ctx, "Form5") {
   dg->addWidget(history, 2, 3);
   connect(history, &QPushButton::clicked, this, [this] {
     HistoryImportWindow& w = ctx_.historyImport();
+    // The date grid shows the days the positions were set at.
+    connect(&w, &HistoryImportWindow::finished, this, &MainMenuWindow::activate, Qt::UniqueConnection);
     w.show();
     w.raise();
   });
