@@ -273,7 +273,9 @@ std::string_view Statement::columnBytes(int i) const {
   return p && n > 0 ? std::string_view(static_cast<const char*>(p), static_cast<size_t>(n)) : std::string_view();
 }
 
-Transaction::Transaction(Database& db) : db_(db) { db_.exec("begin immediate"); }
+Transaction::Transaction(Database& db, Begin begin) : db_(db) {
+  db_.exec(begin == Begin::Immediate ? "begin immediate" : "begin");
+}
 
 Transaction::~Transaction() {
   if (!done_) {
@@ -287,6 +289,20 @@ Transaction::~Transaction() {
 void Transaction::commit() {
   db_.exec("commit");
   done_ = true;
+}
+
+std::vector<std::string> attachDatabases(Database& db, const std::vector<std::filesystem::path>& files,
+                                         const std::function<void(std::size_t)>& before) {
+  std::vector<std::string> schemas = {"main"};
+  for (std::size_t i = 1; i < files.size(); ++i) {
+    if (before) before(i);
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(files[i], ec)) throw DatabaseError("no such file", DatabaseFailure::Missing);
+    const std::string schema = "db" + std::to_string(i);
+    db.execute("attach database ? as [" + schema + "]", {toUtf8(files[i])});
+    schemas.push_back(schema);
+  }
+  return schemas;
 }
 
 }  // namespace tavrin

@@ -120,7 +120,11 @@ class Statement {
 // commit() was called, so a failure leaves the file as it was.
 class Transaction {
  public:
-  explicit Transaction(Database& db);
+  // Immediate takes the write lock at once; Deferred at the first write of
+  // each file (over attached files, so that the one another program holds
+  // is the one that fails).
+  enum class Begin { Immediate, Deferred };
+  explicit Transaction(Database& db, Begin begin = Begin::Immediate);
   ~Transaction();
   void commit();
 
@@ -128,5 +132,12 @@ class Transaction {
   Database& db_;
   bool done_ = false;
 };
+
+// Attaches files[1..] to the connection that has files[0] open, as db1, db2
+// and so on, for one transaction over all of them; returns the schema
+// names, "main" first. before(i) is called before file i is attached (so
+// that a failure can name it). A missing file fails as Missing.
+std::vector<std::string> attachDatabases(Database& db, const std::vector<std::filesystem::path>& files,
+                                         const std::function<void(std::size_t)>& before = {});
 
 }  // namespace tavrin

@@ -9,6 +9,7 @@
 #include "formats/format_error.h"
 #include "formats/history_layout.h"
 #include "formats/json_reader.h"
+#include "screening/chart_links.h"
 
 namespace tavrin::datafetch {
 
@@ -31,23 +32,6 @@ std::string compactDate(int day) {
   char buf[16];
   std::snprintf(buf, sizeof buf, "%04d%02d%02d", y, m, d);
   return buf;
-}
-
-// Percent-encoding of a query value (pagination keys are opaque).
-std::string queryValue(std::string_view v) {
-  static const char* hex = "0123456789ABCDEF";
-  std::string out;
-  for (unsigned char c : v) {
-    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_' ||
-        c == '.' || c == '~') {
-      out += static_cast<char>(c);
-    } else {
-      out += '%';
-      out += hex[c >> 4];
-      out += hex[c & 15];
-    }
-  }
-  return out;
 }
 
 std::optional<double> numberOrNull(const JsonValue* v) {
@@ -172,7 +156,7 @@ ServiceOutcome JQuantsApi::pages(const std::string& path,
     HttpRequest req;
     req.url = settings_.baseUrl + path;
     if (!next.empty())
-      req.url += (path.find('?') == std::string::npos ? "?" : "&") + ("pagination_key=" + queryValue(next));
+      req.url += (path.find('?') == std::string::npos ? "?" : "&") + ("pagination_key=" + percentEncoded(next));
     req.headers = {{"x-api-key", settings_.key}, {"Accept", "application/json"}};
     req.maxBytes = kMaxAnswerBytes;
     req.cancelled = cancelled_;

@@ -55,27 +55,8 @@ SplitOutcome overAll(const std::vector<std::filesystem::path>& files, const char
   const std::filesystem::path* current = &files.front();
   try {
     Database db(files.front(), Database::Mode::ReadWrite);
-    std::vector<std::string> schemas = {"main"};
-    for (std::size_t i = 1; i < files.size(); ++i) {
-      current = &files[i];
-      if (!std::filesystem::is_regular_file(files[i])) throw DatabaseError("no such file", DatabaseFailure::Missing);
-      const std::string schema = "db" + std::to_string(i);
-      db.execute("attach database ? as [" + schema + "]", {toUtf8(files[i])});
-      schemas.push_back(schema);
-    }
-    db.exec("begin");
-    struct Rollback {
-      Database& db;
-      bool done = false;
-      ~Rollback() {
-        if (done) return;
-        try {
-          db.exec("rollback");
-        } catch (const std::exception& e) {
-          logLine("splits", e.what());
-        }
-      }
-    } tx{db};
+    const std::vector<std::string> schemas = attachDatabases(db, files, [&](std::size_t i) { current = &files[i]; });
+    Transaction tx(db, Transaction::Begin::Deferred);
     for (std::size_t i = 0; i < files.size(); ++i) {
       current = &files[i];
       SplitDatabaseReport r;
@@ -90,8 +71,7 @@ SplitOutcome overAll(const std::vector<std::filesystem::path>& files, const char
       out.reports.clear();
       return out;
     }
-    db.exec("commit");
-    tx.done = true;
+    tx.commit();
   } catch (const std::exception& e) {
     out.reports.clear();
     out.fail(SplitFailure::Database, e.what());

@@ -204,29 +204,12 @@ StockListOutcome updateStockLists(const std::vector<StockListTarget>& targets, c
     // all of them, committed together or not at all.
     current = &targets.front();
     Database db(targets.front().path, Database::Mode::ReadWrite);
-    std::vector<std::string> schemas = {"main"};
-    for (size_t i = 1; i < targets.size(); ++i) {
-      current = &targets[i];
-      if (!std::filesystem::exists(targets[i].path)) throw DatabaseError("no such file", DatabaseFailure::Missing);
-      const std::string schema = "db" + std::to_string(i);
-      db.execute("attach database ? as [" + schema + "]", {toUtf8(targets[i].path)});
-      schemas.push_back(schema);
-    }
+    std::vector<std::filesystem::path> files;
+    for (const StockListTarget& t : targets) files.push_back(t.path);
+    const std::vector<std::string> schemas = attachDatabases(db, files, [&](std::size_t i) { current = &targets[i]; });
     // Deferred: each file is locked by its first write, so that a file held
     // by another program is the one named in the failure.
-    db.exec("begin");
-    struct Rollback {
-      Database& db;
-      bool done = false;
-      ~Rollback() {
-        if (done) return;
-        try {
-          db.exec("rollback");
-        } catch (const std::exception& e) {
-          logLine("stocks update", e.what());
-        }
-      }
-    } tx{db};
+    Transaction tx(db, Transaction::Begin::Deferred);
     for (size_t i = 0; i < targets.size(); ++i) {
       current = &targets[i];
       const std::string& schema = schemas[i];
@@ -244,8 +227,7 @@ StockListOutcome updateStockLists(const std::vector<StockListTarget>& targets, c
       out.reports.push_back(std::move(r));
     }
     current = &targets.front();
-    db.exec("commit");
-    tx.done = true;
+    tx.commit();
     return out;
   } catch (const std::exception& e) {
     removeCreated();
