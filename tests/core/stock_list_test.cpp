@@ -426,6 +426,16 @@ TEST(StockListCliTest, StocksUpdateFromAnEmptyRoot) {
   EXPECT_EQ(r.status, 0);
   for (const auto& t : standardStockListTargets(paths)) EXPECT_EQ(stocksOf(t.path).size(), 9u);
   EXPECT_NE(r.out.find("追加\t7203\tトヨタ自動車\t東証プライム\tプライム（内国株式）\n"), std::string::npos);
+  // Each stock once (three databases had it added), each database's counts on a line of its own.
+  const auto occurrences = [](const std::string& text, const std::string& what) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+  };
+  EXPECT_EQ(occurrences(r.out, "\t7203\t"), 1u) << r.out;
+  EXPECT_EQ(occurrences(r.out, "\n追加\t"), 9u) << r.out;
+  for (const auto& t : standardStockListTargets(paths))
+    EXPECT_EQ(occurrences(r.out, "\n" + toUtf8(t.path.filename()) + "（新規作成）: 追加 9、"), 1u) << r.out;
 
   // One database, the missing ones removed.
   const auto other = dir / "other.mdb";
