@@ -102,6 +102,12 @@ int cmdBacktest(const Paths& paths, const Args& argsIn) {
     return kOk;
   }
 
+  // A horizon no date of the history reaches gives nothing but empty means.
+  if (const std::optional<int> h = backtest::horizonBeyondHistory(panel, request))
+    return failure("backtest: no date of " + toUtf8(db) + " has " + std::to_string(*h) +
+                   " dates after it; the longest horizon is " +
+                   std::to_string(*backtest::longestHorizon(panel, request)) + " (dates after " +
+                   isoDate(*backtest::firstTestedDay(panel, request)) + ", the first date tested)");
   const backtest::BacktestResult result = backtest::runBacktest(panel, request);
   if (allPatterns) {
     for (const backtest::PatternResult& r : result.patterns)

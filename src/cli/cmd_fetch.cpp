@@ -89,8 +89,7 @@ int fetchList(const Paths& paths, Args args) {
     return failure("fetch list: " + toUtf8(out.lists.failedDatabase) + ": " + out.lists.detail +
                    "; no database was changed");
   std::cout << "the data service's list: " << listedIssuesLine(out.issues) << "\n";
-  for (const StockListReport& r : out.lists.reports)
-    for (const std::string& line : stockListReportLines(r, o.dryRun, true)) std::cout << line << "\n";
+  for (const std::string& line : stockListReportsLines(out.lists.reports, o.dryRun)) std::cout << line << "\n";
   return kOk;
 }
 

@@ -35,8 +35,7 @@ int cmdStocks(const Paths& paths, const Args& argsIn) {
   if (!o.done())
     return failure("stocks update: " + toUtf8(o.failedDatabase) + ": " + o.detail + "; no database was changed");
   std::cout << args[0] << ": " << listedIssuesLine(issues) << "\n";
-  for (const StockListReport& r : o.reports)
-    for (const std::string& line : stockListReportLines(r, options.dryRun, true)) std::cout << line << "\n";
+  for (const std::string& line : stockListReportsLines(o.reports, options.dryRun)) std::cout << line << "\n";
   return kOk;
 }
 

@@ -1,5 +1,7 @@
 #include "cli/import_texts.h"
 
+#include <set>
+
 #include "base/text.h"
 
 namespace tavrin::cli {
@@ -141,6 +143,18 @@ std::vector<std::string> stockListReportLines(const StockListReport& r, bool dry
       for (const StockListEntry& m : r.missing) codes += " " + m.code;
       lines.push_back(codes);
     }
+  }
+  return lines;
+}
+
+std::vector<std::string> stockListReportsLines(const std::vector<StockListReport>& reports, bool dryRun) {
+  std::vector<std::string> lines;
+  std::set<std::string> listed;
+  for (const StockListReport& r : reports) {
+    const std::vector<std::string> own = stockListReportLines(r, dryRun, true);
+    lines.push_back(own.front());
+    for (std::size_t i = 1; i < own.size(); ++i)
+      if (listed.insert(own[i]).second) lines.push_back(own[i]);
   }
   return lines;
 }

@@ -29,5 +29,9 @@ std::string listedIssuesLine(const ListedIssues& issues);
 // per added, updated and missing code (tab-separated: what, code, name,
 // details); without it one line of the missing codes.
 std::vector<std::string> stockListReportLines(const StockListReport& report, bool dryRun, bool listAll);
+// The reports of several databases: each one's line of counts, and each
+// stock's line once, under the first database that has it (a database that
+// changed a stock otherwise than the ones before it adds its own line).
+std::vector<std::string> stockListReportsLines(const std::vector<StockListReport>& reports, bool dryRun);
 
 }  // namespace tavrin::cli

@@ -372,16 +372,27 @@ TEST(Backtest, CommandLineOutput) {
             "2026-01-14\t0\t\n"
             "summary\tevents=1\tmean=-2.00\tmedian=-2.00\twin=0.00\tbaseline_events=3\tbaseline_mean=-0.67\t"
             "baseline_win=0.00\n");
-  r = test::runCommand(cli + "--universe 1001 --pattern all --horizon 5");
+  // The first date tested (2026-01-10) has four dates after it: a longer
+  // horizon is refused in one line; the longest is run.
+  r = test::runCommand(cli + "--universe 1001 --pattern all --horizon 5 2>&1");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "tavrin-cli: backtest: no date of " + toUtf8(db) +
+                       " has 5 dates after it; the longest horizon is 4 (dates after 2026-01-10, the first date "
+                       "tested)\n");
+  r = test::runCommand(cli + "--universe 1001 --pattern Command14 --horizon 3 --from 2026-01-12 2>&1");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.out.find("the longest horizon is 2 (dates after 2026-01-12"), std::string::npos) << r.out;
+  r = test::runCommand(cli + "--universe 1001 --pattern all --horizon 4");
   EXPECT_EQ(r.status, 0);
   std::vector<std::string> lines;
   for (size_t at = 0, nl; (nl = r.out.find('\n', at)) != std::string::npos; at = nl + 1)
     lines.push_back(r.out.substr(at, nl - at));
   ASSERT_EQ(lines.size(), 67u);
   EXPECT_EQ(lines[0].rfind("Command28\tsummary\tevents=", 0), 0u);
+  // Only the hits of the first date reach four dates ahead: A -1 %, D 0, E +0.67 %.
   EXPECT_NE(std::find(lines.begin(), lines.end(),
-                      "Command14\tsummary\tevents=0\tmean=\tmedian=\twin=\tbaseline_events=0\tbaseline_mean=\t"
-                      "baseline_win="),
+                      "Command14\tsummary\tevents=3\tmean=-0.11\tmedian=0.00\twin=33.33\tbaseline_events=5\t"
+                      "baseline_mean=-0.47\tbaseline_win=20.00"),
             lines.end());
   r = test::runCommand(cli + "--code 1302");
   EXPECT_EQ(r.status, 0);
@@ -398,6 +409,31 @@ TEST(Backtest, CommandLineOutput) {
   EXPECT_EQ(test::runCommand(cli + "--universe 1001 --pattern Command999 --horizon 1 2>/dev/null").status, 1);
   EXPECT_EQ(test::runCommand(cli + "--code 9999 2>/dev/null").status, 1);
   EXPECT_EQ(test::runCommand(cli + "--code 1e3 2>/dev/null").status, 1);
+}
+
+// The longest horizon is what the history has after the first date tested.
+TEST(Backtest, LongestHorizonOfTheHistory) {
+  test::TempDir dir;
+  const HistoryPanel panel = loadHistoryPanel(handDatabase(dir));
+  BacktestRequest req = flatRequest(1, 4);
+  EXPECT_EQ(longestHorizon(panel, req), 4);
+  EXPECT_EQ(firstTestedDay(panel, req), day0() + 9);
+  EXPECT_FALSE(horizonBeyondHistory(panel, req));
+  req.horizons = {1, 5, 2};
+  EXPECT_EQ(horizonBeyondHistory(panel, req), 5);
+  // A range that starts later leaves fewer dates ahead; its end does not matter.
+  req.fromDay = day0() + 11;
+  req.toDay = day0() + 11;
+  EXPECT_EQ(longestHorizon(panel, req), 2);
+  EXPECT_EQ(horizonBeyondHistory(panel, req), 5);
+  req.horizons = {2};
+  EXPECT_FALSE(horizonBeyondHistory(panel, req));
+  // No date tested: nothing to refuse.
+  req.fromDay = day0() + 20;
+  req.toDay.reset();
+  EXPECT_FALSE(longestHorizon(panel, req));
+  EXPECT_FALSE(horizonBeyondHistory(panel, req));
+  EXPECT_FALSE(firstTestedDay(panel, req));
 }
 
 // What a date's evaluation throws comes back to the caller, whichever thread

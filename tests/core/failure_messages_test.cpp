@@ -11,6 +11,7 @@
 #include "data/database.h"
 #include "data/stock_code.h"
 #include "test_support.h"
+#include "watch_samples.h"
 
 using namespace tavrin;
 
@@ -86,4 +87,54 @@ TEST(CliFailures, OneEscapedLineOnStderrAndTheSameInTheLog) {
   EXPECT_EQ(r.status, 1) << r.out;
   EXPECT_NE(r.out.find("1e3"), std::string::npos) << r.out;
   EXPECT_EQ(test::runCommand(cli + "watch list trend").out.find("1000"), std::string::npos);
+}
+
+// While another program holds the write lock of a file, the commands that
+// write it name the file and the cause in one line, not SQLite's words.
+TEST(CliFailures, AWriteLockHeldElsewhereNamesTheFile) {
+  setLogQuiet(true);
+  test::TempDir dir;
+  const Paths paths(dir.path());
+  test::plantStocks(paths.dailyDb(), {{"7203", "トヨタ自動車", "東証１部", 100, 2000, 2200}});
+  std::ofstream(dir / "day.csv") << "SC,日付,株価\n7203,20261209,2501\n";
+  std::ofstream(dir / "history.csv") << "コード,日付,終値\n7203,2026/03/02,2002\n";
+  const std::string cli = test::cliPath() + " --root '" + toUtf8(dir.path()) + "' ";
+  ASSERT_EQ(test::runCommand(cli + "watch add trend 7203 2>&1").status, 0);  // the watch-list file is made
+
+  struct Holder {
+    explicit Holder(const std::filesystem::path& file) {
+      EXPECT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+      EXPECT_EQ(sqlite3_exec(db, "begin immediate", nullptr, nullptr, nullptr), SQLITE_OK);
+    }
+    ~Holder() {
+      sqlite3_exec(db, "rollback", nullptr, nullptr, nullptr);
+      sqlite3_close(db);
+    }
+    sqlite3* db = nullptr;
+  };
+  auto expectInUse = [&](const std::string& args, const std::filesystem::path& file) {
+    const test::CommandResult r = test::runCommand(cli + args + " 2>&1 >/dev/null");
+    EXPECT_EQ(r.status, 1) << args << ": " << r.out;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1) << args << ": " << r.out;
+    EXPECT_NE(r.out.find(toUtf8(file) + " is in use by another program (locked); try again when it is done"),
+              std::string::npos)
+        << args << ": " << r.out;
+    EXPECT_EQ(r.out.find("database is locked"), std::string::npos) << args << ": " << r.out;
+  };
+  const std::string before = test::readFileBytes(paths.dailyDb());
+  {
+    Holder holder(paths.dailyDb());
+    expectInUse("latest 26/12/09:day.csv", paths.dailyDb());
+    expectInUse("insert", paths.dailyDb());
+    expectInUse("history import '" + toUtf8(dir / "history.csv") + "'", paths.dailyDb());
+  }
+  EXPECT_EQ(test::readFileBytes(paths.dailyDb()), before);
+  {
+    Holder holder(paths.watchListDb());
+    expectInUse("watch add checklist 7203", paths.watchListDb());
+  }
+  // Once the other program is done, the same commands work.
+  EXPECT_EQ(test::runCommand(cli + "watch add checklist 7203 2>&1").status, 0);
+  EXPECT_EQ(test::runCommand(cli + "insert 2>&1").status, 0);
+  setLogQuiet(false);
 }

@@ -105,6 +105,49 @@ TEST(ListedIssuesTest, ReadsTheExchangeListAndChoosesTheStocks) {
   EXPECT_TRUE(withFunds.skipped.empty());
 }
 
+// Rows whose code cell holds no code of a listed issue (words, short numbers,
+// letters where digits belong, five characters that are not five digits) are
+// skipped as NoCode; the five-digit form with its check digit is the code.
+TEST(ListedIssuesTest, CodesThatNoIssueHasAreSkipped) {
+  test::TempDir dir;
+  const char* prime = "プライム（内国株式）";
+  SheetRows rows = {kHeader,
+                    issueRow("NULL", "空", prime),
+                    issueRow("ABCD", "英字", prime),
+                    issueRow(0, "零", prime),
+                    issueRow(7, "一桁", prime),
+                    issueRow("B9B23", "五文字", prime),
+                    issueRow("13O0", "英字オー", prime),
+                    issueRow(123, "三桁", prime),
+                    issueRow("A130", "先頭が英字", prime),
+                    issueRow(123456, "六桁", prime),
+                    issueRow(7203, "トヨタ自動車", prime),
+                    issueRow("130a", "小文字", prime),
+                    issueRow(67580, "検査数字つき", prime),
+                    issueRow("99830", "検査数字つきの文字", prime),
+                    issueRow(25935, "優先株", prime),
+                    issueRow("２８５Ａ", "全角", prime)};
+  const ListedIssues l = readRows(dir, rows);
+  ASSERT_TRUE(l.done()) << l.detail;
+  std::vector<std::string> codes;
+  for (const ListedIssue& i : l.issues) codes.push_back(i.code);
+  EXPECT_EQ(codes, (std::vector<std::string>{"7203", "130A", "6758", "9983", "25935", "285A"}));
+  ASSERT_EQ(l.skipped.size(), 1u);
+  EXPECT_EQ(l.skipped[0].reason, SkippedRows::Reason::NoCode);
+  EXPECT_EQ(l.skipped[0].count, 9u);
+
+  // The command line's summary counts them; a dry run adds the good codes only.
+  const auto root = dir / "root";
+  const test::CommandResult cli = test::runCommand(test::cliPath() + " --root '" + toUtf8(root) +
+                                                   "' stocks update --dry-run '" + toUtf8(dir / "data_j.xls") + "'");
+  EXPECT_EQ(cli.status, 0) << cli.out;
+  EXPECT_NE(cli.out.find("銘柄 6、読み飛ばした行 9（コードが読めない行 9）"), std::string::npos) << cli.out;
+  for (const char* bad : {"NULL", "ABCD", "B9B23", "13O0", "A130"})
+    EXPECT_EQ(cli.out.find(std::string("\t") + bad + "\t"), std::string::npos) << bad;
+  EXPECT_EQ(cli.out.find("\t0\t"), std::string::npos);
+  EXPECT_EQ(cli.out.find("\t7\t"), std::string::npos);
+}
+
 TEST(ListedIssuesTest, ColumnsAreFoundByNameAndOddRowsAreSkipped) {
   test::TempDir dir;
   // Another order, a title row above the header, no market column; codes as
@@ -426,6 +469,16 @@ TEST(StockListCliTest, StocksUpdateFromAnEmptyRoot) {
   EXPECT_EQ(r.status, 0);
   for (const auto& t : standardStockListTargets(paths)) EXPECT_EQ(stocksOf(t.path).size(), 9u);
   EXPECT_NE(r.out.find("追加\t7203\tトヨタ自動車\t東証プライム\tプライム（内国株式）\n"), std::string::npos);
+  // Each stock once (three databases had it added), each database's counts on a line of its own.
+  const auto occurrences = [](const std::string& text, const std::string& what) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+  };
+  EXPECT_EQ(occurrences(r.out, "\t7203\t"), 1u) << r.out;
+  EXPECT_EQ(occurrences(r.out, "\n追加\t"), 9u) << r.out;
+  for (const auto& t : standardStockListTargets(paths))
+    EXPECT_EQ(occurrences(r.out, "\n" + toUtf8(t.path.filename()) + "（新規作成）: 追加 9、"), 1u) << r.out;
 
   // One database, the missing ones removed.
   const auto other = dir / "other.mdb";

@@ -9,6 +9,7 @@
 
 #include "backtest/backtest.h"
 #include "data/price_schema.h"
+#include "history/price_history.h"
 #include "sample/sample_market.h"
 #include "screening/pattern_catalogue.h"
 #include "test_support.h"
@@ -66,6 +67,7 @@ class BacktestWindowTest : public QObject {
   void currentPatternMarkedApartAndEmptyPatternsDimmed();
   void backtestWindowListsEveryPatternAndItsHits();
   void cancelStopsTheRun();
+  void horizonPastTheHistoryIsRefusedInTheStatus();
   void chartOpensFromTheBacktestAndMarksThePatternDays();
 };
 
@@ -283,6 +285,36 @@ void BacktestWindowTest::cancelStopsTheRun() {
   QVERIFY(bt.running());
   s.f.ctx->unload(&bt);
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// Fifteen dates: the first date tested (the tenth) has five after it, so the
+// window's ten-date horizon is refused in its status line, without a dialog.
+void BacktestWindowTest::horizonPastTheHistoryIsRefusedInTheStatus() {
+  test::TempDir dir;
+  test::UiFixture f(dir.path());
+  const auto db = dir / "short.mdb";
+  createPriceDatabase(db, "day");
+  {
+    Database d(db);
+    Transaction tx(d);
+    HistoryWriter history(d);
+    d.execute("insert into [list] ([銘柄],[コード],[市場],[単位]) values (?,?,?,?)",
+              {Value(std::string("株1301")), historyCodeValue("1301"), Value(std::string("東証プライム")), Value(100)});
+    const int day0 = *dayFromCivil(2026, 1, 1);
+    for (int k = 0; k < 15; ++k) history.putClose(historyCodeValue("1301"), day0 + k, 1000 + k);
+    history.flush();
+    tx.commit();
+  }
+  ui::BacktestWindow& bt = f.ctx->backtest();
+  bt.show();
+  bt.openFor(1, toUtf8(db), {}, "day");
+  QVERIFY(bt.waitForRun(60000));
+  QVERIFY2(bt.statusText().contains(QStringLiteral("最長 5 日後")), qPrintable(bt.statusText()));
+  QVERIFY2(bt.statusText().contains(QStringLiteral("2026-01-10")), qPrintable(bt.statusText()));
+  QVERIFY2(bt.statusText().contains(QStringLiteral("10 日後")), qPrintable(bt.statusText()));
+  QCOMPARE(bt.summaryGrid()->rows(), 1);
+  QVERIFY(f.prompts.messages().empty());
+  QVERIFY(button(bt, "backtestRunButton")->isEnabled());
 }
 
 QTEST_MAIN(BacktestWindowTest)

@@ -103,6 +103,10 @@ void StockListWindowTest::previewThenApplyFillsTheThreeDatabases() {
   QVERIFY(s.f.prompts.shown().empty());
   QVERIFY(s.report().contains("更新しました"));
   QVERIFY(s.report().contains("Tkabuka.mdb: 追加 2"));
+  // Every database's counts, each added stock once.
+  QVERIFY(s.report().contains("\nkabuka.mdb: 追加 2"));
+  QVERIFY(s.report().contains("\nWkabuka.mdb: 追加 2"));
+  QCOMPARE(s.report().count("追加\t130A\t"), 1);
   for (const auto& t : standardStockListTargets(s.paths)) QCOMPARE(listRows(t.path), std::size_t(2));
   QVERIFY(!s.button("stockListApplyButton")->isEnabled());
 

@@ -406,6 +406,26 @@ BacktestResult runBacktest(const HistoryPanel& panel, const BacktestRequest& req
   return result;
 }
 
+std::optional<int> firstTestedDay(const HistoryPanel& panel, const BacktestRequest& request) {
+  const std::vector<std::uint32_t> dates = evaluatedDates(panel, request);
+  if (dates.empty()) return std::nullopt;
+  return panel.days[dates.front()];
+}
+
+std::optional<int> longestHorizon(const HistoryPanel& panel, const BacktestRequest& request) {
+  const std::vector<std::uint32_t> dates = evaluatedDates(panel, request);
+  if (dates.empty()) return std::nullopt;
+  return static_cast<int>(panel.days.size() - 1 - dates.front());
+}
+
+std::optional<int> horizonBeyondHistory(const HistoryPanel& panel, const BacktestRequest& request) {
+  const std::optional<int> longest = longestHorizon(panel, request);
+  if (!longest || request.horizons.empty()) return std::nullopt;
+  const int wanted = *std::max_element(request.horizons.begin(), request.horizons.end());
+  if (wanted <= *longest) return std::nullopt;
+  return wanted;
+}
+
 std::vector<DateLine> dateLines(const HistoryPanel& panel, const BacktestResult& result, const PatternResult& pattern,
                                 int horizon) {
   std::vector<DateLine> lines;

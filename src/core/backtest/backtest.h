@@ -124,6 +124,15 @@ using Progress = std::function<bool(std::size_t done, std::size_t total)>;
 // shared out among the processor's cores; the result does not depend on it.
 BacktestResult runBacktest(const HistoryPanel& panel, const BacktestRequest& request, const Progress& progress = {});
 
+// The most dates ahead the history has after the first date the request
+// tests; nullopt when it tests no date.
+std::optional<int> longestHorizon(const HistoryPanel& panel, const BacktestRequest& request);
+// The longest horizon of the request when it is longer than that: no date
+// could have a forward return over it.
+std::optional<int> horizonBeyondHistory(const HistoryPanel& panel, const BacktestRequest& request);
+// The first date the request tests (a day number); nullopt when none.
+std::optional<int> firstTestedDay(const HistoryPanel& panel, const BacktestRequest& request);
+
 // The forward return of a hit over h dates.
 std::optional<double> hitReturn(const HistoryPanel& panel, const Hit& hit, int horizon);
 

@@ -47,6 +47,17 @@ std::string failureText(DatabaseFailure kind, const std::string& file, const std
   return "cannot open " + file + (detail.empty() ? std::string() : ": " + detail);
 }
 
+// A statement that waited in vain for another connection's write lock: the
+// words of an opening refused for it, not SQLite's own.
+bool busy(int rc) { return (rc & 0xFF) == SQLITE_BUSY; }
+
+// With other files attached the lock may be on any of them, so none is named.
+[[noreturn]] void failLocked(sqlite3* db, const std::filesystem::path& path) {
+  const bool attached = sqlite3_db_name(db, 2) != nullptr;
+  throw DatabaseError(failureText(DatabaseFailure::Locked, attached ? "a database file" : toUtf8(path), {}),
+                      DatabaseFailure::Locked);
+}
+
 bool writable(const std::filesystem::path& path) {
   const std::filesystem::path dir = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
   return ::access(path.c_str(), W_OK) == 0 && ::access(dir.c_str(), W_OK) == 0;
@@ -136,6 +147,7 @@ void Database::exec(const std::string& sql) {
   if (rc != SQLITE_OK) {
     std::string msg = err ? err : "error";
     sqlite3_free(err);
+    if (busy(rc)) failLocked(db_, path_);
     throw DatabaseError(msg + " [" + sql.substr(0, 200) + "]");
   }
 }
@@ -192,6 +204,7 @@ Statement::Statement(Database& db, const std::string& sql) : db_(&db) {
     std::string msg = std::string(sqlite3_errmsg(db.handle())) + " [" + sql.substr(0, 300) + "]";
     sqlite3_finalize(stmt_);
     stmt_ = nullptr;
+    if (busy(rc)) failLocked(db.handle(), db.path());
     throw DatabaseError(msg);
   }
   if (!stmt_) throw DatabaseError("empty statement");
@@ -234,6 +247,7 @@ bool Statement::step() {
   int rc = sqlite3_step(stmt_);
   if (rc == SQLITE_ROW) return true;
   if (rc == SQLITE_DONE) return false;
+  if (busy(rc)) failLocked(db_->handle(), db_->path());
   fail(db_->handle(), "step");
 }
 

@@ -62,23 +62,24 @@ std::optional<Columns> findColumns(const SheetCells& sheet) {
   return std::nullopt;
 }
 
-// A code cell as the code key, or nullopt when it is no stock code.
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigitOrCapital(char c) { return isDigit(c) || (c >= 'A' && c <= 'Z'); }
+
+// A code cell as the code key, or nullopt when it is no code of a listed
+// issue. Such a code has four characters, the first and third digits, the
+// second and fourth digits or capitals ("7203", "130A"); or five digits, the
+// form with a trailing check digit 0 standing for the four-digit code
+// ("72030" is 7203) and any other fifth digit a code of its own ("25935").
+// Number cells are whole numbers, text cells are trimmed, full-width and
+// lower-case characters are read as ASCII capitals, a market suffix
+// ("7203.T") is dropped.
 std::optional<std::string> issueCode(const Value& cell) {
-  std::optional<std::string> key;
-  if (cell.isText())
-    key = parseStockCode(asciiUpper(cell.textValue()));
-  else
-    key = codeKey(cell);
+  std::optional<std::string> key = stockCodeOf(cell);
   if (!key) return std::nullopt;
-  key = parseStockCode(*key);
-  if (!key) return std::nullopt;
-  // A plain number drops its leading zeros, as a number cell would.
-  const bool digits = std::all_of(key->begin(), key->end(), [](char c) { return c >= '0' && c <= '9'; });
-  if (digits) {
-    const size_t nonZero = key->find_first_not_of('0');
-    *key = nonZero == std::string::npos ? "0" : key->substr(nonZero);
-  }
-  return key;
+  const std::string& k = *key;
+  if (k.size() == 4 && isDigit(k[0]) && isDigitOrCapital(k[1]) && isDigit(k[2]) && isDigitOrCapital(k[3])) return key;
+  if (k.size() == 5 && std::all_of(k.begin(), k.end(), isDigit)) return key;
+  return std::nullopt;
 }
 
 std::string cellText(const SheetCells::Row& row, std::uint32_t column) {

@@ -15,9 +15,22 @@
 #include "screening/pattern_catalogue.h"
 #include "ui/app/app_context.h"
 #include "ui/chart/chart_entries.h"
+#include "ui/common/backtest_texts.h"
 #include "ui/common/flex_grid.h"
 
 namespace tavrin::ui {
+
+namespace {
+
+// The unit word's suffix: "日", "週", "月".
+QString unitSuffixOf(const std::string& unitWord) {
+  if (unitWord == "day") return QStringLiteral("日");
+  if (unitWord == "week") return QStringLiteral("週");
+  if (unitWord == "month") return QStringLiteral("月");
+  return QStringLiteral("期");
+}
+
+}  // namespace
 
 // One run: its parameters and what it found. The task's thread fills it;
 // the window reads it once the run has been delivered.
@@ -44,6 +57,13 @@ struct BacktestJob {
       request.watchCodes = watchCodes;
       request.unitWord = unitWord;
       request.horizons = BacktestWindow::horizons();
+      if (const std::optional<int> h = backtest::horizonBeyondHistory(panel, request)) {
+        error = horizonBeyondHistoryText(*h, *backtest::longestHorizon(panel, request),
+                                         QString::fromStdString(isoDate(*backtest::firstTestedDay(panel, request))),
+                                         unitSuffixOf(unitWord))
+                    .toStdString();
+        return;
+      }
       result = backtest::runBacktest(panel, request, [&control](std::size_t d, std::size_t t) {
         control.progress(d, t);
         return !control.cancelled();
@@ -136,12 +156,7 @@ BacktestWindow::BacktestWindow(AppContext& ctx) : FormWindow(ctx, "BacktestWindo
 
 BacktestWindow::~BacktestWindow() = default;
 
-QString BacktestWindow::unitSuffix() const {
-  if (unitWord_ == "day") return QStringLiteral("日");
-  if (unitWord_ == "week") return QStringLiteral("週");
-  if (unitWord_ == "month") return QStringLiteral("月");
-  return QStringLiteral("期");
-}
+QString BacktestWindow::unitSuffix() const { return unitSuffixOf(unitWord_); }
 
 QString BacktestWindow::statusText() const { return status_->text(); }
 

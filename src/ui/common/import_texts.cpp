@@ -1,5 +1,6 @@
 #include "ui/common/import_texts.h"
 
+#include <QSet>
 #include <algorithm>
 
 #include "base/calendar.h"
@@ -398,12 +399,27 @@ QStringList stockListReportText(const StockListReport& r, bool dryRun, bool list
   return lines;
 }
 
+QStringList stockListReportsText(const std::vector<StockListReport>& reports, bool dryRun) {
+  QStringList lines;
+  QSet<QString> listed;
+  for (const StockListReport& r : reports) {
+    const QStringList own = stockListReportText(r, dryRun, true);
+    lines << own.front();
+    for (qsizetype i = 1; i < own.size(); ++i)
+      if (!listed.contains(own[i])) {
+        listed.insert(own[i]);
+        lines << own[i];
+      }
+  }
+  return lines;
+}
+
 QString stockListPreviewText(const ListedIssues& issues, const StockListOutcome& preview) {
   if (!preview.done())
     return QStringLiteral("データベースを読めませんでした: ") + q(toUtf8(preview.failedDatabase.filename()));
   QString text =
       QStringLiteral("【プレビュー（まだ書き込んでいません）】\n") + listedIssuesText(issues) + QLatin1Char('\n');
-  for (const StockListReport& r : preview.reports) text += joined(stockListReportText(r, true, true));
+  text += joined(stockListReportsText(preview.reports, true));
   return text;
 }
 
@@ -412,7 +428,7 @@ QString stockListAppliedText(const ListedIssues& issues, const StockListOutcome&
     return QStringLiteral("更新できませんでした（どのデータベースも変更していません）: ") +
            q(toUtf8(applied.failedDatabase.filename()));
   QString text = QStringLiteral("【更新しました】\n") + listedIssuesText(issues) + QLatin1Char('\n');
-  for (const StockListReport& r : applied.reports) text += joined(stockListReportText(r, false, true));
+  text += joined(stockListReportsText(applied.reports, false));
   return text;
 }
 

@@ -53,6 +53,9 @@ QString listedIssuesFailureText(ListedIssuesFailure failure, const QString& file
 // per added, updated and missing code (tab-separated: what, code, name,
 // details); without it one line of the missing codes.
 QStringList stockListReportText(const StockListReport& report, bool dryRun, bool listAll);
+// The reports of several databases: each one's counts, and each stock's line
+// once, under the first database that has it.
+QStringList stockListReportsText(const std::vector<StockListReport>& reports, bool dryRun);
 // The stock-list window's report after a preview or an update (or why it failed).
 QString stockListPreviewText(const ListedIssues& issues, const StockListOutcome& preview);
 QString stockListAppliedText(const ListedIssues& issues, const StockListOutcome& applied);
