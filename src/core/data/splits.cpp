@@ -142,10 +142,16 @@ void ensureSplitTables(Database& db, const std::string& schema) {
           "PRIMARY KEY ([コード], [日付]))");
 }
 
-std::unordered_map<std::string, std::vector<Split>> readSplits(Database& db, const std::string& schema) {
+namespace {
+
+// The splits of every stock, or of the stock stored as `only`.
+std::unordered_map<std::string, std::vector<Split>> splitsWhere(Database& db, const std::string& schema,
+                                                                const Value* only) {
   std::unordered_map<std::string, std::vector<Split>> out;
   if (!schemaHasTable(db, schema, kSplitsTable)) return out;
-  Statement st(db, "select [コード], [day], [ratio], [source] from " + table(schema, kSplitsTable) + " order by [day]");
+  Statement st(db, "select [コード], [day], [ratio], [source] from " + table(schema, kSplitsTable) +
+                       (only ? " where [コード] = ?" : "") + " order by [day]");
+  if (only) st.bind(1, *only);
   while (st.step()) {
     const Value code = st.column(0);
     const std::optional<std::string> key = codeKey(code);
@@ -162,6 +168,19 @@ std::unordered_map<std::string, std::vector<Split>> readSplits(Database& db, con
     out[*key].push_back(std::move(s));
   }
   return out;
+}
+
+}  // namespace
+
+std::unordered_map<std::string, std::vector<Split>> readSplits(Database& db, const std::string& schema) {
+  return splitsWhere(db, schema, nullptr);
+}
+
+std::vector<Split> splitsOfStoredCode(Database& db, const Value& code, const std::string& schema) {
+  std::unordered_map<std::string, std::vector<Split>> found = splitsWhere(db, schema, &code);
+  const std::optional<std::string> key = codeKey(code);
+  const auto it = key ? found.find(*key) : found.end();
+  return it == found.end() ? std::vector<Split>{} : std::move(it->second);
 }
 
 std::vector<Split> readSplitsOf(Database& db, const std::string& codeKeyText, const std::string& schema) {

@@ -63,6 +63,8 @@ void ensureSplitTables(Database& db, const std::string& schema = "main");
 // stock's; empty without the table.
 std::unordered_map<std::string, std::vector<Split>> readSplits(Database& db, const std::string& schema = "main");
 std::vector<Split> readSplitsOf(Database& db, const std::string& codeKey, const std::string& schema = "main");
+// The splits of the stock whose code is stored as `code` (one query by key).
+std::vector<Split> splitsOfStoredCode(Database& db, const Value& code, const std::string& schema = "main");
 
 // The factor a price of `day` is multiplied by to compare with today's: the
 // product of before/after over the splits after it.

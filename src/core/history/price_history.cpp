@@ -36,7 +36,15 @@ void scanStored(Database& db, const Value* code, const std::function<void(const 
   const bool blocks = db.tableExists(kHistoryTable);
   if (!blocks && !db.tableExists(kClosesTable)) return;
   std::unordered_map<std::string, std::vector<Split>> splits;
-  if (prices == HistoryPrices::Adjusted) splits = readSplits(db);
+  if (prices == HistoryPrices::Adjusted) {
+    // One stock's read asks for its own splits only (the checks read stock after stock).
+    if (code) {
+      if (std::optional<std::string> key = codeKey(*code)) splits[*key] = splitsOfStoredCode(db, *code);
+      if (!splits.empty() && splits.begin()->second.empty()) splits.clear();
+    } else {
+      splits = readSplits(db);
+    }
+  }
   const std::function<void(const Value&, std::vector<Bar>&)> adjusting = [&](const Value& c, std::vector<Bar>& bars) {
     if (const std::optional<std::string> key = codeKey(c))
       if (const auto hit = splits.find(*key); hit != splits.end()) adjustBars(bars, hit->second);
