@@ -351,6 +351,11 @@ class ChartWindowTest : public QObject {
     const std::vector<int> onWeeks = chart::barDaysOf(weeks, {days.days[297], days.days[120]}, chart::ChartUnit::Week);
     QCOMPARE(c.canvas()->markedDays(), std::unordered_set<int>(onWeeks.begin(), onWeeks.end()));
     QCOMPARE(c.canvas()->marks().style, chart::PriceStyle::Candles);
+    // Marked days sit on a strip of their own under the prices, never over a candle.
+    const ui::ChartCanvas::Marks& m = c.canvas()->marks();
+    QVERIFY(!m.markStrip.isEmpty());
+    QVERIFY(m.markStrip.top() > m.pricePane.bottom());
+    QVERIFY(m.volumePane.isEmpty() || m.markStrip.bottom() < m.volumePane.top());
 
     monthly->click();
     QCOMPARE(c.shownSeries().size(), chart::seriesInUnit(days, chart::ChartUnit::Month).size());

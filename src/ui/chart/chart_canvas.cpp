@@ -14,6 +14,7 @@ namespace {
 constexpr double kLeft = 8, kRight = 76, kTop = 24, kBottom = 26;
 // Between the price pane and the volume pane.
 constexpr double kPaneGap = 8;
+constexpr double kMarkStrip = 10;  // the strip of the marked days
 const QColor kCloseColor(0x1f, 0x3a, 0x93);
 const QColor kRisingColor(0xd8, 0x26, 0x26);
 const QColor kFallingColor(0x1d, 0x5c, 0xd6);
@@ -229,6 +230,13 @@ void ChartCanvas::buildMarks() {
       marks_.volumePane = QRectF(a.left(), a.bottom() - h, a.width(), h);
       marks_.pricePane = QRectF(a.left(), a.top(), a.width(), a.height() - h - kPaneGap);
     }
+  }
+  // The marked days on a strip of their own under the prices, so that
+  // however many there are they never cover a price.
+  if (!markedDays_.empty() && marks_.pricePane.height() - kMarkStrip - 2 >= 60) {
+    const QRectF& pp = marks_.pricePane;
+    marks_.markStrip = QRectF(pp.left(), pp.bottom() - kMarkStrip, pp.width(), kMarkStrip);
+    marks_.pricePane = QRectF(pp.left(), pp.top(), pp.width(), pp.height() - kMarkStrip - 2);
   }
   const QRectF& pane = marks_.pricePane;
   const chart::PriceStyle style = chart::priceStyle(s, range_, pane.width());
@@ -527,8 +535,19 @@ void ChartCanvas::paintBackground(QPainter& p) {
     if (marked) {
       p.setPen(Qt::NoPen);
       p.setBrush(kMarkedColor);
-      const double y = std::min((ranged ? yOf(yen(b.low)) : yClose) + 8, pane.bottom() - 2);
-      p.drawPolygon(QPolygonF({QPointF(x, y - 6), QPointF(x - 4.5, y + 2), QPointF(x + 4.5, y + 2)}));
+      const QRectF& strip = marks_.markStrip;
+      if (strip.isEmpty()) {
+        const double y = std::min((ranged ? yOf(yen(b.low)) : yClose) + 8, pane.bottom() - 2);
+        p.drawPolygon(QPolygonF({QPointF(x, y - 6), QPointF(x - 4.5, y + 2), QPointF(x + 4.5, y + 2)}));
+      } else if (const double step = plotArea().width() / static_cast<double>(std::max<std::size_t>(range_.count, 1));
+                 step >= 7) {
+        p.drawPolygon(QPolygonF(
+            {QPointF(x, strip.top() + 1), QPointF(x - 4.5, strip.bottom() - 1), QPointF(x + 4.5, strip.bottom() - 1)}));
+      } else {
+        // Dense days: a tick each, one pixel column or more.
+        p.drawRect(
+            QRectF(x - std::max(0.5, step / 2 - 0.5), strip.top() + 1, std::max(1.0, step - 1), strip.height() - 2));
+      }
     }
   }
   p.setBrush(Qt::NoBrush);

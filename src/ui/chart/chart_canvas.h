@@ -50,6 +50,7 @@ class ChartCanvas : public QWidget {
   struct Marks {
     chart::PriceStyle style = chart::PriceStyle::Line;
     QRectF pricePane, volumePane;  // volumePane empty when no bar of the range has a volume
+    QRectF markStrip;              // under the prices, for the marked days (empty without them)
     double low = 0, high = 1;      // the price axis, yen
     double volumeTop = 1;          // the volume at the top of its pane
     QVector<QRectF> risingBodies, fallingBodies, volumeBars;
