@@ -13,7 +13,7 @@ namespace tavrin::cli {
 namespace {
 
 const char* kBacktestUsage =
-    "tavrin-cli backtest [--db FILE] --universe CODE --pattern CONTROL|all --horizon H [--from YYYY-MM-DD] "
+    "tavrin-cli backtest [--db FILE] --universe CODE --pattern NAME|all --horizon H [--from YYYY-MM-DD] "
     "[--to YYYY-MM-DD]\n"
     "       tavrin-cli backtest [--db FILE] --code CODE [--universe CODE] [--from YYYY-MM-DD] [--to YYYY-MM-DD]";
 
@@ -63,8 +63,9 @@ int cmdBacktest(const Paths& paths, const Args& argsIn) {
   if (toOpt && !(request.toDay = isoDay(*toOpt))) return usageError(kBacktestUsage);
   const bool allPatterns = patternOpt && *patternOpt == "all";
   if (patternOpt && !allPatterns) {
-    const screening::ScreeningPattern* p = screening::findPattern(*patternOpt);
-    if (!p) return failure("no pattern button " + *patternOpt);
+    std::string unnamed;
+    const screening::ScreeningPattern* p = namedPattern(*patternOpt, &unnamed);
+    if (!p) return failure(unnamed);
     request.patterns = {static_cast<std::size_t>(p - screening::patternCatalogue().data())};
   }
   const std::optional<std::string> stockKey = codeOpt ? typedStockCodeKey(*codeOpt) : std::nullopt;

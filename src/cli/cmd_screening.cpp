@@ -16,7 +16,7 @@ namespace tavrin::cli {
 namespace {
 
 const char* kScreenUsage =
-    "tavrin-cli screen [--db FILE] --universe CODE [--pattern CONTROL | --all-patterns | --search-code TEXT | "
+    "tavrin-cli screen [--db FILE] --universe CODE [--pattern NAME | --all-patterns | --search-code TEXT | "
     "--search-name TEXT | --extract trend|checklist | --restore] [--format tsv|csv|csv-cp932|xlsx] [--output FILE]";
 
 // The grid as the window shows it: titles of columns 1.., then every row.
@@ -113,8 +113,9 @@ int cmdScreen(const Paths& paths, const Args& argsIn) {
 
   bool ok = true;
   if (pattern) {
-    const screening::ScreeningPattern* p = screening::findPattern(*pattern);
-    if (!p) return failure("no pattern button " + *pattern);
+    std::string unnamed;
+    const screening::ScreeningPattern* p = namedPattern(*pattern, &unnamed);
+    if (!p) return failure(unnamed);
     ok = session.clickPattern(*p);
   } else if (searchCode) {
     // An empty answer leaves the list as it was.

@@ -7,6 +7,10 @@
 #include "app/paths.h"
 #include "export/table_export.h"
 
+namespace tavrin::screening {
+struct ScreeningPattern;
+}
+
 namespace tavrin::cli {
 
 // Exit codes: 0 done, 1 failed (one line on stderr), 2 wrong arguments.
@@ -58,5 +62,8 @@ bool takeTableOutput(Args& args, TableOutput& out, bool* bad);
 int emitTable(const exporting::ExportTable& table, const TableOutput& out);
 // The failure text for a command-line code that is no stock code.
 std::string notAStockCode(const std::string& text);
+// The one pattern button a typed name (control name, caption, group and
+// caption) names; else nullptr and *message says that none or which several.
+const screening::ScreeningPattern* namedPattern(const std::string& name, std::string* message);
 
 }  // namespace tavrin::cli

@@ -363,6 +363,20 @@ TEST(Backtest, CommandLineOutput) {
             "2026-01-14\t3\t\n"
             "summary\tevents=9\tmean=0.96\tmedian=0.00\twin=22.22\tbaseline_events=18\tbaseline_mean=-0.07\t"
             "baseline_win=11.11\n");
+  // The button's caption, in full width too, names it as its control name does.
+  for (const char* name : {"保合", " 保合 ", "command14"})
+    EXPECT_EQ(test::runCommand(cli + "--universe 1001 --pattern '" + name + "' --horizon 1").out, r.out) << name;
+  // A caption several buttons share is refused with the candidates.
+  const test::CommandResult shared = test::runCommand(cli + "--universe 1001 --pattern 1V --horizon 1 2>&1");
+  EXPECT_EQ(shared.status, 1);
+  EXPECT_NE(shared.out.find("pattern 1V names 3 buttons; give one of the control names: Command30 (MA5 1V: "),
+            std::string::npos)
+      << shared.out;
+  EXPECT_NE(shared.out.find(", Command98 (MA7 1V: "), std::string::npos) << shared.out;
+  EXPECT_NE(shared.out.find(", Command9 (MA3 1V: "), std::string::npos) << shared.out;
+  EXPECT_EQ(test::runCommand(cli + "--universe 1001 --pattern 'MA7 1V' --horizon 1").status, 0);
+  EXPECT_NE(test::runCommand(cli + "--universe 1001 --pattern Z9 --horizon 1 2>&1").out.find("no pattern button Z9"),
+            std::string::npos);
   r = test::runCommand(cli + "--universe 1012 --pattern Command14 --horizon 1 --from 2026-01-11 --to 2026-01-14");
   EXPECT_EQ(r.out,
             "date\thits\tmean\n"

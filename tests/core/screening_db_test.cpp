@@ -86,6 +86,35 @@ TEST(ScreeningDb, EveryPatternListsAPlantedStock) {
   }
 }
 
+TEST(PatternCatalogue, TypedNamesNameTheirButtons) {
+  const auto controls = [](std::string_view name) {
+    std::vector<std::string> out;
+    for (const ScreeningPattern* p : findPatternsNamed(name)) out.push_back(p->control);
+    return out;
+  };
+  using V = std::vector<std::string>;
+  EXPECT_EQ(controls("B1"), V{"Command28"});
+  EXPECT_EQ(controls("Ｂ１"), V{"Command28"});
+  EXPECT_EQ(controls("保合"), V{"Command14"});
+  EXPECT_EQ(controls("U9"), V{"Command35"});
+  EXPECT_EQ(controls("u9"), V{"Command35"});
+  EXPECT_EQ(controls("COMMAND50"), V{"Command50"});
+  // Shared captions: every button, in panel order.
+  EXPECT_EQ(controls("1"), (V{"Command50", "Command64", "Command37"}));
+  EXPECT_EQ(controls("ランキング 1"), (V{"Command50", "Command64"}));
+  EXPECT_EQ(controls("2段階上げ3"), V{"Command21"});
+  EXPECT_EQ(controls("ＭＡ5 2V"), V{"Command2"});
+  // e2 and E-captions differ in case: the exact one wins.
+  EXPECT_EQ(controls("e2"), (V{"Command72", "Command102"}));
+  EXPECT_EQ(controls("保合から上昇 e2"), V{"Command102"});
+  EXPECT_EQ(controls("E9"), V{"Command111"});
+  for (const char* none : {"", " ", "Z1", "Command1", "ランキング", "B1 x"})
+    EXPECT_TRUE(controls(none).empty()) << none;
+  EXPECT_EQ(patternTitle(*findPattern("Command28")), "B1 (横這から上昇)");
+  EXPECT_EQ(patternTitle(*findPattern("Command14")), "保合");
+  EXPECT_EQ(groupCaption(*findPattern("Command102")), "保合から上昇");
+}
+
 TEST(ScreeningDb, CatalogueShape) {
   const auto& all = patternCatalogue();
   ASSERT_EQ(all.size(), 67u);

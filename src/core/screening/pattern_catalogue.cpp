@@ -3,6 +3,8 @@
 #include <map>
 #include <mutex>
 
+#include "base/text.h"
+
 namespace tavrin::screening {
 
 namespace {
@@ -842,6 +844,46 @@ const ScreeningPattern* findPattern(const std::string& control) {
   for (const auto& p : kPatterns)
     if (control == p.control) return &p;
   return nullptr;
+}
+
+std::string groupCaption(const ScreeningPattern& p) {
+  for (const PanelLabel& l : panelLabels())
+    if (std::string_view(l.control) == p.groupLabel) return trimmedBlanks(l.caption);
+  return {};
+}
+
+std::string patternTitle(const ScreeningPattern& p) {
+  const std::string group = groupCaption(p);
+  return group.empty() ? std::string(p.caption) : std::string(p.caption) + " (" + group + ")";
+}
+
+std::vector<const ScreeningPattern*> findPatternsNamed(std::string_view name) {
+  const std::string typed = trimmed(foldFullWidth(name));
+  std::vector<const ScreeningPattern*> found;
+  if (typed.empty()) return found;
+  for (const auto& p : kPatterns)
+    if (equalsIgnoringAsciiCase(typed, p.control)) return {&p};
+  // Exactly first, so that "e2" does not also name "E2"-like captions that
+  // differ only in case; then without case.
+  for (const bool exact : {true, false}) {
+    const auto same = [exact](std::string_view a, std::string_view b) {
+      return exact ? a == b : equalsIgnoringAsciiCase(a, b);
+    };
+    for (const auto& p : kPatterns) {
+      if (same(typed, p.caption)) {
+        found.push_back(&p);
+        continue;
+      }
+      // A group's caption followed by the button's, with or without a space.
+      const std::string group = foldFullWidth(groupCaption(p));
+      if (group.empty() || typed.size() <= group.size() ||
+          !same(std::string_view(typed).substr(0, group.size()), group))
+        continue;
+      if (same(trimmed(typed.substr(group.size())), p.caption)) found.push_back(&p);
+    }
+    if (!found.empty()) break;
+  }
+  return found;
 }
 
 bool isDayUnit(const std::string& unitWord) { return unitWord == "day"; }

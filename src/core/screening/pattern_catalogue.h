@@ -43,6 +43,20 @@ struct ScreeningPattern {
 const std::vector<ScreeningPattern>& patternCatalogue();
 const ScreeningPattern* findPattern(const std::string& control);
 
+// The caption of the label a pattern's button sits under ("ランキング"),
+// trimmed; empty for 保合, which sits under none.
+std::string groupCaption(const ScreeningPattern& p);
+// "B1 (横這から上昇)", "保合": how a list names a button for the user.
+std::string patternTitle(const ScreeningPattern& p);
+
+// The buttons a typed name names: a control name ("Command28", any case), a
+// caption ("B1", "保合"), or a group and a caption ("ランキング 1",
+// "2段階上げ3"); full-width forms and surrounding spaces are allowed. A
+// caption is compared exactly first, then without ASCII case ("u9"). Several
+// buttons where the name is shared (the ranking pairs, 1V and 2V of the
+// moving averages), none where it names no button.
+std::vector<const ScreeningPattern*> findPatternsNamed(std::string_view name);
+
 // The ranking threshold follows this word: exactly "day" gives 8, anything else 10.
 bool isDayUnit(const std::string& unitWord);
 

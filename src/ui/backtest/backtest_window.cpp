@@ -79,7 +79,7 @@ namespace {
 
 QString text(const std::string& s) { return QString::fromStdString(s); }
 
-QString groupCaption(const screening::ScreeningPattern& p) {
+QString groupText(const screening::ScreeningPattern& p) {
   for (const screening::PanelLabel& l : screening::panelLabels())
     if (std::string(l.control) == p.groupLabel) return QString::fromUtf8(l.caption).trimmed();
   return QString::fromUtf8(p.caption);
@@ -251,7 +251,7 @@ void BacktestWindow::fillSummary() {
   const auto& r = shown_->result;
   for (const backtest::PatternResult& p : r.patterns) {
     const screening::ScreeningPattern& sp = catalogue[p.pattern];
-    Row row = {Value(sp.control), Value(sp.caption), Value(groupCaption(sp).toStdString()),
+    Row row = {Value(sp.control), Value(sp.caption), Value(groupText(sp).toStdString()),
                Value(static_cast<std::int64_t>(p.hits.size()))};
     for (const backtest::ReturnStats& s : p.stats) {
       row.push_back(Value(static_cast<std::int64_t>(s.events)));

@@ -266,9 +266,8 @@ void ScreeningWindow::stylePatternButton(const QString& control) {
     label->setStyleSheet(count == 0 ? QStringLiteral("color: #8c8c8c;") : QString());
     label->setVisible(count >= 0);
   }
-  QString group = QString::fromUtf8(p->caption);
-  for (const screening::PanelLabel& l : screening::panelLabels())
-    if (std::string(l.control) == p->groupLabel) group = QString::fromUtf8(l.caption).trimmed();
+  const std::string groupText = screening::groupCaption(*p);
+  const QString group = QString::fromStdString(groupText.empty() ? std::string(p->caption) : groupText);
   QString tip = QStringLiteral("%1（%2）").arg(QString::fromUtf8(p->caption), group);
   if (count >= 0) tip += QStringLiteral("\n%1 件").arg(count);
   b->setToolTip(tip);
