@@ -21,7 +21,7 @@ namespace tavrin::cli {
 namespace {
 
 constexpr const char* kFetchUsage =
-    "tavrin-cli [--root DIR] fetch list [--dry-run] [--remove-missing] [--include-funds]\n"
+    "tavrin-cli [--root DIR] fetch list [--dry-run] [--remove-missing] [--include-funds] [--allow-older]\n"
     "       tavrin-cli [--root DIR] fetch prices [--from YYYY-MM-DD] [--to YYYY-MM-DD] [--report]";
 
 std::string serviceFailureText(const datafetch::ServiceOutcome& s) {
@@ -79,12 +79,16 @@ int fetchList(const Paths& paths, Args args) {
   o.dryRun = takeFlag(args, "--dry-run");
   o.removeMissing = takeFlag(args, "--remove-missing");
   o.includeFunds = takeFlag(args, "--include-funds");
+  o.allowOlder = takeFlag(args, "--allow-older");
   if (!args.empty()) return usageError(kFetchUsage);
   Service s = openService();
   if (!s.api) return failure("fetch list: " + s.why + "; nothing was changed");
   const datafetch::FetchListOutcome out = datafetch::fetchStockList(*s.api, standardStockListTargets(paths), o);
   if (!out.service.done()) return failure("fetch list: " + serviceFailureText(out.service) + "; nothing was changed");
   if (!out.issues.done()) return failure("fetch list: " + out.issues.detail + "; nothing was changed");
+  if (out.lists.failure == StockListFailure::OlderList)
+    return failure("fetch list: " + out.lists.detail + " in " + toUtf8(out.lists.failedDatabase) +
+                   "; give --allow-older to apply it anyway; no database was changed");
   if (!out.lists.done())
     return failure("fetch list: " + toUtf8(out.lists.failedDatabase) + ": " + out.lists.detail +
                    "; no database was changed");

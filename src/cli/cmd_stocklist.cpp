@@ -10,7 +10,8 @@ namespace tavrin::cli {
 namespace {
 
 constexpr const char* kStocksUsage =
-    "tavrin-cli [--root DIR] stocks update [--db FILE] [--dry-run] [--remove-missing] [--include-funds] FILE";
+    "tavrin-cli [--root DIR] stocks update [--db FILE] [--dry-run] [--remove-missing] [--include-funds] "
+    "[--allow-older] FILE";
 
 }  // namespace
 
@@ -23,6 +24,7 @@ int cmdStocks(const Paths& paths, const Args& argsIn) {
   StockListUpdateOptions options;
   options.dryRun = takeFlag(args, "--dry-run");
   options.removeMissing = takeFlag(args, "--remove-missing");
+  options.allowOlder = takeFlag(args, "--allow-older");
   ListedIssuesOptions read;
   read.includeFunds = takeFlag(args, "--include-funds");
   if (bad || args.size() != 1 || (args[0].size() > 1 && args[0][0] == '-')) return usageError(kStocksUsage);
@@ -32,6 +34,10 @@ int cmdStocks(const Paths& paths, const Args& argsIn) {
   const std::vector<StockListTarget> targets =
       !db.empty() ? std::vector<StockListTarget>{{db, ""}} : standardStockListTargets(paths);
   const StockListOutcome o = updateStockLists(targets, issues, options);
+  if (o.failure == StockListFailure::OlderList)
+    return failure("stocks update: " + args[0] + ": " + o.detail + " in " + toUtf8(o.failedDatabase) +
+                   "; applying it would undo later renames and market moves; give --allow-older to apply it anyway; "
+                   "no database was changed");
   if (!o.done())
     return failure("stocks update: " + toUtf8(o.failedDatabase) + ": " + o.detail + "; no database was changed");
   std::cout << args[0] << ": " << listedIssuesLine(issues) << "\n";

@@ -2,6 +2,7 @@
 
 #include <set>
 
+#include "base/calendar.h"
 #include "base/text.h"
 
 namespace tavrin::cli {
@@ -114,6 +115,7 @@ std::string listedIssuesLine(const ListedIssues& issues) {
     line += "）";
   }
   if (!issues.hasMarketColumn) line += "、市場の列なし（市場と市場区分は変えません）";
+  if (issues.listDay) line += "、一覧の日付 " + isoDate(*issues.listDay);
   return line;
 }
 
@@ -124,6 +126,7 @@ std::vector<std::string> stockListReportLines(const StockListReport& r, bool dry
                      std::to_string(r.updated.size()) + "、上場していない銘柄 " + std::to_string(r.missing.size());
   if (!r.missing.empty()) head += r.missingRemoved ? (dryRun ? "（削除します）" : "（削除しました）") : "（残します）";
   head += "、変更なし " + std::to_string(r.unchanged);
+  if (r.olderList && r.appliedBefore) head += "（前回の一覧 " + isoDate(r.appliedBefore->day) + " より古い一覧です）";
   lines.push_back(head);
   if (listAll) {
     for (const ListedIssue& a : r.added)

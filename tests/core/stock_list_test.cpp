@@ -3,9 +3,12 @@
 // list and hojyo in the three price databases.
 #include <unistd.h>
 
+#include <fstream>
+
 #include <gtest/gtest.h>
 
 #include "app/setup.h"
+#include "base/calendar.h"
 #include "base/log.h"
 #include "registration_support.h"
 #include "stocklist/listed_issues.h"
@@ -207,13 +210,60 @@ TEST(ListedIssuesTest, FilesWithoutTheColumnsOrDamagedAreRefused) {
     out << bytes;
   }
   setLogQuiet(true);
-  for (const auto& refused : {damaged, dir / "missing.xls"}) {
-    const ListedIssues l = readListedIssues(refused);
-    EXPECT_EQ(l.failure, ListedIssuesFailure::Unreadable) << refused;
-    EXPECT_NE(l.detail.find("not a readable workbook: "), std::string::npos) << l.detail;
-    EXPECT_TRUE(l.issues.empty());
-  }
+  const ListedIssues l = readListedIssues(damaged);
+  EXPECT_EQ(l.failure, ListedIssuesFailure::Unreadable);
+  EXPECT_NE(l.detail.find("not a readable workbook: "), std::string::npos) << l.detail;
+  EXPECT_TRUE(l.issues.empty());
   setLogQuiet(false);
+}
+
+TEST(ListedIssuesTest, AFolderAMissingOrEmptyFileAndFilesOfOtherKindsAreToldApart) {
+  test::TempDir dir;
+  std::filesystem::create_directories(dir / "data_j.xls.d");
+  std::ofstream(dir / "empty.xls").close();
+  std::ofstream(dir / "blank.csv") << "\n  \n\n";
+  ASSERT_TRUE(test::writeWorkbook(dir / "no_cells.xlsx", {{"Sheet1", {}}}, "openpyxl"));
+  // Files of other kinds, from their own writers, named as a list might be.
+  std::ofstream(dir / "list.txt") << "コード,銘柄名\n7203,トヨタ自動車\n";
+  ASSERT_EQ(
+      test::runCommand("gzip -c '" + toUtf8(dir / "list.txt") + "' > '" + toUtf8(dir / "data_j.csv") + "'").status, 0);
+  ASSERT_EQ(test::runCommand("/usr/bin/python3 -c \"import zipfile,sys; zipfile.ZipFile(sys.argv[1],'w')"
+                             ".write(sys.argv[2],'list.txt')\" '" +
+                             toUtf8(dir / "data_j.xlsx") + "' '" + toUtf8(dir / "list.txt") + "'")
+                .status,
+            0);
+  const struct {
+    const char* name;
+    ListedIssuesFailure failure;
+    const char* detail;
+  } cases[] = {
+      {"data_j.xls.d", ListedIssuesFailure::Folder, "a folder, not a file"},
+      {"none.xls", ListedIssuesFailure::Missing, "no such file"},
+      {"empty.xls", ListedIssuesFailure::Empty, "empty file"},
+      {"blank.csv", ListedIssuesFailure::Empty, "empty file (no sheet holds a cell)"},
+      {"no_cells.xlsx", ListedIssuesFailure::Empty, "empty file (no sheet holds a cell)"},
+      {"data_j.csv", ListedIssuesFailure::OtherKind, "a file of another kind (a gzip archive)"},
+      {"data_j.xlsx", ListedIssuesFailure::OtherKind, "a file of another kind (a zip archive)"},
+  };
+  for (const auto& c : cases) {
+    const ListedIssues l = readListedIssues(dir / c.name);
+    EXPECT_EQ(l.failure, c.failure) << c.name << ": " << l.detail;
+    EXPECT_EQ(l.detail.rfind(c.detail, 0), 0u) << c.name << ": " << l.detail;
+  }
+  // The same list as plain CSV is read.
+  EXPECT_TRUE(readListedIssues(dir / "list.txt").done());
+}
+
+TEST(ListedIssuesTest, TheListsDateIsTheDayMostRowsGive) {
+  test::TempDir dir;
+  SheetRows rows = firstList();
+  EXPECT_EQ(readRows(dir, rows).listDay, dayFromCivil(2026, 11, 30));
+  // A stray date in one row does not move it; text dates count as well.
+  rows[1][0] = 20991231.0;
+  rows[2][0] = "2026/11/30";
+  EXPECT_EQ(readRows(dir, rows).listDay, dayFromCivil(2026, 11, 30));
+  // No 日付 column: no date.
+  EXPECT_EQ(readRows(dir, {{"コード", "銘柄名"}, {7203, "トヨタ自動車"}}).listDay, std::nullopt);
 }
 
 TEST(ListedIssuesTest, SectionWords) {
@@ -453,6 +503,69 @@ TEST(StockListUpdateTest, AFailureInOneDatabaseLeavesAllThreeAsTheyWere) {
   setLogQuiet(false);
 }
 
+// The list of another month: every row dated that day.
+SheetRows datedList(double yyyymmdd, const std::string& name7203, const std::string& section7203) {
+  SheetRows rows = firstList();
+  rows[1] = issueRow(7203, name7203, section7203);
+  for (std::size_t i = 1; i < rows.size(); ++i) rows[i][0] = yyyymmdd;
+  return rows;
+}
+
+TEST(StockListUpdateTest, AnOlderListIsRefusedUnlessAllowedAndTheLastAppliedDateIsKept) {
+  test::TempDir dir;
+  Paths paths(dir.path());
+  const std::vector<StockListTarget> targets = standardStockListTargets(paths);
+  const auto file = dir / "data_j.xls";
+  ASSERT_TRUE(test::writeWorkbook(file, {{"Sheet1", datedList(20260130.0, "トヨタ自動車", "プライム（内国株式）")}}));
+  ASSERT_TRUE(updateStockLists(targets, readListedIssues(file), {}).done());
+  for (const auto& t : targets) {
+    Database db(t.path, Database::Mode::ReadOnly);
+    const std::optional<AppliedStockList> applied = readAppliedStockList(db);
+    ASSERT_TRUE(applied) << t.path;
+    EXPECT_EQ(applied->day, *dayFromCivil(2026, 1, 30));
+    EXPECT_EQ(applied->source, "data_j.xls");
+  }
+
+  // April 2023: an older name and section.
+  const auto old = dir / "data_j_202304.xls";
+  ASSERT_TRUE(test::writeWorkbook(old, {{"Sheet1", datedList(20230428.0, "トヨタ", "市場第一部（内国株式）")}}));
+  const ListedIssues older = readListedIssues(old);
+  std::vector<std::string> before;
+  for (const auto& t : targets) before.push_back(test::readBytes(t.path));
+  setLogQuiet(true);
+  const StockListOutcome refused = updateStockLists(targets, older, {});
+  setLogQuiet(false);
+  EXPECT_EQ(refused.failure, StockListFailure::OlderList);
+  EXPECT_EQ(refused.detail, "the list of 2023-04-28 is older than the one applied last (2026-01-30, data_j.xls)");
+  EXPECT_EQ(refused.failedDatabase, targets[0].path);
+  for (std::size_t i = 0; i < targets.size(); ++i) EXPECT_EQ(test::readBytes(targets[i].path), before[i]);
+
+  // A dry run tells, without refusing.
+  StockListUpdateOptions dry;
+  dry.dryRun = true;
+  const StockListOutcome plan = updateStockLists(targets, older, dry);
+  ASSERT_TRUE(plan.done());
+  for (const StockListReport& r : plan.reports) {
+    EXPECT_TRUE(r.olderList);
+    EXPECT_EQ(r.updated.size(), 1u);
+  }
+
+  // Allowed: applied, and now the date of the list applied last.
+  StockListUpdateOptions allow;
+  allow.allowOlder = true;
+  ASSERT_TRUE(updateStockLists(targets, older, allow).done());
+  EXPECT_EQ(find(stocksOf(targets[2].path), Value(std::int64_t{7203}))->name, "トヨタ");
+  {
+    Database db(targets[1].path, Database::Mode::ReadOnly);
+    EXPECT_EQ(readAppliedStockList(db)->day, *dayFromCivil(2023, 4, 28));
+  }
+  // So the January list is newer again; a list without a date is never older.
+  EXPECT_TRUE(updateStockLists(targets, readListedIssues(file), {}).done());
+  ListedIssues undated = older;
+  undated.listDay.reset();
+  EXPECT_TRUE(updateStockLists(targets, undated, {}).done());
+}
+
 TEST(StockListCliTest, StocksUpdateFromAnEmptyRoot) {
   test::TempDir dir;
   const auto file = dir / "data_j.xls";
@@ -499,6 +612,39 @@ TEST(StockListCliTest, StocksUpdateFromAnEmptyRoot) {
   EXPECT_EQ(test::runCommand(cli + "'" + toUtf8(prices) + "' 2>/dev/null").status, 1);
   EXPECT_EQ(test::runCommand(cli + "'" + toUtf8(dir / "none.xls") + "' 2>/dev/null").status, 1);
   EXPECT_EQ(test::readBytes(paths.dailyDb()), before);
+  // Each kind of unusable file says what it is.
+  std::filesystem::create_directories(dir / "folder.xls");
+  std::ofstream(dir / "empty.csv").close();
+  for (const auto& [name, says] : std::vector<std::pair<std::string, std::string>>{
+           {"folder.xls", "folder.xls: a folder, not a file; nothing was changed"},
+           {"none.xls", "none.xls: no such file; nothing was changed"},
+           {"empty.csv", "empty.csv: empty file; nothing was changed"}}) {
+    r = test::runCommand(cli + "'" + toUtf8(dir / name) + "' 2>&1");
+    EXPECT_EQ(r.status, 1) << name;
+    EXPECT_NE(r.out.find(says), std::string::npos) << r.out;
+  }
+  // An older list than the one applied last: refused unless allowed.
+  ASSERT_TRUE(
+      test::writeWorkbook(file, {{"Sheet1", {kHeader, issueRow(7203, "トヨタ自動車", "プライム（内国株式）")}}}));
+  ASSERT_EQ(test::runCommand(cli + "'" + toUtf8(file) + "'").status, 0);
+  const auto old = dir / "old.xls";
+  SheetRows oldRows = {kHeader, issueRow(7203, "トヨタ", "市場第一部（内国株式）")};
+  oldRows[1][0] = 20230428.0;
+  ASSERT_TRUE(test::writeWorkbook(old, {{"Sheet1", oldRows}}));
+  const std::string applied = test::readBytes(paths.dailyDb());
+  r = test::runCommand(cli + "'" + toUtf8(old) + "' 2>&1");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.out.find("the list of 2023-04-28 is older than the one applied last (2026-11-30, data_j.xls) in "),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("give --allow-older to apply it anyway; no database was changed"), std::string::npos) << r.out;
+  EXPECT_EQ(test::readBytes(paths.dailyDb()), applied);
+  r = test::runCommand(cli + "--dry-run '" + toUtf8(old) + "'");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.out.find("（前回の一覧 2026-11-30 より古い一覧です）"), std::string::npos) << r.out;
+  r = test::runCommand(cli + "--allow-older '" + toUtf8(old) + "'");
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(r.out.find("一覧の日付 2023-04-28"), std::string::npos) << r.out;
   // Wrong arguments.
   EXPECT_EQ(test::runCommand(cli + "2>/dev/null").status, 2);
   EXPECT_EQ(test::runCommand(cli + "--bogus '" + toUtf8(file) + "' 2>/dev/null").status, 2);

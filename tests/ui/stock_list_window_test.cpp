@@ -18,8 +18,8 @@ using test::UiFixture;
 
 namespace {
 
-std::vector<Cell> issue(Cell code, const char* name, const char* section) {
-  return {20261130.0, code, name, section, "-", "-", "-", "-", "-", "-"};
+std::vector<Cell> issue(Cell code, const char* name, const char* section, double date = 20261130.0) {
+  return {date, code, name, section, "-", "-", "-", "-", "-", "-"};
 }
 
 test::SheetRows listedIssues(bool withOld) {
@@ -67,6 +67,8 @@ class StockListWindowTest : public QObject {
   void previewThenApplyFillsTheThreeDatabases();
   void removingAsksHowManyAndCancelKeepsThem();
   void unusableFilesWriteNothing();
+  void foldersMissingEmptyAndOtherFilesAreNamed();
+  void anOlderListAsksFirst();
 };
 
 void StockListWindowTest::previewThenApplyFillsTheThreeDatabases() {
@@ -180,6 +182,63 @@ void StockListWindowTest::unusableFilesWriteNothing() {
   QCOMPARE(s.report(), QString("更新できませんでした（どのデータベースも変更していません）: ") + monthly);
   QCOMPARE(test::readBytes(s.paths.dailyDb()), daily);
   QCOMPARE(listRows(s.paths.monthlyDb()), std::size_t(0));
+}
+
+void StockListWindowTest::foldersMissingEmptyAndOtherFilesAreNamed() {
+  Setup s;
+  ui::StockListWindow& w = s.open();
+  std::filesystem::create_directories(s.dir / "lists");
+  std::ofstream(s.dir / "empty.csv").close();
+  std::ofstream(s.dir / "list.txt") << "コード,銘柄名\n7203,トヨタ自動車\n";
+  QCOMPARE(
+      test::runCommand("gzip -c '" + toUtf8(s.dir / "list.txt") + "' > '" + toUtf8(s.dir / "data_j.csv") + "'").status,
+      0);
+  const std::pair<const char*, QString> cases[] = {
+      {"lists", "フォルダーのため読み込めません: lists"},
+      {"none.xls", "ファイルが見つかりません: none.xls"},
+      {"empty.csv", "空のファイルのため読み込めません: empty.csv"},
+      {"data_j.csv", "上場銘柄一覧のファイル（xls、xlsx、ods、csv）ではありません: data_j.csv"},
+  };
+  for (const auto& [name, says] : cases) {
+    QVERIFY(!w.preview(QString::fromStdString(toUtf8(s.dir / name))));
+    QCOMPARE(s.report(), says);
+    QVERIFY(!s.button("stockListApplyButton")->isEnabled());
+  }
+  QVERIFY(s.f.prompts.shown().empty());
+}
+
+void StockListWindowTest::anOlderListAsksFirst() {
+  Setup s;
+  const auto now = s.dir / "data_j.xls", old = s.dir / "data_j_2023.xls";
+  QVERIFY(test::writeWorkbook(now, {{"Sheet1", listedIssues(false)}}));
+  test::SheetRows oldRows = listedIssues(false);
+  oldRows[1] = issue(7203, "トヨタ", "市場第一部（内国株式）", 20230428.0);
+  for (std::size_t i = 2; i < oldRows.size(); ++i) oldRows[i][0] = 20230428.0;
+  QVERIFY(test::writeWorkbook(old, {{"Sheet1", oldRows}}));
+  ui::StockListWindow& w = s.open();
+  QVERIFY(w.preview(QString::fromStdString(toUtf8(now))));
+  w.apply();
+  QVERIFY(s.f.prompts.shown().empty());
+
+  QVERIFY(w.preview(QString::fromStdString(toUtf8(old))));
+  QVERIFY2(s.report().contains("一覧の日付 2023-04-28"), qPrintable(s.report()));
+  QVERIFY(s.report().contains("（前回の一覧 2026-11-30 より古い一覧です）"));
+  const std::string daily = test::readBytes(s.paths.dailyDb());
+  s.f.prompts.queueMessageAnswer(MessageAnswer::Cancel);
+  s.button("stockListApplyButton")->click();
+  QCOMPARE(s.f.prompts.messages().size(), size_t(1));
+  const MessageRequest& m = s.f.prompts.messages()[0];
+  QCOMPARE(m.icon, MessageIcon::Warning);
+  QCOMPARE(m.buttons, MessageButtons::OkCancel);
+  QCOMPARE(m.lines.front(),
+           std::string("この一覧（2023-04-28）は、前回の更新に使った一覧（2026-11-30、data_j.xls）より古いものです。"));
+  QCOMPARE(test::readBytes(s.paths.dailyDb()), daily);
+
+  s.f.prompts.queueMessageAnswer(MessageAnswer::Ok);
+  s.button("stockListApplyButton")->click();
+  QCOMPARE(s.f.prompts.messages().size(), size_t(2));
+  QVERIFY2(s.report().startsWith("【更新しました】"), qPrintable(s.report()));
+  QVERIFY(s.report().contains("銘柄: トヨタ自動車 → トヨタ"));
 }
 
 QTEST_MAIN(StockListWindowTest)

@@ -1,5 +1,6 @@
 #include "data/price_schema.h"
 
+#include "base/calendar.h"
 #include "base/files.h"
 #include "data/price_bars.h"
 #include "data/universe_table.h"
@@ -316,5 +317,26 @@ void ensureHistoryTable(Database& db) {
 }
 
 bool hasHistoryTable(Database& db) { return db.tableExists(kHistoryTable) || db.tableExists(kClosesTable); }
+
+std::optional<AppliedStockList> readAppliedStockList(Database& db, const std::string& schema) {
+  if (db.scalar("select count(*) from [" + schema +
+                "].sqlite_master where type = 'table' and name = 'stock_list_source'")
+          .integer() == 0)
+    return std::nullopt;
+  Statement st(db, "select [日付], [source] from [" + schema + "].[stock_list_source] order by rowid limit 1");
+  if (!st.step()) return std::nullopt;
+  const std::optional<int> day = parseHistoryDate(st.column(0).display());
+  if (!day) return std::nullopt;
+  return AppliedStockList{*day, st.column(1).display()};
+}
+
+void writeAppliedStockList(Database& db, const std::string& schema, const AppliedStockList& list) {
+  const std::string t = "[" + schema + "].[stock_list_source]";
+  db.exec("create table if not exists " + t + " ([日付] text not null, [source] text)");
+  db.exec("delete from " + t);
+  Statement st(db, "insert into " + t + " ([日付], [source]) values (?, ?)");
+  st.bindAll({Value(isoDate(list.day)), Value(list.source)});
+  st.step();
+}
 
 }  // namespace tavrin

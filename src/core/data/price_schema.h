@@ -63,6 +63,20 @@ std::optional<DateRecord> readDateRecord(const std::filesystem::path& dbPath);
 // Writes the record into the first row (creating it when there is none).
 void writeDateRecord(Database& db, const DateRecord& record);
 
+// The list of listed issues the stock list followed last: its date (the 日付
+// column of the exchange's file, the day the data service answered for) and
+// where it came from (a file name, "J-Quants"). Kept in the one row of
+// [stock_list_source] of each price database, so that an older list is
+// noticed before it undoes renames and market moves.
+struct AppliedStockList {
+  int day = 0;  // day number
+  std::string source;
+};
+// Nullopt when no dated list was applied (or the row is unreadable).
+std::optional<AppliedStockList> readAppliedStockList(Database& db, const std::string& schema = "main");
+// Replaces the row (inside the caller's transaction).
+void writeAppliedStockList(Database& db, const std::string& schema, const AppliedStockList& list);
+
 // A stock code as SQL text: a plain whole number stays bare ("7203"); any
 // other code becomes a quoted literal with its quotes doubled.
 std::string codeSqlLiteral(const std::string& code);

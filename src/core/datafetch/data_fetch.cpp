@@ -160,9 +160,12 @@ FetchListOutcome fetchStockList(JQuantsApi& api, const std::vector<StockListTarg
   if (!out.service.done()) return out;
   ListedIssues& issues = out.issues;
   issues.hasMarketColumn = true;
+  issues.source = "J-Quants";
   std::unordered_set<std::string> seen;
+  std::map<int, std::size_t> dayRows;
   for (const MasterRow& r : rows) {
     ++issues.rows;
+    if (r.day > 0) ++dayRows[r.day];
     const std::string section = sectionOf(r);
     if (r.code == "1000") {
       countSkipped(issues, SkippedRows::Reason::IndexCode, {});
@@ -188,9 +191,17 @@ FetchListOutcome fetchStockList(JQuantsApi& api, const std::vector<StockListTarg
     issues.fail(ListedIssuesFailure::NoColumns, "the service listed no stock");
     return out;
   }
+  // The day most rows give, as for a file's 日付 column.
+  std::size_t most = 0;
+  for (const auto& [day, n] : dayRows)
+    if (n >= most) {
+      most = n;
+      issues.listDay = day;
+    }
   StockListUpdateOptions o;
   o.dryRun = options.dryRun;
   o.removeMissing = options.removeMissing;
+  o.allowOlder = options.allowOlder;
   out.lists = updateStockLists(targets, issues, o);
   return out;
 }
@@ -352,9 +363,7 @@ std::vector<std::string> watchListReport(const Paths& paths) {
           const screening::ScreeningPattern& pat = screening::patternCatalogue()[pr.pattern];
           if (!said.insert({s.key, pat.control}).second) continue;
           // The group as the panel names it ("Label4" is 横這から上昇), then the button.
-          std::string what;
-          for (const screening::PanelLabel& l : screening::panelLabels())
-            if (std::string_view(l.control) == pat.groupLabel) what = l.caption;
+          std::string what = screening::groupCaption(pat);
           what += (what.empty() ? "" : " ") + std::string(pat.caption);
           lines.push_back(s.key + " " + s.name + ": " + what);
         }

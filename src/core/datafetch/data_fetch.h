@@ -21,6 +21,7 @@ struct FetchListOptions {
   bool dryRun = false;
   bool removeMissing = false;
   bool includeFunds = false;  // Mkt 0109
+  bool allowOlder = false;    // a list older than the one applied last
 };
 struct FetchListOutcome {
   ServiceOutcome service;

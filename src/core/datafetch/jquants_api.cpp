@@ -241,6 +241,7 @@ ServiceOutcome JQuantsApi::master(std::vector<MasterRow>& out, std::optional<int
         m.name = textOf(r.find("CoName"));
         m.marketCode = textOf(r.find("Mkt"));
         m.marketName = textOf(r.find("MktNm"));
+        m.day = parseHistoryDate(textOf(r.find("Date"))).value_or(0);
         out.push_back(std::move(m));
       }
       return true;

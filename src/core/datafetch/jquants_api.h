@@ -45,6 +45,7 @@ struct MasterRow {
   std::string name;        // CoName
   std::string marketCode;  // Mkt: "0111"
   std::string marketName;  // MktNm
+  int day = 0;             // Date: the day the list is of (0 when not given)
 };
 
 // /equities/bars/daily rows; prices absent (null) for a stock without a trade.

@@ -82,6 +82,44 @@ PriceFileKind detectPriceFileKind(const std::string& head, const std::filesystem
   return PriceFileKind::Csv;
 }
 
+const char* otherFileKind(const std::string& head) {
+  static const struct {
+    const char* magic;
+    std::size_t size;
+    const char* kind;
+  } kKinds[] = {
+      {"%PDF-", 5, "a PDF document"},
+      {"\x89PNG\r\n\x1a\n", 8, "a PNG image"},
+      {"\xFF\xD8\xFF", 3, "a JPEG image"},
+      {"GIF8", 4, "a GIF image"},
+      {"\x1F\x8B", 2, "a gzip archive"},
+      {"BZh", 3, "a bzip2 archive"},
+      {"\xFD"
+       "7zXZ\0",
+       6, "an xz archive"},
+      {"7z\xBC\xAF\x27\x1C", 6, "a 7-Zip archive"},
+      {"Rar!\x1A\x07", 6, "a RAR archive"},
+      {"\x7F"
+       "ELF",
+       4, "a program"},
+      {"SQLite format 3\0", 16, "an SQLite database"},
+  };
+  for (const auto& k : kKinds)
+    if (startsWith(head, k.magic, k.size)) return k.kind;
+  if (startsWith(head, "MZ", 2) && head.find('\0') != std::string::npos) return "a Windows program";
+  // A Jet file carries its name after four bytes.
+  if (head.size() >= 19 && (head.compare(4, 15, "Standard Jet DB") == 0 || head.compare(4, 15, "Standard ACE DB") == 0))
+    return "an Access database";
+  if (startsWith(head, "PK\x03\x04", 4)) {
+    // A zip that is no workbook: no part of a workbook's in its first entry.
+    const bool workbookLike =
+        head.find("xl/") != std::string::npos || head.find("[Content_Types]") != std::string::npos ||
+        head.find("mimetype") != std::string::npos || head.find("opendocument") != std::string::npos;
+    if (!workbookLike) return "a zip archive";
+  }
+  return nullptr;
+}
+
 std::optional<PriceFileKind> priceFileKindOf(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return std::nullopt;

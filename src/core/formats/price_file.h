@@ -62,6 +62,10 @@ inline constexpr std::uint32_t kMaxSheetColumns = 16'384;
 // What a file is, judged by its first bytes; the extension decides only
 // between CSV and "not a price file" for text.
 PriceFileKind detectPriceFileKind(const std::string& head, const std::filesystem::path& name);
+// What a file that is no price file at all is, judged by its first bytes:
+// "a PDF document", "a PNG image", "a zip archive"...; nullptr for anything
+// a price file's reader should look at (a workbook, text).
+const char* otherFileKind(const std::string& head);
 // The same for a file on disk (nothing when it cannot be read).
 std::optional<PriceFileKind> priceFileKindOf(const std::filesystem::path& path);
 

@@ -1,9 +1,13 @@
 #include "stocklist/listed_issues.h"
 
 #include <algorithm>
+#include <fstream>
 #include <optional>
+#include <unordered_map>
 #include <unordered_set>
 
+#include "base/calendar.h"
+#include "base/files.h"
 #include "base/text.h"
 #include "data/stock_code.h"
 #include "formats/price_file.h"
@@ -36,6 +40,7 @@ struct Columns {
   std::uint32_t code = 0;
   std::uint32_t name = 0;
   std::optional<std::uint32_t> market;
+  std::optional<std::uint32_t> date;
 };
 
 // The first of the candidate names that the row holds, as its column.
@@ -57,6 +62,7 @@ std::optional<Columns> findColumns(const SheetCells& sheet) {
     c.code = *code;
     c.name = *name;
     c.market = findColumn(row, {"市場・商品区分", "市場区分", "市場"});
+    c.date = findColumn(row, {"日付", "date"});
     return c;
   }
   return std::nullopt;
@@ -138,14 +144,45 @@ std::size_t ListedIssues::skippedRows() const {
 }
 
 ListedIssues readListedIssues(const std::filesystem::path& file, const ListedIssuesOptions& options) {
+  ListedIssues failed;
+  failed.source = toUtf8(file.filename());
+  // What the path is, before any reader says it is damaged.
+  std::error_code ec;
+  const std::filesystem::file_status status = std::filesystem::status(file, ec);
+  if (std::filesystem::is_directory(status)) {
+    failed.fail(ListedIssuesFailure::Folder, "a folder, not a file");
+    return failed;
+  }
+  if (!std::filesystem::exists(status)) {
+    failed.fail(ListedIssuesFailure::Missing, "no such file");
+    return failed;
+  }
+  if (std::filesystem::is_regular_file(status)) {
+    const std::uintmax_t size = std::filesystem::file_size(file, ec);
+    if (!ec && size == 0) {
+      failed.fail(ListedIssuesFailure::Empty, "empty file");
+      return failed;
+    }
+    std::ifstream in(file, std::ios::binary);
+    std::string head(512, '\0');
+    in.read(head.data(), static_cast<std::streamsize>(head.size()));
+    head.resize(static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
+    if (const char* kind = otherFileKind(head)) {
+      failed.fail(ListedIssuesFailure::OtherKind, std::string("a file of another kind (") + kind +
+                                                      "), not a workbook or CSV file (xls, xlsx, ods, csv)");
+      return failed;
+    }
+  }
   std::unique_ptr<PriceFile> book;
   std::optional<SheetCells> sheet;
   std::optional<Columns> columns;
+  bool anyCell = false;
   try {
     book = openPriceFile(file);
     const std::vector<std::string> names = book->hasSheets() ? book->sheetNames() : std::vector<std::string>{""};
     for (const std::string& name : names) {
       SheetCells cells = book->readSheet(name);
+      anyCell = anyCell || cells.cellCount() > 0;
       columns = findColumns(cells);
       if (columns) {
         sheet = std::move(cells);
@@ -153,11 +190,15 @@ ListedIssues readListedIssues(const std::filesystem::path& file, const ListedIss
       }
     }
   } catch (const FormatError& e) {
-    ListedIssues failed;
     failed.fail(ListedIssuesFailure::Unreadable, std::string("not a readable workbook: ") + e.what());
     return failed;
   }
+  if (!columns && !anyCell) {
+    failed.fail(ListedIssuesFailure::Empty, "empty file (no sheet holds a cell)");
+    return failed;
+  }
   ListedIssues out;
+  out.source = failed.source;
   if (!columns) {
     out.fail(ListedIssuesFailure::NoColumns, "no sheet has a code column and a name column (コード, 銘柄名)");
     return out;
@@ -166,9 +207,13 @@ ListedIssues readListedIssues(const std::filesystem::path& file, const ListedIss
   out.hasMarketColumn = columns->market.has_value();
   SkipCounter skip(out.skipped);
   std::unordered_set<std::string> seen;
+  std::unordered_map<int, std::size_t> dayRows;  // 日付 -> rows that give it
   for (const SheetCells::Row& row : sheet->rows) {
     if (row.index <= columns->headerRow) continue;
     ++out.rows;
+    if (columns->date)
+      if (const Value* dateCell = row.at(*columns->date))
+        if (const std::optional<int> day = dayOfCell(*dateCell)) ++dayRows[*day];
     const Value* codeCell = row.at(columns->code);
     std::optional<std::string> code = codeCell ? issueCode(*codeCell) : std::nullopt;
     if (!code) {
@@ -206,6 +251,13 @@ ListedIssues readListedIssues(const std::filesystem::path& file, const ListedIss
     }
     out.issues.push_back(std::move(issue));
   }
+  // A stray date in a damaged row does not make the list newer or older.
+  std::size_t most = 0;
+  for (const auto& [day, n] : dayRows)
+    if (n > most || (n == most && out.listDay && day > *out.listDay)) {
+      most = n;
+      out.listDay = day;
+    }
   return out;
 }
 

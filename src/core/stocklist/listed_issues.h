@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -60,7 +61,11 @@ struct SkippedRows {
 // Why the list could not be read; detail gives the reader's reason.
 enum class ListedIssuesFailure {
   None,
-  Unreadable,  // missing, damaged or no price file at all
+  Folder,      // the path is a folder
+  Missing,     // no such file
+  Empty,       // no bytes, or sheets without a cell
+  OtherKind,   // a file of another kind (an image, a PDF, an archive, a program)
+  Unreadable,  // damaged, too large, or cannot be read
   NoColumns,   // readable, but without a code column and a name column
 };
 
@@ -70,6 +75,10 @@ struct ListedIssues : Outcome<ListedIssuesFailure> {
   std::vector<SkippedRows> skipped;
   std::size_t rows = 0;  // data rows that hold anything
   bool hasMarketColumn = false;
+  // The list's date: the day most rows of its 日付 column give (data_j.xls
+  // gives one for every row); nullopt without such a column.
+  std::optional<int> listDay;
+  std::string source;  // the file's name; the service's name for its list
 
   std::size_t skippedRows() const;
 };
@@ -80,8 +89,9 @@ struct ListedIssues : Outcome<ListedIssuesFailure> {
 // Codes: number cells as whole numbers (7203.0 is 7203), text cells trimmed,
 // full-width characters as ASCII ones; a row whose code is no stock code is
 // skipped. The row of code 1000 (the index of the price databases) is never
-// taken. A file that is no readable price file, or whose sheets have no such
-// header, fails (Unreadable, NoColumns) with nothing read.
+// taken. A folder, a missing or empty file, a file of another kind, one that
+// is no readable price file, or whose sheets have no such header, fails
+// with nothing read.
 ListedIssues readListedIssues(const std::filesystem::path& file, const ListedIssuesOptions& options = {});
 
 }  // namespace tavrin

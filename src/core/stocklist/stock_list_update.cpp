@@ -5,6 +5,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "base/calendar.h"
 #include "base/log.h"
 #include "data/price_schema.h"
 #include "data/stock_code.h"
@@ -137,6 +138,16 @@ void apply(Database& db, const std::string& schema, const ListedIssues& issues, 
   }
 }
 
+// Thrown out of the transaction when the list is older than a target's.
+struct OlderList {
+  std::size_t target;
+  AppliedStockList applied;
+};
+
+bool isOlder(const ListedIssues& issues, const std::optional<AppliedStockList>& applied) {
+  return issues.listDay && applied && *issues.listDay < applied->day;
+}
+
 }  // namespace
 
 std::vector<StockListTarget> standardStockListTargets(const Paths& paths) {
@@ -175,6 +186,8 @@ StockListOutcome updateStockLists(const std::vector<StockListTarget>& targets, c
           Database db = openForReading(target.path);
           if (!db.tableExists("list")) return fail("not a price database (no table list)");
           r = plan(readStored(db, "main"), issues, options.removeMissing);
+          r.appliedBefore = readAppliedStockList(db, "main");
+          r.olderList = isOlder(issues, r.appliedBefore);
         }
         r.database = target.path;
         out.reports.push_back(std::move(r));
@@ -218,6 +231,10 @@ StockListOutcome updateStockLists(const std::vector<StockListTarget>& targets, c
         throw DatabaseError("not a price database (no table list)", DatabaseFailure::NotADatabase);
       StockListReport r = plan(readStored(db, schema), issues, options.removeMissing);
       r.database = targets[i].path;
+      r.appliedBefore = readAppliedStockList(db, schema);
+      r.olderList = isOlder(issues, r.appliedBefore);
+      if (r.olderList && !options.allowOlder) throw OlderList{i, *r.appliedBefore};
+      if (issues.listDay) writeAppliedStockList(db, schema, {*issues.listDay, issues.source});
       for (const auto& p : createdFiles)
         if (p == targets[i].path) r.created = true;
       apply(db, schema, issues, r);
@@ -228,6 +245,17 @@ StockListOutcome updateStockLists(const std::vector<StockListTarget>& targets, c
     }
     current = &targets.front();
     tx.commit();
+    return out;
+  } catch (const OlderList& older) {
+    // Nothing was written: the transaction was rolled back as it unwound.
+    removeCreated();
+    out.fail(StockListFailure::OlderList, "the list of " + isoDate(*issues.listDay) +
+                                              " is older than the one applied last (" + isoDate(older.applied.day) +
+                                              (older.applied.source.empty() ? "" : ", " + older.applied.source) + ")");
+    out.failedDatabase = targets[older.target].path;
+    out.newerList = older.applied;
+    out.reports.clear();
+    logLine("stocks update", toUtf8(out.failedDatabase) + ": " + out.detail);
     return out;
   } catch (const std::exception& e) {
     removeCreated();

@@ -7,6 +7,7 @@
 #include "app/paths.h"
 #include "base/outcome.h"
 #include "data/database.h"
+#include "data/price_schema.h"
 #include "stocklist/listed_issues.h"
 
 namespace tavrin {
@@ -37,11 +38,16 @@ struct StockListReport {
   bool missingRemoved = false;          // the missing ones were (or would be) removed
   std::size_t unchanged = 0;            // in both, nothing to change
   bool created = false;                 // the file did not exist and was (or would be) created
+  // The dated list applied last to this file, and whether the list given is
+  // older than it.
+  std::optional<AppliedStockList> appliedBefore;
+  bool olderList = false;
 };
 
 struct StockListUpdateOptions {
   bool dryRun = false;         // report only, write nothing
   bool removeMissing = false;  // remove the stocks the file does not list
+  bool allowOlder = false;     // apply a list older than the one applied last
 };
 
 // One database to update. A unit word ("day", "week", "month") lets a missing
@@ -55,12 +61,15 @@ struct StockListTarget {
 std::vector<StockListTarget> standardStockListTargets(const Paths& paths);
 
 // Why an update changed nothing: a database is missing, locked, read-only or
-// no price database (detail gives the reason).
-enum class StockListFailure { None, Database };
+// no price database (detail gives the reason); the list is older than the one
+// applied last to a database (failedDatabase, with newerList), and older
+// lists were not allowed.
+enum class StockListFailure { None, Database, OlderList };
 
 struct StockListOutcome : Outcome<StockListFailure> {
-  std::filesystem::path failedDatabase;  // the file that failed (empty when none)
-  std::vector<StockListReport> reports;  // one per target, in order (when done)
+  std::filesystem::path failedDatabase;       // the file that failed (empty when none)
+  std::optional<AppliedStockList> newerList;  // OlderList: what failedDatabase followed
+  std::vector<StockListReport> reports;       // one per target, in order (when done)
 };
 
 // Compares every target with the issues and, unless it is a dry run, writes
@@ -70,6 +79,11 @@ struct StockListOutcome : Outcome<StockListFailure> {
 // absent market column leaves market and 市場区分 alone) and keep 単位 and
 // every price; codes the file lacks are reported and kept, or removed from
 // list and hojyo with removeMissing. The row of code 1000 is never touched.
+//
+// A list with a date (ListedIssues::listDay) is compared with the dated list
+// applied last to each target; an older one fails (OlderList) unless
+// allowOlder, and a dry run marks the reports instead. Its date is kept in
+// every target written.
 //
 // Every target is written in one transaction spanning all files: when one
 // fails (missing, locked, read-only, not a price database), none changes and

@@ -350,11 +350,17 @@ QString listedIssuesText(const ListedIssues& issues) {
     line += QStringLiteral("（") + kinds.join(QStringLiteral("、")) + QStringLiteral("）");
   }
   if (!issues.hasMarketColumn) line += QStringLiteral("、市場の列なし（市場と市場区分は変えません）");
+  if (issues.listDay) line += QStringLiteral("、一覧の日付 ") + q(isoDate(*issues.listDay));
   return line;
 }
 
 QString listedIssuesFailureText(ListedIssuesFailure failure, const QString& fileName) {
   switch (failure) {
+    case ListedIssuesFailure::Folder: return QStringLiteral("フォルダーのため読み込めません: ") + fileName;
+    case ListedIssuesFailure::Missing: return QStringLiteral("ファイルが見つかりません: ") + fileName;
+    case ListedIssuesFailure::Empty: return QStringLiteral("空のファイルのため読み込めません: ") + fileName;
+    case ListedIssuesFailure::OtherKind:
+      return QStringLiteral("上場銘柄一覧のファイル（xls、xlsx、ods、csv）ではありません: ") + fileName;
     case ListedIssuesFailure::NoColumns: return QStringLiteral("コードと銘柄名の列が見つかりません: ") + fileName;
     case ListedIssuesFailure::Unreadable:
     case ListedIssuesFailure::None: break;
@@ -374,6 +380,8 @@ QStringList stockListReportText(const StockListReport& r, bool dryRun, bool list
     head += r.missingRemoved ? (dryRun ? QStringLiteral("（削除します）") : QStringLiteral("（削除しました）"))
                              : QStringLiteral("（残します）");
   head += QStringLiteral("、変更なし %1").arg(r.unchanged);
+  if (r.olderList && r.appliedBefore)
+    head += QStringLiteral("（前回の一覧 %1 より古い一覧です）").arg(q(isoDate(r.appliedBefore->day)));
   lines << head;
   const QChar tab = QLatin1Char('\t');
   if (listAll) {
@@ -430,6 +438,18 @@ QString stockListAppliedText(const ListedIssues& issues, const StockListOutcome&
   QString text = QStringLiteral("【更新しました】\n") + listedIssuesText(issues) + QLatin1Char('\n');
   text += joined(stockListReportsText(applied.reports, false));
   return text;
+}
+
+std::vector<std::string> olderListLines(int listDay, const AppliedStockList& before) {
+  const std::string was = isoDate(before.day) + (before.source.empty() ? "" : "、" + before.source);
+  return {"この一覧（" + isoDate(listDay) + "）は、前回の更新に使った一覧（" + was + "）より古いものです。",
+          "古い一覧で更新すると、その後の社名変更や市場の移動が元に戻ります。", "それでも更新しますか？"};
+}
+
+std::optional<std::vector<std::string>> olderListQuestion(const ListedIssues& issues, const StockListOutcome& preview) {
+  for (const StockListReport& r : preview.reports)
+    if (r.olderList && r.appliedBefore && issues.listDay) return olderListLines(*issues.listDay, *r.appliedBefore);
+  return std::nullopt;
 }
 
 std::vector<std::string> stockListFailureLines(const StockListOutcome& applied) {

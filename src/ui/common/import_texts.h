@@ -61,5 +61,9 @@ QString stockListPreviewText(const ListedIssues& issues, const StockListOutcome&
 QString stockListAppliedText(const ListedIssues& issues, const StockListOutcome& applied);
 // The message box lines of a failed update.
 std::vector<std::string> stockListFailureLines(const StockListOutcome& applied);
+std::vector<std::string> olderListLines(int listDay, const AppliedStockList& before);
+// The question before a list older than the one a database followed last is
+// applied; nullopt when the preview found no such database.
+std::optional<std::vector<std::string>> olderListQuestion(const ListedIssues& issues, const StockListOutcome& preview);
 
 }  // namespace tavrin::ui

@@ -29,6 +29,7 @@
 #include "platform/secret_store.h"
 #include "stocklist/stock_list_update.h"
 #include "ui/app/app_context.h"
+#include "ui/common/import_texts.h"
 #include "ui/common/secret_store_thread.h"
 #include "ui/settings/settings_window.h"
 
@@ -134,6 +135,8 @@ std::string failureDetail(const datafetch::ServiceOutcome& s) {
 struct DataFetchWindow::ListRun {
   datafetch::FetchListOutcome outcome;
   bool dryRun = false;
+  bool removeMissing = false;
+  bool allowOlder = false;
 };
 
 struct DataFetchWindow::PricesRun {
@@ -334,6 +337,7 @@ bool DataFetchWindow::fetchStockList() {
   auto work = [targets, options](TaskControl& control) {
     ListRun run;
     run.dryRun = options.dryRun;
+    run.removeMissing = options.removeMissing;
     ServiceSession session(control);
     if (!session.open(run.outcome.service)) return run;
     run.outcome = datafetch::fetchStockList(session.api(), targets, options);
@@ -351,41 +355,54 @@ bool DataFetchWindow::fetchStockList() {
 
 void DataFetchWindow::listFetched(ListRun run) {
   const datafetch::FetchListOutcome& o = run.outcome;
-  if (!o.done()) {
+  // A list older than the one a database followed last: asked, then applied
+  // as it is or not at all.
+  std::optional<std::vector<std::string>> older;
+  if (!run.allowOlder && o.service.done() && o.issues.done() && o.issues.listDay) {
+    if (o.lists.failure == StockListFailure::OlderList && o.lists.newerList)
+      older = olderListLines(*o.issues.listDay, *o.lists.newerList);
+    else if (o.lists.done() && run.dryRun)
+      older = olderListQuestion(o.issues, o.lists);
+  }
+  if (!older && !o.done()) {
     logLine("data fetch", "stock list: " + (o.service.done() ? o.issues.done() ? o.lists.detail : o.issues.detail
                                                              : failureDetail(o.service)));
     appendLines(fetchListOutcomeText(o, run.dryRun));
     ended();
     return;
   }
-  if (!run.dryRun) {
+  if (!older && !run.dryRun) {
     appendLines(fetchListOutcomeText(o, false));
     ended();
     return;
   }
-  // The plan of an update that removes: ask before anything is written.
-  const std::size_t missing = missingStocks(o.lists);
-  if (missing > 0) {
-    MessageRequest ask;
-    ask.title = kTitle;
-    ask.icon = MessageIcon::Warning;
-    ask.buttons = MessageButtons::OkCancel;
-    ask.lines = removeMissingQuestion(missing);
+  const auto ask = [this](const std::vector<std::string>& lines) {
+    MessageRequest question;
+    question.title = kTitle;
+    question.icon = MessageIcon::Warning;
+    question.buttons = MessageButtons::OkCancel;
+    question.lines = lines;
     asking_ = true;
-    const MessageAnswer answer = ctx_.prompts().message(ask);
+    const MessageAnswer answer = ctx_.prompts().message(question);
     asking_ = false;
-    if (answer != MessageAnswer::Ok) {
-      appendLines({QStringLiteral("取りやめました。銘柄リストは何も変えていません。")});
-      ended();
-      return;
-    }
-  }
+    if (answer == MessageAnswer::Ok) return true;
+    appendLines({QStringLiteral("取りやめました。銘柄リストは何も変えていません。")});
+    ended();
+    return false;
+  };
+  if (older && !ask(*older)) return;
+  // The plan of an update that removes: ask before anything is written.
+  const std::size_t missing = run.dryRun ? missingStocks(o.lists) : 0;
+  if (missing > 0 && !ask(removeMissingQuestion(missing))) return;
   const std::vector<StockListTarget> targets = standardStockListTargets(ctx_.paths());
   auto shared = std::make_shared<ListRun>(std::move(run));
   auto work = [targets, shared](TaskControl&) {
     StockListUpdateOptions options;
-    options.removeMissing = true;
+    options.removeMissing = shared->removeMissing;
+    options.allowOlder = true;
     ListRun applied;
+    applied.allowOlder = true;
+    applied.removeMissing = shared->removeMissing;
     applied.outcome.service = shared->outcome.service;
     applied.outcome.issues = shared->outcome.issues;
     applied.outcome.lists = updateStockLists(targets, shared->outcome.issues, options);

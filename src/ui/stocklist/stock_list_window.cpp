@@ -173,6 +173,15 @@ void StockListWindow::apply() {
                  "削除した銘柄の株価も消えます。よろしいですか？"};
     if (ctx_.prompts().message(ask) != MessageAnswer::Ok) return;
   }
+  if (const std::optional<std::vector<std::string>> older = olderListQuestion(*issues_, preview_)) {
+    MessageRequest ask;
+    ask.title = kTitle;
+    ask.icon = MessageIcon::Warning;
+    ask.buttons = MessageButtons::OkCancel;
+    ask.lines = *older;
+    if (ctx_.prompts().message(ask) != MessageAnswer::Ok) return;
+    options.allowOlder = true;
+  }
   bool gone = false;
   const StockListOutcome o = updateOffThread(options, &gone);
   if (gone) return;
