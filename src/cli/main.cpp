@@ -5,6 +5,7 @@
 #include "base/log.h"
 #include "base/text.h"
 #include "cli/commands.h"
+#include "cli/utf8_output.h"
 #include "tavrin_version.h"
 
 namespace tavrin::cli {
@@ -123,6 +124,9 @@ const char* kHelp =
 
 int main(int argc, char** argv) {
   using namespace tavrin::cli;
+  // What the commands print quotes file names and file contents: only valid
+  // UTF-8 leaves the program.
+  Utf8EscapingStream out(std::cout), err(std::cerr);
   Args args(argv + 1, argv + argc);
   if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
     std::cout << kHelp;

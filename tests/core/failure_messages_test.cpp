@@ -6,6 +6,8 @@
 #include <fstream>
 
 #include "app/paths.h"
+#include "app/prompts.h"
+#include "base/encoding.h"
 #include "base/log.h"
 #include "base/text.h"
 #include "data/database.h"
@@ -30,6 +32,45 @@ TEST(PrintableText, ControlCharactersAreShownEscaped) {
   EXPECT_EQ(printableText("line\nnext\t"), "line\\nnext\\t");
   EXPECT_EQ(printableText("\xc2\x85"), "\\u0085");
   EXPECT_EQ(printableText("トヨタ 7203\\x"), "トヨタ 7203\\x");
+}
+
+TEST(PrintableText, BytesOutsideUtf8AreEscapedSoEveryMessageIsValid) {
+  // An encoded surrogate, a lone continuation byte, a cut sequence, Latin-1.
+  EXPECT_EQ(printableText("a\xED\xA0\x80"
+                          "b"),
+            "a\\xED\\xA0\\x80b");
+  EXPECT_EQ(escapeInvalidUtf8("\x80トヨタ\xE3\x83"), "\\x80トヨタ\\xE3\\x83");
+  EXPECT_EQ(escapeInvalidUtf8("caf\xe9\n"), "caf\\xE9\n");
+  EXPECT_EQ(escapeInvalidUtf8(std::string("a\0b", 3)), "a\\x00b");
+  for (const char* valid : {"", "東証プライム", "7203,トヨタ自動車\n", "\xF0\x9F\x93\x88"})
+    EXPECT_EQ(escapeInvalidUtf8(valid), valid);
+  EXPECT_TRUE(validUtf8(printableText("\xFF\xFE\xC0\xAF\xF5\x80\x80\x80")));
+  // The message boxes show the same escapes.
+  MessageRequest m;
+  m.title = "\xED\xA0\x80.csv";
+  m.lines = {"読めません: \xED\xA0\x80.csv", "次の行"};
+  EXPECT_EQ(m.shownTitle(), "\\xED\\xA0\\x80.csv");
+  EXPECT_EQ(m.text(), "読めません: \\xED\\xA0\\x80.csv\n次の行");
+}
+
+TEST(CommandLine, WhatItPrintsIsValidUtf8WhateverTheFilesNamesAndContents) {
+  test::TempDir dir;
+  const std::string cli = test::cliPath() + " --root '" + toUtf8(dir.path()) + "' ";
+  ASSERT_EQ(test::runCommand(cli + "init").status, 0);
+  // A file name that is no UTF-8, and a file whose first line is none.
+  const std::string badName = "bad\xED\xA0\x80.csv";
+  std::ofstream(dir / badName) << "";
+  std::ofstream(dir / "latin1.csv") << "caf\xe9,\xff\xfe\n1,2\n";
+  const test::CommandResult r = test::runCommand("cd '" + toUtf8(dir.path()) + "' && " + cli + "history import '" +
+                                                 badName + "' latin1.csv 2>&1");
+  EXPECT_TRUE(validUtf8(r.out)) << r.out;
+  EXPECT_NE(r.out.find("bad\\xED\\xA0\\x80.csv: empty file; skipped"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("caf\\xE9"), std::string::npos) << r.out;
+  const test::CommandResult s =
+      test::runCommand("cd '" + toUtf8(dir.path()) + "' && " + cli + "stocks update '" + badName + "' 2>&1");
+  EXPECT_EQ(s.status, 1);
+  EXPECT_TRUE(validUtf8(s.out)) << s.out;
+  EXPECT_NE(s.out.find("bad\\xED\\xA0\\x80.csv: empty file; nothing was changed"), std::string::npos) << s.out;
 }
 
 TEST(DatabaseOpening, TheCauseIsNamed) {

@@ -12,7 +12,24 @@ class ImportTextsTest : public QObject {
   Q_OBJECT
  private slots:
   void everyKindOfSkippedHistoryFileHasItsText();
+  void namesThatAreNoUtf8AreShownEscaped();
 };
+
+void ImportTextsTest::namesThatAreNoUtf8AreShownEscaped() {
+  HistoryImportOutcome o;
+  o.files = o.failed = 1;
+  HistoryFileReport r;
+  r.file = "/d/bad\xED\xA0\x80.csv";
+  r.fail(HistoryFileFailure::Damaged, "line 2: close 'caf\xE9'");
+  o.notes.push_back(r);
+  const QString all = ui::historyImportReportText("/d/kabuka.mdb", o, PositionsOutcome{}, false).join('\n');
+  QVERIFY2(
+      all.contains(QStringLiteral("/d/bad\\xED\\xA0\\x80.csv: 壊れているため飛ばしました（line 2: close 'caf\\xE9'）")),
+      qPrintable(all));
+  QVERIFY(!all.contains(QChar::ReplacementCharacter));
+  QCOMPARE(ui::listedIssuesFailureText(ListedIssuesFailure::Missing, QStringLiteral("x.xls")),
+           QStringLiteral("ファイルが見つかりません: x.xls"));
+}
 
 void ImportTextsTest::everyKindOfSkippedHistoryFileHasItsText() {
   struct Case {

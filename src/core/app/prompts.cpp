@@ -1,16 +1,25 @@
 #include "app/prompts.h"
 
+#include "base/encoding.h"
+
 namespace tavrin {
 namespace {
 std::string joinLines(const std::vector<std::string>& lines) {
   std::string out;
   for (size_t i = 0; i < lines.size(); ++i) {
     if (i) out += '\n';
-    out += lines[i];
+    out += escapeInvalidUtf8(lines[i]);
   }
   return out;
 }
 }  // namespace
+
+std::string MessageRequest::shownTitle() const {
+  return title ? escapeInvalidUtf8(*title) : std::string(kApplicationTitle);
+}
+std::string InputRequest::shownTitle() const {
+  return title ? escapeInvalidUtf8(*title) : std::string(kApplicationTitle);
+}
 
 std::string MessageRequest::text() const { return joinLines(lines); }
 std::string InputRequest::prompt() const { return joinLines(promptLines); }

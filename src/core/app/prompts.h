@@ -19,7 +19,9 @@ struct MessageRequest {
   // A long text (a report): shown in a box that scrolls, to be read whole.
   bool scrolling = false;
 
-  std::string shownTitle() const { return title ? *title : std::string(kApplicationTitle); }
+  // Both valid UTF-8: bytes outside a sequence (of a file name, a file's
+  // content) are shown as escapes such as "\xED".
+  std::string shownTitle() const;
   std::string text() const;  // the lines joined with "\n"
 };
 
@@ -28,7 +30,7 @@ struct InputRequest {
   std::vector<std::string> promptLines;
   std::string defaultAnswer;
 
-  std::string shownTitle() const { return title ? *title : std::string(kApplicationTitle); }
+  std::string shownTitle() const;
   std::string prompt() const;  // the lines joined with "\n"
 };
 

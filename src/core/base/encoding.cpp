@@ -167,6 +167,26 @@ Utf8Reading readUtf8Lenient(std::string_view s) {
   return r;
 }
 
+std::string escapeInvalidUtf8(std::string_view s) {
+  std::string out;
+  out.reserve(s.size());
+  for (std::size_t i = 0; i < s.size();) {
+    const std::size_t len = utf8SequenceAt(s, i);
+    if (len == 0) {
+      static const char kHex[] = "0123456789ABCDEF";
+      const auto b = static_cast<unsigned char>(s[i]);
+      out += "\\x";
+      out += kHex[b >> 4];
+      out += kHex[b & 0xF];
+      ++i;
+      continue;
+    }
+    out.append(s.substr(i, len));
+    i += len;
+  }
+  return out;
+}
+
 bool validUtf8(std::string_view s) {
   for (std::size_t i = 0; i < s.size();) {
     if (static_cast<unsigned char>(s[i]) < 0x80) {  // ASCII, NUL included

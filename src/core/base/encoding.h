@@ -23,6 +23,12 @@ bool validUtf8(std::string_view s);
 // there is none.
 std::size_t utf8SequenceAt(std::string_view s, std::size_t i);
 
+// The text with every byte outside a well-formed sequence written as an
+// escape ("\xED\xA0\x80" for an encoded surrogate), so that a message that
+// quotes a file name or a file's content is valid UTF-8 and still tells
+// which bytes were there. NUL becomes "\x00"; valid text is returned as it is.
+std::string escapeInvalidUtf8(std::string_view s);
+
 // UTF-8 read leniently: every byte outside a well-formed sequence replaced by "〓".
 struct Utf8Reading {
   std::string text;

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "base/encoding.h"
+
 namespace tavrin {
 
 std::string printableText(std::string_view text) {
@@ -25,6 +27,16 @@ std::string printableText(std::string_view text) {
       std::snprintf(buf, sizeof buf, "\\u%04x", static_cast<unsigned char>(text[i + 1]));
       out += buf;
       ++i;
+    } else if (c >= 0x80) {
+      // A well-formed sequence as it is; a byte outside one as an escape.
+      const std::size_t len = utf8SequenceAt(text, i);
+      if (len == 0) {
+        std::snprintf(buf, sizeof buf, "\\x%02X", c);
+        out += buf;
+      } else {
+        out.append(text.substr(i, len));
+        i += len - 1;
+      }
     } else {
       out += static_cast<char>(c);
     }

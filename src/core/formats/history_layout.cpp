@@ -309,7 +309,7 @@ std::string shownLine(std::string_view line, std::size_t maxChars) {
     const std::size_t len = utf8SequenceAt(line, i);
     if (len == 0) {
       char buf[8];
-      std::snprintf(buf, sizeof buf, "\\x%02x", static_cast<unsigned char>(line[i]));
+      std::snprintf(buf, sizeof buf, "\\x%02X", static_cast<unsigned char>(line[i]));
       safe += buf;
       ++i;
     } else {

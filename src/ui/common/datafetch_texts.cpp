@@ -9,12 +9,13 @@
 #include "base/text.h"
 #include "datafetch/service_key.h"
 #include "ui/common/import_texts.h"
+#include "ui/common/message_text.h"
 
 namespace tavrin::ui {
 
 namespace {
 
-QString q(const std::string& s) { return QString::fromStdString(s); }
+QString q(const std::string& s) { return messageText(s); }
 QString count(std::size_t n) { return q(groupedCount(static_cast<std::int64_t>(n))); }
 QString service() { return QString::fromLatin1(kServiceName); }
 

@@ -8,12 +8,13 @@
 #include "data/price_bars.h"
 #include "history/history_checks.h"
 #include "history/price_history.h"
+#include "ui/common/message_text.h"
 
 namespace tavrin::ui {
 
 namespace {
 
-QString q(const std::string& s) { return QString::fromStdString(s); }
+QString q(const std::string& s) { return messageText(s); }
 QString count(std::size_t n) { return q(groupedCount(static_cast<std::int64_t>(n))); }
 
 // Why a run wrote nothing, in the report's words.

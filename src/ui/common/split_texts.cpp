@@ -5,12 +5,13 @@
 #include "base/calendar.h"
 #include "base/files.h"
 #include "base/text.h"
+#include "ui/common/message_text.h"
 
 namespace tavrin::ui {
 
 namespace {
 
-QString q(const std::string& s) { return QString::fromStdString(s); }
+QString q(const std::string& s) { return messageText(s); }
 QString day(int d) { return q(isoDate(d)); }
 QString fileName(const std::filesystem::path& p) { return q(toUtf8(p.filename())); }
 QString codeOf(const Split& s) { return q(s.code.display()); }

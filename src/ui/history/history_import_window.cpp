@@ -30,6 +30,7 @@
 #include "ui/app/app_context.h"
 #include "ui/common/file_texts.h"
 #include "ui/common/import_texts.h"
+#include "ui/common/message_text.h"
 
 namespace tavrin::ui {
 
@@ -43,8 +44,7 @@ QString number(std::size_t n) { return QString::fromStdString(groupedCount(stati
 QString progressText(const HistoryImportProgress& p) {
   QString text = QStringLiteral("%1 / %2 ファイル、%3 行、終値 %4 件")
                      .arg(number(p.file), number(p.files), number(p.lines), number(p.written));
-  if (p.file < p.files && !p.current.empty())
-    text += QStringLiteral("  読み込み中: ") + QString::fromStdString(p.current);
+  if (p.file < p.files && !p.current.empty()) text += QStringLiteral("  読み込み中: ") + messageText(p.current);
   return text;
 }
 

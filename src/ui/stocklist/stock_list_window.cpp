@@ -15,6 +15,7 @@
 #include "base/log.h"
 #include "ui/app/app_context.h"
 #include "ui/common/import_texts.h"
+#include "ui/common/message_text.h"
 
 namespace tavrin::ui {
 
@@ -119,7 +120,7 @@ bool StockListWindow::preview(const QString& file) {
   issues_.reset();
   applyButton_->setEnabled(false);
   const std::filesystem::path path = fromUtf8(file.toStdString());
-  const QString name = QString::fromStdString(toUtf8(path.filename()));
+  const QString name = messageText(toUtf8(path.filename()));
   ListedIssuesOptions options;
   options.includeFunds = fundsCheck_->isChecked();
   std::optional<ListedIssues> read;
