@@ -393,6 +393,37 @@ class DataFetchWindowTest : public QObject {
     QVERIFY(d.finish(w));
     QCOMPARE(d.f->prompts.shown().size(), std::size_t{2});
   }
+
+  void anOlderListThanTheOneAppliedLastIsAskedFirst() {
+    StandIn s;
+    QVERIFY(s.port > 0);
+    s.use();
+    Desk d;
+    // A file of January 2025 applied before: the service's list of 2024-12-27 is older.
+    for (const auto& t : standardStockListTargets(d.paths)) {
+      Database db(t.path);
+      writeAppliedStockList(db, "main", {*dayFromCivil(2025, 1, 31), "data_j.xls"});
+    }
+    ui::DataFetchWindow& w = d.open();
+    d.f->prompts.queueMessageAnswer(MessageAnswer::Cancel);
+    UiFixture::click(w, "dataFetchListButton");
+    QVERIFY(d.finish(w));
+    QCOMPARE(d.f->prompts.shown().size(), std::size_t{1});
+    QCOMPARE(
+        QString::fromStdString(d.f->prompts.shown()[0].text).split('\n').front(),
+        QStringLiteral("この一覧（2024-12-27）は、前回の更新に使った一覧（2025-01-31、data_j.xls）より古いものです。"));
+    VERIFY_IN_LOG(w, QStringLiteral("取りやめました。銘柄リストは何も変えていません。"));
+    QCOMPARE(d.listed(d.paths.dailyDb()), 0);
+
+    d.f->prompts.queueMessageAnswer(MessageAnswer::Ok);
+    UiFixture::click(w, "dataFetchListButton");
+    QVERIFY(d.finish(w));
+    QCOMPARE(d.f->prompts.shown().size(), std::size_t{2});
+    QCOMPARE(d.listed(d.paths.dailyDb()), 5);
+    Database db(d.paths.weeklyDb(), Database::Mode::ReadOnly);
+    QCOMPARE(readAppliedStockList(db)->day, *dayFromCivil(2024, 12, 27));
+    QCOMPARE(readAppliedStockList(db)->source, std::string("J-Quants"));
+  }
 };
 
 QTEST_MAIN(DataFetchWindowTest)
