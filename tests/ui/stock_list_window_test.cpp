@@ -223,6 +223,8 @@ void StockListWindowTest::anOlderListAsksFirst() {
   QVERIFY(w.preview(QString::fromStdString(toUtf8(old))));
   QVERIFY2(s.report().contains("一覧の日付 2023-04-28"), qPrintable(s.report()));
   QVERIFY(s.report().contains("（前回の一覧 2026-11-30 より古い一覧です）"));
+  QVERIFY(s.report().contains(
+      "\n注意: この一覧（2023-04-28）は、前回の更新に使った一覧（2026-11-30、data_j.xls）より古いものです。"));
   const std::string daily = test::readBytes(s.paths.dailyDb());
   s.f.prompts.queueMessageAnswer(MessageAnswer::Cancel);
   s.button("stockListApplyButton")->click();

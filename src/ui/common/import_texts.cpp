@@ -428,6 +428,8 @@ QString stockListPreviewText(const ListedIssues& issues, const StockListOutcome&
     return QStringLiteral("データベースを読めませんでした: ") + q(toUtf8(preview.failedDatabase.filename()));
   QString text =
       QStringLiteral("【プレビュー（まだ書き込んでいません）】\n") + listedIssuesText(issues) + QLatin1Char('\n');
+  if (const std::optional<std::vector<std::string>> older = olderListQuestion(issues, preview))
+    text += QStringLiteral("注意: ") + q(older->at(0)) + q(older->at(1)) + QLatin1Char('\n');
   text += joined(stockListReportsText(preview.reports, true));
   return text;
 }
