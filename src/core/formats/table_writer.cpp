@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <optional>
+#include <ostream>
 #include <system_error>
 
 #include "base/encoding.h"
