@@ -4,6 +4,7 @@
 #include <set>
 
 #include "app/paths.h"
+#include "base/calendar.h"
 #include "base/log.h"
 #include "data/database.h"
 #include "data/grid_sort.h"
@@ -285,6 +286,45 @@ TEST(GridSort, Settings) {
   o = {0, 1, 2};
   sortGridOrder(o, {"3", "1", "2"}, 6);
   EXPECT_EQ(o, (std::vector<int>{0, 1, 2}));
+}
+
+// Keys computed without the texts order rows as the texts do under both
+// generic settings, ties kept in the order before: numbers by value, empty
+// cells first, texts by their bytes, and texts whose ranks stand for them
+// (dates as day numbers) as their texts sort.
+TEST(GridSort, KeysOrderAsTheTextsDo) {
+  std::vector<std::string> texts;
+  std::vector<GridSortKey> keys;
+  const char* words[] = {"abc", "ABD", "130A", "東証プライム", " ", "1e3", "-0.50", "0123"};
+  for (int i = 0; i < 400; ++i) {
+    const int pick = (i * 7919) % 13;
+    texts.push_back(pick < 8 ? std::string(words[pick]) : pick < 10 ? "" : std::to_string((i * 31) % 17 - 8) + ".25");
+  }
+  for (const std::string& t : texts) keys.push_back(gridSortKeyOf(t));
+  for (int setting : {1, 2}) {
+    std::vector<int> byText(texts.size()), byKey;
+    for (size_t i = 0; i < byText.size(); ++i) byText[i] = static_cast<int>((i * 37) % texts.size());
+    byKey = byText;
+    sortGridOrder(byText, texts, setting);
+    sortGridOrderByKeys(byKey, keys, setting == 2);
+    EXPECT_EQ(byKey, byText) << setting;
+  }
+  // Dates: ranked by day number, no text kept.
+  std::vector<std::string> dates;
+  std::vector<GridSortKey> ranked;
+  for (int day : {20500, 19000, 20500, 21000, 19001, 0}) {
+    dates.push_back(isoDate(day));
+    GridSortKey k;
+    k.kind = GridSortKey::Text;
+    k.value = day;
+    ranked.push_back(k);
+  }
+  for (int setting : {1, 2}) {
+    std::vector<int> byText = {0, 1, 2, 3, 4, 5}, byKey = byText;
+    sortGridOrder(byText, dates, setting);
+    sortGridOrderByKeys(byKey, ranked, setting == 2);
+    EXPECT_EQ(byKey, byText) << setting;
+  }
 }
 
 TEST(ScreeningCli, ListsPatternsSearchesAndWatchLists) {

@@ -24,6 +24,12 @@ bool writeTable(const std::filesystem::path& path, const ExportTable& t, ExportF
   return o.done();
 }
 
+bool writeTable(const std::filesystem::path& path, const ExportRows& rows, ExportFormat f, std::string* error) {
+  const ExportOutcome o = exporting::writeTable(path, rows, f);
+  *error = cli::exportFailureText(o);
+  return o.done();
+}
+
 bool csvBytes(const ExportTable& t, ExportFormat f, std::string& out, std::string* error) {
   const ExportOutcome o = exporting::csvBytes(t, f, out);
   *error = cli::exportFailureText(o);
@@ -391,4 +397,61 @@ TEST(TableExport, OutcomesNameTheKindAndThePlace) {
   wide.rows = {{{"a", false}, {std::string(kCellChars + 1, 'x'), false}}};
   EXPECT_EQ(exporting::writeTable(dir / "bad.xlsx", wide, ExportFormat::Xlsx).failure, ExportFailure::BadCell);
   EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+}
+
+// A grid's rows saved as they are made: the file holds what the whole table
+// gives, and a failure found far into the rows (a text code page 932 lacks,
+// a text no cell holds) leaves the file there as it was and nothing beside.
+TEST(TableExport, RowsSavedAsTheyAreMade) {
+  test::TempDir dir;
+  const ExportTable sample = sampleTable();
+  ExportRows rows;
+  rows.titles = sample.titles;
+  rows.sheetName = sample.sheetName;
+  rows.count = 20000;
+  rows.row = [&sample](std::size_t i, std::vector<ExportCell>& cells) {
+    cells = sample.rows[i % sample.rows.size()];
+    cells[0].text = std::to_string(i + 1);
+  };
+  ExportTable whole;
+  whole.titles = rows.titles;
+  whole.sheetName = rows.sheetName;
+  whole.rows.resize(rows.count);
+  for (std::size_t i = 0; i < rows.count; ++i) rows.row(i, whole.rows[i]);
+  std::string error;
+  for (ExportFormat f : {ExportFormat::CsvUtf8, ExportFormat::CsvCp932, ExportFormat::Tsv}) {
+    ASSERT_TRUE(writeTable(dir / "rows.csv", rows, f, &error)) << error;
+    ASSERT_TRUE(writeTable(dir / "whole.csv", whole, f, &error)) << error;
+    EXPECT_TRUE(test::readFileBytes(dir / "rows.csv") == test::readFileBytes(dir / "whole.csv"));
+  }
+  rows.count = 1500;
+  whole.rows.resize(rows.count);
+  ASSERT_TRUE(writeTable(dir / "rows.xlsx", rows, ExportFormat::Xlsx, &error)) << error;
+  ASSERT_TRUE(writeTable(dir / "whole.xlsx", whole, ExportFormat::Xlsx, &error)) << error;
+  const auto a = readBack("xlsx", dir / "rows.xlsx");
+  ASSERT_EQ(a.status, 0) << a.out;
+  EXPECT_EQ(a.out, readBack("xlsx", dir / "whole.xlsx").out);
+  EXPECT_EQ(lines(a.out)[1500].rfind("n:1500" + kSep + "s:改行\\nあり", 0), 0u) << lines(a.out)[1500];
+
+  // Far into the rows, past what the writer gathers before it writes.
+  rows.count = 20000;
+  std::ofstream(dir / "keep.csv") << "old";
+  std::ofstream(dir / "keep.xlsx") << "old";
+  auto failAt = [&](std::size_t at, std::string text) {
+    rows.row = [&sample, at, text](std::size_t i, std::vector<ExportCell>& cells) {
+      cells = sample.rows[i % sample.rows.size()];
+      if (i == at) cells[3].text = text;
+    };
+  };
+  failAt(18000, "한국");
+  const ExportOutcome o = exporting::writeTable(dir / "keep.csv", rows, ExportFormat::CsvCp932);
+  EXPECT_EQ(o.failure, ExportFailure::NotCp932);
+  EXPECT_EQ(o.row, 18001u);
+  EXPECT_EQ(o.column, 4u);
+  EXPECT_EQ(o.path, dir / "keep.csv");
+  failAt(19999, std::string(kCellChars + 1, 'x'));
+  EXPECT_EQ(exporting::writeTable(dir / "keep.xlsx", rows, ExportFormat::Xlsx).failure, ExportFailure::BadCell);
+  EXPECT_EQ(test::readFileBytes(dir / "keep.csv"), "old");
+  EXPECT_EQ(test::readFileBytes(dir / "keep.xlsx"), "old");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 6);
 }

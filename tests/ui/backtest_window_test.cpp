@@ -8,7 +8,10 @@
 #include <QtTest>
 
 #include "backtest/backtest.h"
+#include "base/calendar.h"
+#include "data/grid_sort.h"
 #include "data/price_schema.h"
+#include "export/table_export.h"
 #include "history/price_history.h"
 #include "sample/sample_market.h"
 #include "screening/pattern_catalogue.h"
@@ -22,6 +25,7 @@
 #include "ui_test_support.h"
 
 using namespace tavrin;
+using ui::FlexGrid;
 
 namespace {
 
@@ -52,9 +56,10 @@ int column(const ui::FlexGrid* g, const QString& title) {
   return -1;
 }
 
-int rowOf(const ui::FlexGrid* g, const QString& control) {
-  for (int r = 1; r < g->rows(); ++r)
-    if (g->textMatrix(r, 1) == control) return r;
+// The summary's row of a pattern (its control name, or "baseline").
+int rowOf(const ui::BacktestWindow& bt, const QString& control) {
+  for (int r = 1; r < bt.summaryGrid()->rows(); ++r)
+    if (bt.patternAt(r) == control) return r;
   return -1;
 }
 
@@ -66,6 +71,7 @@ class BacktestWindowTest : public QObject {
   void countsEqualWhatEveryButtonLists();
   void currentPatternMarkedApartAndEmptyPatternsDimmed();
   void backtestWindowListsEveryPatternAndItsHits();
+  void hitGridShowsSortsAndSavesTheHits();
   void cancelStopsTheRun();
   void horizonPastTheHistoryIsRefusedInTheStatus();
   void chartOpensFromTheBacktestAndMarksThePatternDays();
@@ -206,22 +212,25 @@ void BacktestWindowTest::backtestWindowListsEveryPatternAndItsHits() {
   const backtest::BacktestResult expected = backtest::runBacktest(panel, request);
   ui::FlexGrid* g = bt.summaryGrid();
   QCOMPARE(g->rows(), 1 + 67 + 1);
-  QCOMPARE(g->textMatrix(0, 5), QString("1日後 件数"));
-  QCOMPARE(g->textMatrix(0, 16), QString("10日後 勝率%"));
+  QCOMPARE(g->cols(), 1 + 3 + 12);
+  QCOMPARE(g->textMatrix(0, 1), QString("パターン"));
+  QCOMPARE(g->textMatrix(0, 4), QString("1日後 件数"));
+  QCOMPARE(g->textMatrix(0, 15), QString("10日後 勝率%"));
   for (const backtest::PatternResult& p : expected.patterns) {
     const QString control = QString::fromLatin1(screening::patternCatalogue()[p.pattern].control);
-    const int r = rowOf(g, control);
+    const int r = rowOf(bt, control);
     QVERIFY(r > 0);
-    QCOMPARE(g->textMatrix(r, 4), QString::number(p.hits.size()));
+    QCOMPARE(g->textMatrix(r, 3), QString::number(p.hits.size()));
     for (size_t h = 0; h < 3; ++h) {
-      QCOMPARE(g->textMatrix(r, 5 + 4 * static_cast<int>(h)), QString::number(p.stats[h].events));
-      QCOMPARE(g->textMatrix(r, 6 + 4 * static_cast<int>(h)),
+      QCOMPARE(g->textMatrix(r, 4 + 4 * static_cast<int>(h)), QString::number(p.stats[h].events));
+      QCOMPARE(g->textMatrix(r, 5 + 4 * static_cast<int>(h)),
                QString::fromStdString(backtest::formatNumber(p.stats[h].mean)));
     }
   }
-  const int base = rowOf(g, "baseline");
-  QCOMPARE(g->textMatrix(base, 5), QString::number(expected.baseline[0].events));
-  QCOMPARE(g->textMatrix(base, 8), QString::fromStdString(backtest::formatNumber(expected.baseline[0].win)));
+  const int base = rowOf(bt, "baseline");
+  QCOMPARE(g->textMatrix(base, 1), QString("基準（全銘柄）"));
+  QCOMPARE(g->textMatrix(base, 4), QString::number(expected.baseline[0].events));
+  QCOMPARE(g->textMatrix(base, 7), QString::fromStdString(backtest::formatNumber(expected.baseline[0].win)));
 
   // Sorting by a title: the mean of 5 dates, largest first, then the other way round.
   const int mean5 = column(g, "5日後 平均%");
@@ -239,12 +248,31 @@ void BacktestWindowTest::backtestWindowListsEveryPatternAndItsHits() {
   const std::vector<double> up = means();
   QVERIFY(std::is_sorted(up.begin(), up.end()));
 
+  // The first column shows each pattern's caption beside its group; the
+  // pointer over the caption names the button, on whatever row it is now.
+  const int b1 = rowOf(bt, "Command28");
+  QCOMPARE(g->textMatrix(b1, 1), QString("B1"));
+  QCOMPARE(g->textMatrix(b1, 2), QString("横這から上昇"));
+  QCOMPARE(g->model()->data(g->model()->index(b1 - 1, 1), Qt::ToolTipRole).toString(), QString("Command28"));
+  QCOMPARE(g->model()->data(g->model()->index(b1 - 1, 2), Qt::ToolTipRole).toString(), QString("横這から上昇"));
+  for (int r = 1; r < g->rows(); ++r) {
+    if (bt.patternAt(r) == QLatin1String("baseline")) continue;
+    const auto* p = screening::findPattern(bt.patternAt(r).toStdString());
+    QVERIFY2(p, qPrintable(bt.patternAt(r)));
+    QCOMPARE(g->cellToolTip(r, 1), QString::fromLatin1(p->control));
+    QCOMPARE(g->textMatrix(r, 1), QString::fromUtf8(p->caption));
+    QVERIFY(!g->textMatrix(r, 1).startsWith("Command"));
+  }
+  // No column shows a control name, and a saved summary holds none.
+  for (const auto& row : g->exportTable().rows)
+    for (const auto& cell : row) QVERIFY2(cell.text.rfind("Command", 0) != 0, cell.text.c_str());
+
   // Selecting a pattern lists its hits, latest first; a stock asks for its chart.
-  const int flatRow = rowOf(g, "Command14");
+  const int flatRow = rowOf(bt, "Command14");
   g->view()->setCurrentIndex(g->model()->index(flatRow - 1, 2));  // model rows start below the titles
   QCOMPARE(bt.shownPattern(), QString("Command14"));
   ui::FlexGrid* hits = bt.hitGrid();
-  QCOMPARE(QString::number(hits->rows() - 1), g->textMatrix(flatRow, 4));
+  QCOMPARE(QString::number(hits->rows() - 1), g->textMatrix(flatRow, 3));
   QVERIFY(hits->rows() > 2);
   QVERIFY(hits->textMatrix(1, 1) >= hits->textMatrix(hits->rows() - 1, 1));
   QCOMPARE(hits->textMatrix(0, 6), QString("1日後%"));
@@ -261,6 +289,117 @@ void BacktestWindowTest::backtestWindowListsEveryPatternAndItsHits() {
   QCOMPARE(bt.shownPattern(), QString("Command14"));
   test::UiFixture::click(bt, "backtestCloseButton");
   QVERIFY(!bt.isVisible());
+}
+
+namespace {
+
+// The hit list as the window made it with a row of values per hit: latest
+// dates first, each cell's text and whether it was a number.
+std::vector<std::vector<exporting::ExportCell>> listedHits(const backtest::HistoryPanel& panel,
+                                                           const backtest::PatternResult& p) {
+  std::vector<std::vector<exporting::ExportCell>> rows;
+  for (auto it = p.hits.rbegin(); it != p.hits.rend(); ++it) {
+    const backtest::PanelStock& s = panel.stocks[it->stock];
+    auto& row = rows.emplace_back();
+    row.push_back({isoDate(panel.days[it->day]), false});
+    row.push_back(exporting::cellOf(s.code));
+    row.push_back({s.name, false});
+    row.push_back({s.market, false});
+    row.push_back(exporting::cellOf(Value(panel.closeAt(it->stock, it->day))));
+    for (int h : ui::BacktestWindow::horizons())
+      row.push_back({backtest::formatNumber(backtest::hitReturn(panel, *it, h)), false});
+  }
+  return rows;
+}
+
+}  // namespace
+
+// The hit grid, whose rows are made when shown, shows, sorts and saves the
+// same cells as a list of every hit's values: each title click orders the
+// rows as a stable sort of the texts shown, the CSV holds those bytes and
+// the workbook those cells.
+void BacktestWindowTest::hitGridShowsSortsAndSavesTheHits() {
+  Sample s;
+  const Paths paths(s.dir.path());
+  ui::BacktestWindow& bt = s.f.ctx->backtest();
+  bt.show();
+  bt.openFor(1, toUtf8(paths.dailyDb()), {}, "day");
+  QVERIFY(bt.waitForRun(60000));
+  backtest::BacktestRequest request;
+  request.universeIndex = 1;
+  request.horizons = ui::BacktestWindow::horizons();
+  const backtest::HistoryPanel panel = backtest::loadHistoryPanel(paths.dailyDb());
+  const backtest::BacktestResult result = backtest::runBacktest(panel, request);
+  // The pattern with the most hits.
+  const backtest::PatternResult* most = &result.patterns.front();
+  for (const auto& p : result.patterns)
+    if (p.hits.size() > most->hits.size()) most = &p;
+  QVERIFY(most->hits.size() > 100);
+  QVERIFY(bt.showPattern(QString::fromLatin1(screening::patternCatalogue()[most->pattern].control)));
+  ui::FlexGrid* hits = bt.hitGrid();
+  hits->setExportName("ヒット");
+
+  std::vector<std::vector<exporting::ExportCell>> expected = listedHits(panel, *most);
+  auto check = [&](const char* step) {
+    QCOMPARE(hits->rows(), static_cast<int>(expected.size()) + 1);
+    const exporting::ExportTable shown = hits->exportTable();
+    QCOMPARE(shown.titles,
+             (std::vector<std::string>{"日付", "コード", "銘柄", "市場", "終値", "1日後%", "5日後%", "10日後%"}));
+    for (size_t r = 0; r < expected.size(); ++r)
+      for (size_t c = 0; c < expected[r].size(); ++c) {
+        QVERIFY2(shown.rows[r][c].text == expected[r][c].text && shown.rows[r][c].number == expected[r][c].number,
+                 qPrintable(QString("%1: row %2, column %3: %4")
+                                .arg(step)
+                                .arg(r + 1)
+                                .arg(c + 1)
+                                .arg(QString::fromStdString(shown.rows[r][c].text))));
+        QCOMPARE(hits->textMatrix(static_cast<int>(r) + 1, static_cast<int>(c) + 1).toStdString(), expected[r][c].text);
+      }
+  };
+  check("as listed");
+  // Each title, once ascending and once the other way round.
+  for (int col = 1; col < hits->cols(); ++col)
+    for (int setting : {FlexGrid::GenericAscending, FlexGrid::GenericDescending}) {
+      emit hits->headerClicked(col);
+      std::vector<int> order(expected.size());
+      std::vector<std::string> texts;
+      for (size_t i = 0; i < order.size(); ++i) {
+        order[i] = static_cast<int>(i);
+        texts.push_back(expected[i][static_cast<size_t>(col - 1)].text);
+      }
+      sortGridOrder(order, texts, setting);
+      std::vector<std::vector<exporting::ExportCell>> sorted;
+      for (int i : order) sorted.push_back(expected[static_cast<size_t>(i)]);
+      expected = std::move(sorted);
+      check(qPrintable(QString("column %1, setting %2").arg(col).arg(setting)));
+    }
+
+  // Saved: the CSV's bytes, the workbook's cells, as sorted last.
+  exporting::ExportTable table;
+  table.titles = hits->exportTable().titles;
+  table.rows = expected;
+  const std::filesystem::path csv = s.dir / "hits.csv", xlsx = s.dir / "hits.xlsx";
+  s.f.nextSaveChoice = ui::SaveFileChoice{toUtf8(csv), 0};
+  QVERIFY(hits->saveAs());
+  QVERIFY(test::readFileBytes(csv) == "\xEF\xBB\xBF" + exporting::csvText(table));
+  s.f.nextSaveChoice = ui::SaveFileChoice{toUtf8(xlsx), 2};
+  QVERIFY(hits->saveAs());
+  const auto r = test::runCommand("/usr/bin/python3 " + std::string(TAVRIN_TEST_DATA_DIR) + "/read_table.py xlsx '" +
+                                  toUtf8(xlsx) + "'");
+  QCOMPARE(r.status, 0);
+  std::string listing;
+  auto line = [&](const std::vector<exporting::ExportCell>& cells) {
+    for (size_t c = 0; c < cells.size(); ++c)
+      listing += (c ? "\xE2\x90\x9E" : "") +
+                 (cells[c].text.empty() ? std::string("e:") : (cells[c].number ? "n:" : "s:") + cells[c].text);
+    listing += "\n";
+  };
+  std::vector<exporting::ExportCell> titles;
+  for (const std::string& t : table.titles) titles.push_back({t, false});
+  line(titles);
+  for (const auto& row : expected) line(row);
+  QVERIFY(r.out.rfind(listing + "sheet:ヒット\n", 0) == 0);
+  QVERIFY(s.f.prompts.messages().empty());
 }
 
 void BacktestWindowTest::cancelStopsTheRun() {

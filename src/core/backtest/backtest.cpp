@@ -291,13 +291,13 @@ bool shareOut(std::size_t n, unsigned extra, Work&& work, After&& after) {
   return !stop.load();
 }
 
-// What one date gives: the hits of each pattern and the baseline's returns
-// for each horizon, kept apart so that the dates can be worked on in any
-// order and gathered in theirs.
+// What one date gives: the hits of every pattern, one pattern after the
+// other (counts[p] of pattern p), kept apart so that the dates can be worked
+// on in any order and gathered in theirs.
 struct DateWork {
   bool done = false;
-  std::vector<std::vector<Hit>> hits;
-  std::vector<std::vector<double>> baseline;
+  std::vector<Hit> hits;
+  std::vector<std::uint32_t> counts;
 };
 
 }  // namespace
@@ -341,56 +341,76 @@ BacktestResult runBacktest(const HistoryPanel& panel, const BacktestRequest& req
         universe.membersAt(day, sc.members);
         sc.columns.fill(panel, day, sc.members);
         sc.hits.resize(sc.members.size());
-        w.hits.resize(conditions.size());
+        w.counts.resize(conditions.size());
         for (std::size_t p = 0; p < conditions.size(); ++p) {
           conditions[p]->evaluate(sc.columns.ptr, sc.members.size(), sc.hits.data());
+          const std::size_t before = w.hits.size();
           for (std::size_t j = 0; j < sc.members.size(); ++j)
-            if (sc.hits[j]) w.hits[p].push_back({static_cast<std::uint32_t>(day), sc.members[j]});
+            if (sc.hits[j]) w.hits.push_back({static_cast<std::uint32_t>(day), sc.members[j]});
+          w.counts[p] = static_cast<std::uint32_t>(w.hits.size() - before);
         }
-        w.baseline.resize(result.horizons.size());
-        for (std::size_t h = 0; h < result.horizons.size(); ++h) {
-          const std::size_t later = day + static_cast<std::size_t>(result.horizons[h]);
-          if (later >= panel.days.size()) continue;
-          const std::int64_t* now = panel.closes.data() + day * nStocks;
-          const std::int64_t* then = panel.closes.data() + later * nStocks;
-          for (std::uint32_t s : sc.members)
-            if (const auto fr = forwardReturn(now[s], then[s])) w.baseline[h].push_back(*fr);
-        }
+        w.hits.shrink_to_fit();
         w.done = true;
       },
       [&](std::size_t done) { return !progress || progress(done, nDates); });
 
-  // The dates done without a gap, in their order.
+  // The dates done without a gap, in their order; each date's hits leave
+  // once they are gathered, so that they are never held twice over.
   std::size_t kept = 0;
   while (kept < nDates && work[kept].done) ++kept;
   result.cancelled = !complete;
   result.dates.resize(kept);
-  std::vector<std::vector<double>> baseline(result.horizons.size());
   for (std::size_t p = 0; p < result.patterns.size(); ++p) {
-    PatternResult& r = result.patterns[p];
     std::size_t total = 0;
-    for (std::size_t k = 0; k < kept; ++k) total += work[k].hits[p].size();
-    r.hits.reserve(total);
-    r.perDate.reserve(kept);
-    for (std::size_t k = 0; k < kept; ++k) {
-      r.hits.insert(r.hits.end(), work[k].hits[p].begin(), work[k].hits[p].end());
-      r.perDate.push_back(static_cast<std::uint32_t>(work[k].hits[p].size()));
-      std::vector<Hit>().swap(work[k].hits[p]);
-    }
+    for (std::size_t k = 0; k < kept; ++k) total += work[k].counts[p];
+    result.patterns[p].hits.reserve(total);
+    result.patterns[p].perDate.reserve(kept);
   }
-  for (std::size_t h = 0; h < baseline.size(); ++h)
-    for (std::size_t k = 0; k < kept; ++k)
-      baseline[h].insert(baseline[h].end(), work[k].baseline[h].begin(), work[k].baseline[h].end());
+  for (std::size_t k = 0; k < kept; ++k) {
+    auto at = work[k].hits.begin();
+    for (std::size_t p = 0; p < result.patterns.size(); ++p) {
+      PatternResult& r = result.patterns[p];
+      const std::uint32_t n = work[k].counts[p];
+      r.hits.insert(r.hits.end(), at, at + n);
+      r.perDate.push_back(n);
+      at += n;
+    }
+    DateWork().hits.swap(work[k].hits);
+  }
   work.clear();
+  work.shrink_to_fit();
 
-  // Figures of each pattern (and of the baseline) on every thread.
+  // Figures of each pattern (and of the baseline) on every thread. The
+  // baseline's returns are gathered here, one horizon at a time, in the
+  // order of the dates and the universe's stocks.
   const std::size_t nPatterns = result.patterns.size();
-  result.baseline.resize(baseline.size());
+  const std::size_t nBaseline = result.horizons.size();
+  result.baseline.resize(nBaseline);
   shareOut(
-      nPatterns + baseline.size(), extraThreads(nPatterns),
+      nPatterns + nBaseline, extraThreads(nPatterns),
       [&](std::size_t i, unsigned) {
         if (i >= nPatterns) {
-          result.baseline[i - nPatterns] = returnStats(std::move(baseline[i - nPatterns]));
+          const std::size_t horizon = static_cast<std::size_t>(result.horizons[i - nPatterns]);
+          std::vector<std::uint32_t> members;
+          std::vector<double> returns;
+          for (int pass = 0; pass < 2; ++pass) {
+            std::size_t count = 0;
+            for (std::size_t k = 0; k < kept; ++k) {
+              const std::size_t day = result.dates[k];
+              const std::size_t later = day + horizon;
+              if (later >= panel.days.size()) continue;
+              universe.membersAt(day, members);
+              const std::int64_t* now = panel.closes.data() + day * nStocks;
+              const std::int64_t* then = panel.closes.data() + later * nStocks;
+              for (std::uint32_t s : members)
+                if (const auto fr = forwardReturn(now[s], then[s])) {
+                  if (pass == 1) returns.push_back(*fr);
+                  ++count;
+                }
+            }
+            if (pass == 0) returns.reserve(count);
+          }
+          result.baseline[i - nPatterns] = returnStats(std::move(returns));
           return;
         }
         PatternResult& r = result.patterns[i];

@@ -41,17 +41,53 @@ struct Key {
 
 bool isGridSortSetting(int setting) { return (setting >= 1 && setting <= 5) || setting == 7; }
 
+GridSortKey gridSortKeyOf(const std::string& text) {
+  GridSortKey k;
+  if (text.empty()) return k;
+  if (const std::optional<double> n = parseNumber(text)) {
+    k.kind = GridSortKey::Number;
+    k.value = *n;
+    return k;
+  }
+  k.kind = GridSortKey::Text;
+  k.text = text;
+  return k;
+}
+
+void sortGridOrderByKeys(std::vector<int>& order, const std::vector<GridSortKey>& keys, bool descending) {
+  if (order.size() < 2) return;
+  // A strict order: empty cells, then numbers by value, then texts.
+  auto less = [&](int a, int b) {
+    const GridSortKey& x = keys[static_cast<size_t>(a)];
+    const GridSortKey& y = keys[static_cast<size_t>(b)];
+    if (x.kind != y.kind) return descending ? y.kind < x.kind : x.kind < y.kind;
+    if (x.kind == GridSortKey::Empty) return false;
+    if (x.value != y.value || x.kind == GridSortKey::Number) return descending ? y.value < x.value : x.value < y.value;
+    const int c = x.text.compare(y.text);
+    return descending ? c > 0 : c < 0;
+  };
+  std::stable_sort(order.begin(), order.end(), less);
+}
+
 void sortGridOrder(std::vector<int>& order, const std::vector<std::string>& textByIndex, int setting) {
   if (!isGridSortSetting(setting) || order.size() < 2) return;
+  if (setting == 1 || setting == 2) {
+    std::vector<GridSortKey> keys(textByIndex.size());
+    for (int i : order) keys[static_cast<size_t>(i)] = gridSortKeyOf(textByIndex[static_cast<size_t>(i)]);
+    sortGridOrderByKeys(order, keys, setting == 2);
+    return;
+  }
+  // Numeric settings put what is no number first; the text settings compare bytes.
   const bool numeric = setting == 3 || setting == 4;
-  const bool generic = setting == 1 || setting == 2;
-  const bool descending = setting == 2 || setting == 4;
+  const bool descending = setting == 4;
   std::vector<Key> keys(textByIndex.size());
   for (int i : order) {
     Key& k = keys[static_cast<size_t>(i)];
     const std::string& t = textByIndex[static_cast<size_t>(i)];
-    if (numeric || generic) k.number = parseNumber(t);
-    if (!numeric) k.text = setting == 5 ? foldCase(t) : t;
+    if (numeric)
+      k.number = parseNumber(t);
+    else
+      k.text = setting == 5 ? foldCase(t) : t;
   }
   auto less = [&](int a, int b) {
     const Key& x = keys[static_cast<size_t>(a)];
@@ -61,15 +97,7 @@ void sortGridOrder(std::vector<int>& order, const std::vector<std::string>& text
       const double xv = x.number.value_or(lo), yv = y.number.value_or(lo);
       return descending ? yv < xv : xv < yv;
     }
-    if (generic) {
-      // A strict order: empty cells, then numbers by value, then texts.
-      auto rank = [](const Key& k) { return k.text.empty() ? 0 : k.number ? 1 : 2; };
-      const int rx = rank(x), ry = rank(y);
-      if (rx != ry) return descending ? ry < rx : rx < ry;
-      if (rx == 1) return descending ? *y.number < *x.number : *x.number < *y.number;
-    }
-    const int c = x.text.compare(y.text);
-    return descending ? c > 0 : c < 0;
+    return x.text < y.text;
   };
   std::stable_sort(order.begin(), order.end(), less);
 }

@@ -50,6 +50,7 @@ ExportOutcome fromWriter(const fs::path& path, const TableWriteOutcome& w) {
     case TableWriteFailure::BadCell: o.fail(ExportFailure::BadCell, w.detail); break;
     case TableWriteFailure::NoWorkbook: o.fail(ExportFailure::NoWorkbook, w.detail); break;
     case TableWriteFailure::Workbook: o.fail(ExportFailure::Workbook, w.detail); break;
+    case TableWriteFailure::WriteFailed: o.fail(ExportFailure::WriteFailed, w.detail); break;
   }
   return o;
 }
@@ -79,16 +80,12 @@ ExportOutcome writeXlsx(const fs::path& path, const ExportTable& table) {
 }
 
 ExportOutcome writeTable(const fs::path& path, const ExportTable& table, ExportFormat format) {
+  return writeTable(path, rowsOf(table), format);
+}
+
+ExportOutcome writeTable(const fs::path& path, const ExportRows& rows, ExportFormat format) {
   ExportOutcome o;
   o.path = path;
-  std::string bytes;
-  if (format == ExportFormat::Tsv) {
-    bytes = tsvText(table);
-  } else if (format != ExportFormat::Xlsx) {
-    o = fromWriter(path, ::tavrin::csvBytes(table, format, bytes));
-    if (!o.done()) return o;
-  }
-
   std::error_code ec;
   if (fs::is_directory(path, ec)) {
     o.fail(ExportFailure::IsFolder, "a folder is there");
@@ -108,18 +105,22 @@ ExportOutcome writeTable(const fs::path& path, const ExportTable& table, ExportF
     // Opened here for every format, so that a folder that refuses the file
     // is named as such.
     std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-    if (out) {
-      out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) {
+      o = systemFailure(path, std::error_code(errno, std::generic_category()));
+    } else if (format == ExportFormat::Xlsx) {
       out.close();
       written = static_cast<bool>(out);
       if (!written) o = systemFailure(path, {});
     } else {
-      o = systemFailure(path, std::error_code(errno, std::generic_category()));
+      // The outcome names the file the user chose, not the one in the making.
+      o = fromWriter(path, writeDelimited(out, rows, format));
+      out.close();
+      written = o.done() && static_cast<bool>(out);
+      if (o.failure == ExportFailure::WriteFailed || (o.done() && !written)) o = systemFailure(path, {});
     }
   }
   if (written && format == ExportFormat::Xlsx) {
-    // The outcome names the file the user chose, not the one in the making.
-    o = fromWriter(path, ::tavrin::writeXlsx(tmp, table));
+    o = fromWriter(path, ::tavrin::writeXlsx(tmp, rows));
     written = o.done();
   }
   if (written) {
@@ -129,7 +130,8 @@ ExportOutcome writeTable(const fs::path& path, const ExportTable& table, ExportF
   } else {
     fs::remove(tmp, ec);
   }
-  logLine("export", "cannot write " + toUtf8(path) + ": " + o.detail);
+  // A text code page 932 lacks is the table's fault, not the file's.
+  if (o.failure != ExportFailure::NotCp932) logLine("export", "cannot write " + toUtf8(path) + ": " + o.detail);
   return o;
 }
 

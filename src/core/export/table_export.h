@@ -16,9 +16,12 @@ namespace tavrin::exporting {
 using ExportCell = TableCell;
 using ExportTable = TextTable;
 using ExportFormat = TableFormat;
+// The same rows asked for one at a time (a grid of many rows is written so).
+using ExportRows = TableRows;
 
 using ::tavrin::csvText;
 using ::tavrin::displayWidth;
+using ::tavrin::rowsOf;
 using ::tavrin::tsvText;
 
 // A cell for a database value: its display text, a number when it is one.
@@ -65,6 +68,9 @@ ExportOutcome csvBytes(const ExportTable& table, ExportFormat format, std::strin
 // then replaces path in one rename, so a failure leaves an existing file as it
 // was. A failure is logged.
 ExportOutcome writeTable(const std::filesystem::path& path, const ExportTable& table, ExportFormat format);
+// The same for rows asked for one at a time: each row goes to the file as it
+// comes, so that the file is never held whole in memory.
+ExportOutcome writeTable(const std::filesystem::path& path, const ExportRows& rows, ExportFormat format);
 
 // The .xlsx workbook alone, written straight to path.
 ExportOutcome writeXlsx(const std::filesystem::path& path, const ExportTable& table);

@@ -1,6 +1,8 @@
 #pragma once
 #include <cstddef>
 #include <filesystem>
+#include <functional>
+#include <iosfwd>
 #include <string>
 #include <vector>
 
@@ -22,6 +24,20 @@ struct TextTable {
   std::string sheetName;  // the worksheet's name in a workbook ("Sheet1" when empty)
 };
 
+// A table whose rows are asked for one at a time, so that a writer holds
+// one row and never the whole table: the title row, how many rows follow,
+// and what fills row i (0 .. count - 1). Asked for the same row twice, it
+// gives the same cells.
+struct TableRows {
+  std::vector<std::string> titles;
+  std::string sheetName;  // as in TextTable
+  std::size_t count = 0;
+  std::function<void(std::size_t i, std::vector<TableCell>& cells)> row;  // replaces what cells held
+};
+
+// The rows of a table kept whole; the table must outlive what this returns.
+TableRows rowsOf(const TextTable& table);
+
 enum class TableFormat { Tsv, CsvUtf8, CsvCp932, Xlsx };
 
 // A worksheet's limits: rows with the title row, columns, characters of a cell.
@@ -38,6 +54,7 @@ enum class TableWriteFailure {
   BadCell,         // a cell's text that is no UTF-8 or longer than a cell holds
   NoWorkbook,      // the workbook could not be started
   Workbook,        // the workbook library failed (its reason in detail)
+  WriteFailed,     // the stream refused the bytes
 };
 
 // What writing a table ended with. For NotCp932 the first text that code
@@ -63,10 +80,20 @@ std::string csvText(const TextTable& table);
 // (NotCp932 when a text has no counterpart there; out is then left empty).
 TableWriteOutcome csvBytes(const TextTable& table, TableFormat format, std::string& out);
 
+// The lines of tsvText, or the bytes of csvBytes, written to out as the rows
+// come, a few hundred kilobytes at a time. On a failure (NotCp932 with the
+// text at fault, WriteFailed) what was written before stays in out: write
+// into a file that is thrown away then.
+TableWriteOutcome writeDelimited(std::ostream& out, const TableRows& rows, TableFormat format);
+
 // The .xlsx workbook (one worksheet: bold title row kept in view, numbers as
 // numbers, columns as wide as their texts), written straight to path; a
-// failed workbook is removed again.
+// failed workbook is removed again. The rows go into the workbook one after
+// another and leave memory as they go (the library's constant memory mode,
+// its scratch files in the folder of path): the texts are kept in the cells
+// themselves, not in a table of shared strings.
 TableWriteOutcome writeXlsx(const std::filesystem::path& path, const TextTable& table);
+TableWriteOutcome writeXlsx(const std::filesystem::path& path, const TableRows& rows);
 
 // Width of a text in spreadsheet columns: East Asian wide characters count two.
 int displayWidth(const std::string& utf8);

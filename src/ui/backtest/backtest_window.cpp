@@ -14,6 +14,7 @@
 #include "history/price_history.h"
 #include "screening/pattern_catalogue.h"
 #include "ui/app/app_context.h"
+#include "ui/backtest/hit_rows.h"
 #include "ui/chart/chart_entries.h"
 #include "ui/common/backtest_texts.h"
 #include "ui/common/flex_grid.h"
@@ -79,13 +80,10 @@ namespace {
 
 QString text(const std::string& s) { return QString::fromStdString(s); }
 
-QString groupText(const screening::ScreeningPattern& p) {
-  for (const screening::PanelLabel& l : screening::panelLabels())
-    if (std::string(l.control) == p.groupLabel) return QString::fromUtf8(l.caption).trimmed();
-  return QString::fromUtf8(p.caption);
-}
-
 Value number(const std::optional<double>& v) { return Value(backtest::formatNumber(v)); }
+
+// The key of the summary's baseline row (patternAt).
+constexpr const char* kBaselineKey = "baseline";
 
 }  // namespace
 
@@ -242,43 +240,57 @@ void BacktestWindow::finished(const std::shared_ptr<BacktestJob>& job, const std
 void BacktestWindow::fillSummary() {
   const auto& catalogue = screening::patternCatalogue();
   const QString u = unitSuffix();
-  std::vector<std::string> fields = {"ボタン", "表示名", "グループ", "ヒット"};
+  std::vector<std::string> fields = {"パターン", "グループ", "ヒット"};
   for (int h : horizons()) {
     const std::string p = std::to_string(h) + u.toStdString() + "後 ";
     for (const char* t : {"件数", "平均%", "中央値%", "勝率%"}) fields.push_back(p + t);
   }
+  // Each row ends with the pattern's control name, kept with the row and
+  // not shown (patternAt).
   std::vector<Row> rows;
   const auto& r = shown_->result;
   for (const backtest::PatternResult& p : r.patterns) {
     const screening::ScreeningPattern& sp = catalogue[p.pattern];
-    Row row = {Value(sp.control), Value(sp.caption), Value(groupText(sp).toStdString()),
-               Value(static_cast<std::int64_t>(p.hits.size()))};
+    Row row = {Value(sp.caption), Value(screening::groupCaption(sp)), Value(static_cast<std::int64_t>(p.hits.size()))};
     for (const backtest::ReturnStats& s : p.stats) {
       row.push_back(Value(static_cast<std::int64_t>(s.events)));
       row.push_back(number(s.mean));
       row.push_back(number(s.median));
       row.push_back(number(s.win));
     }
+    row.push_back(Value(sp.control));
     rows.push_back(std::move(row));
   }
-  Row base = {Value("baseline"), Value("基準（全銘柄）"), Value(), Value()};
+  Row base = {Value("基準（全銘柄）"), Value(), Value()};
   for (const backtest::ReturnStats& s : r.baseline) {
     base.push_back(Value(static_cast<std::int64_t>(s.events)));
     base.push_back(number(s.mean));
     base.push_back(number(s.median));
     base.push_back(number(s.win));
   }
+  base.push_back(Value(kBaselineKey));
   rows.push_back(std::move(base));
   summary_->setContent(fields, std::move(rows));
-  const int widths[] = {150, 1200, 700, 1300, 800};
+  // The pointer over a pattern's caption names its button.
+  for (int row = 1; row < summary_->rows(); ++row) {
+    const QString control = patternAt(row);
+    if (control != QLatin1String(kBaselineKey)) summary_->setCellToolTip(row, 1, control);
+  }
+  const int widths[] = {150, 900, 1300, 800};
   for (int c = 0; c < summary_->cols(); ++c) {
-    summary_->setColWidth(c, c < 5 ? widths[c] : 1150);
+    summary_->setColWidth(c, c < 4 ? widths[c] : 1150);
     if (c > 0) summary_->setColFitsContents(c);
   }
   sortCol_[0] = -1;
   shownPattern_.clear();
   hits_->clear();
   hitsLabel_->setText(QStringLiteral("パターンを選ぶと、ヒットした日付と銘柄を表示します。"));
+}
+
+QString BacktestWindow::patternAt(int row) const {
+  const Row* values = summary_->rowValues(row);
+  if (!values || values->empty() || !values->back().isText()) return {};
+  return QString::fromStdString(values->back().textValue());
 }
 
 bool BacktestWindow::showPattern(const QString& control) {
@@ -288,22 +300,12 @@ bool BacktestWindow::showPattern(const QString& control) {
   for (const backtest::PatternResult& p : shown_->result.patterns)
     if (control == QLatin1String(catalogue[p.pattern].control)) found = &p;
   if (!found) return false;
-  const backtest::HistoryPanel& panel = shown_->panel;
   const QString u = unitSuffix();
   std::vector<std::string> fields = {"日付", "コード", "銘柄", "市場", "終値"};
   for (int h : horizons()) fields.push_back(std::to_string(h) + u.toStdString() + "後%");
-  std::vector<Row> rows;
-  rows.reserve(found->hits.size());
-  // Latest dates first.
-  for (auto it = found->hits.rbegin(); it != found->hits.rend(); ++it) {
-    const backtest::PanelStock& s = panel.stocks[it->stock];
-    Row row = {Value(isoDate(panel.days[it->day])), s.code, Value(s.name), Value(s.market),
-               Value(panel.closeAt(it->stock, it->day))};
-    for (int h : horizons()) row.push_back(number(backtest::hitReturn(panel, *it, h)));
-    rows.push_back(std::move(row));
-  }
-  hits_->setContent(fields, std::move(rows));
-  // Fixed widths: a pattern may have tens of thousands of hits.
+  // A pattern may have a million hits: the rows are made when shown.
+  hits_->setRows(fields, std::make_shared<HitRows>(shown_, shown_->panel, found->hits, horizons()));
+  // Fixed widths, for the same reason.
   const int widths[] = {150, 1300, 800, 2300, 1800, 1000};
   for (int c = 0; c < hits_->cols(); ++c) hits_->setColWidth(c, c < 6 ? widths[c] : 900);
   sortCol_[1] = -1;
@@ -318,7 +320,7 @@ bool BacktestWindow::showPattern(const QString& control) {
 void BacktestWindow::summaryRowEntered() {
   const int r = summary_->row();
   if (r < 1) return;
-  const QString control = summary_->textMatrix(r, 1);
+  const QString control = patternAt(r);
   if (control != shownPattern_) showPattern(control);
 }
 
@@ -327,7 +329,7 @@ void BacktestWindow::sortOnHeader(FlexGrid* grid, int col) {
   const int g = grid == summary_ ? 0 : 1;
   // The first click sorts the figures of the summary largest first and
   // everything else in ascending order; the next click on it turns it round.
-  sortDescending_[g] = col == sortCol_[g] ? !sortDescending_[g] : (g == 0 && col > 3);
+  sortDescending_[g] = col == sortCol_[g] ? !sortDescending_[g] : (g == 0 && col > 2);
   sortCol_[g] = col;
   grid->setCol(col);
   grid->sort(sortDescending_[g] ? FlexGrid::GenericDescending : FlexGrid::GenericAscending);

@@ -44,6 +44,10 @@ class BacktestWindow : public FormWindow {
 
   FlexGrid* summaryGrid() const { return summary_; }
   FlexGrid* hitGrid() const { return hits_; }
+  // The summary shows each pattern's caption and group; the control name
+  // of the pattern on a row of it is kept with the row (and shown by the
+  // pointer over the caption): "baseline" for the baseline, empty for none.
+  QString patternAt(int summaryRow) const;
   // Lists the hits of the pattern with this control name; false when the
   // last result has no such pattern.
   bool showPattern(const QString& control);

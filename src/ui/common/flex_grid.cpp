@@ -20,6 +20,7 @@
 #include <cmath>
 #include <limits>
 #include <optional>
+#include <sstream>
 
 #include "app/paths.h"
 #include "app/prompts.h"
@@ -81,9 +82,19 @@ QString FlexGridModel::text(int gridRow, int gridCol) const {
     if (it != overrides_.end()) return it->second;
   }
   if (gridCol == 0) return {};
-  const Row& r = rows_[static_cast<size_t>(di)];
+  const Row& r = rowAt(di);
   if (static_cast<size_t>(gridCol - 1) >= r.size()) return {};
   return QString::fromStdString(r[static_cast<size_t>(gridCol - 1)].display());
+}
+
+const Row& FlexGridModel::rowAt(int di) const {
+  if (const Row* kept = source_->keptRow(di)) return *kept;
+  auto it = made_.find(di);
+  if (it != made_.end()) return it->second;
+  // The view asks for a screenful of rows, several roles a cell: a few
+  // hundred rows made lately are enough to make each once.
+  if (made_.size() >= 512) made_.clear();
+  return made_.emplace(di, source_->row(di)).first->second;
 }
 
 void FlexGridModel::setText(int gridRow, int gridCol, const QString& text) {
@@ -100,7 +111,7 @@ void FlexGridModel::setText(int gridRow, int gridCol, const QString& text) {
 
 const Row* FlexGridModel::rowValues(int gridRow) const {
   if (gridRow < 1 || gridRow >= gridRows()) return nullptr;
-  return &rows_[static_cast<size_t>(dataIndex(gridRow))];
+  return &rowAt(dataIndex(gridRow));
 }
 
 void FlexGridModel::setCellColor(int gridRow, int gridCol, const QColor& color) {
@@ -122,12 +133,28 @@ QColor FlexGridModel::cellColor(int gridRow, int gridCol) const {
   return it == colors_.end() ? QColor() : it->second;
 }
 
+void FlexGridModel::setCellToolTip(int gridRow, int gridCol, const QString& text) {
+  if (gridCol < 0 || gridCol >= gridCols() || gridRow < 1 || gridRow >= gridRows()) return;
+  toolTips_[key(dataIndex(gridRow), gridCol)] = text;
+  QModelIndex i = index(gridRow - 1, gridCol);
+  emit dataChanged(i, i, {Qt::ToolTipRole});
+}
+
+QString FlexGridModel::cellToolTip(int gridRow, int gridCol) const {
+  if (gridCol < 0 || gridCol >= gridCols() || gridRow < 1 || gridRow >= gridRows()) return {};
+  if (!toolTips_.empty()) {
+    auto it = toolTips_.find(key(dataIndex(gridRow), gridCol));
+    if (it != toolTips_.end()) return it->second;
+  }
+  // Narrow columns cut long names short; the pointer shows the whole text.
+  return text(gridRow, gridCol);
+}
+
 QVariant FlexGridModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid()) return {};
   const int gridRow = index.row() + 1;
   if (role == Qt::DisplayRole) return text(gridRow, index.column());
-  // Narrow columns cut long names short; the pointer shows the whole text.
-  if (role == Qt::ToolTipRole) return text(gridRow, index.column());
+  if (role == Qt::ToolTipRole) return cellToolTip(gridRow, index.column());
   if (role == Qt::BackgroundRole) {
     if (index.column() == 0) return QColor(Qt::lightGray);
     if (!colors_.empty()) {
@@ -147,21 +174,27 @@ QVariant FlexGridModel::headerData(int section, Qt::Orientation orientation, int
 }
 
 void FlexGridModel::setContent(const std::vector<std::string>& fields, std::vector<Row> rows) {
+  setRows(fields, std::make_shared<KeptGridRows>(std::move(rows)));
+}
+
+void FlexGridModel::setRows(const std::vector<std::string>& fields, std::shared_ptr<const GridRowSource> rows) {
   beginResetModel();
   titles_.assign(1, QString());
   for (const auto& f : fields) titles_.push_back(QString::fromStdString(f));
   titleColors_.assign(titles_.size(), QColor());
-  rows_ = std::move(rows);
-  order_.resize(rows_.size());
+  source_ = rows ? std::move(rows) : std::make_shared<KeptGridRows>(std::vector<Row>());
+  made_.clear();
+  order_.resize(static_cast<size_t>(source_->rowCount()));
   for (size_t i = 0; i < order_.size(); ++i) order_[i] = static_cast<int>(i);
   overrides_.clear();
   colors_.clear();
+  toolTips_.clear();
   endResetModel();
 }
 
 bool FlexGridModel::setOrder(const std::vector<int>& order) {
-  if (order.size() != rows_.size()) return false;
-  std::vector<bool> seen(rows_.size(), false);
+  if (order.size() != order_.size()) return false;
+  std::vector<bool> seen(order_.size(), false);
   for (int i : order) {
     if (i < 0 || static_cast<size_t>(i) >= seen.size() || seen[static_cast<size_t>(i)]) return false;
     seen[static_cast<size_t>(i)] = true;
@@ -174,13 +207,75 @@ bool FlexGridModel::setOrder(const std::vector<int>& order) {
 
 void FlexGridModel::sortByColumn(int gridCol, int setting) {
   if (gridCol < 1 || gridCol >= gridCols() || order_.size() < 2 || !isGridSortSetting(setting)) return;
+  // A text written into a cell of the column sorts by what it shows.
+  bool written = false;
+  for (const auto& [k, text] : overrides_)
+    if ((k & 0xFFFF) == static_cast<std::uint64_t>(gridCol)) written = true;
+  std::vector<GridSortKey> keys;
+  if ((setting == 1 || setting == 2) && !written && source_->sortKeys(gridCol - 1, keys) &&
+      keys.size() == order_.size()) {
+    emit layoutAboutToBeChanged();
+    sortGridOrderByKeys(order_, keys, setting == 2);
+    emit layoutChanged();
+    return;
+  }
   // The text each data row shows in the column, by data index.
-  std::vector<std::string> texts(rows_.size());
+  std::vector<std::string> texts(order_.size());
   for (size_t gi = 0; gi < order_.size(); ++gi)
     texts[static_cast<size_t>(order_[gi])] = text(static_cast<int>(gi) + 1, gridCol).toStdString();
   emit layoutAboutToBeChanged();
   sortGridOrder(order_, texts, setting);
   emit layoutChanged();
+}
+
+std::vector<int> FlexGridModel::rowsToMeasure() const {
+  constexpr int kSample = 1000;
+  const int n = rowCount();
+  std::vector<int> rows;
+  if (n <= kSample || (n > 0 && source_->keptRow(0))) {
+    rows.resize(static_cast<size_t>(n));
+    for (int r = 0; r < n; ++r) rows[static_cast<size_t>(r)] = r;
+    return rows;
+  }
+  for (int k = 0; k < kSample; ++k)
+    rows.push_back(static_cast<int>(static_cast<std::int64_t>(k) * (n - 1) / (kSample - 1)));
+  return rows;
+}
+
+exporting::ExportRows FlexGridModel::exportRows(const std::vector<int>& gridRows, std::string sheetName) const {
+  exporting::ExportRows out;
+  out.sheetName = std::move(sheetName);
+  for (int c = 1; c < gridCols(); ++c) out.titles.push_back(titles_[static_cast<size_t>(c)].toStdString());
+  std::vector<int> indexes;
+  indexes.reserve(gridRows.size());
+  for (int r : gridRows)
+    if (r >= 1 && r < this->gridRows()) indexes.push_back(dataIndex(r));
+  out.count = indexes.size();
+  // The texts written into cells, by data index and column, as UTF-8.
+  std::unordered_map<std::uint64_t, std::string> written;
+  for (const auto& [k, text] : overrides_)
+    if ((k & 0xFFFF) != 0) written.emplace(k, text.toStdString());
+  const size_t fields = out.titles.size();
+  out.row = [source = source_, indexes = std::move(indexes), written = std::move(written), fields](
+                std::size_t i, std::vector<exporting::ExportCell>& cells) {
+    const int di = indexes[i];
+    Row made;
+    const Row* values = source->keptRow(di);
+    if (!values) {
+      made = source->row(di);
+      values = &made;
+    }
+    cells.resize(fields);
+    for (size_t f = 0; f < fields; ++f) {
+      exporting::ExportCell& cell = cells[f];
+      const auto w = written.empty() ? written.end() : written.find((static_cast<std::uint64_t>(di) << 16) | (f + 1));
+      const bool value = f < values->size();
+      cell.text = w != written.end() ? w->second : value ? (*values)[f].display() : std::string();
+      // A number stays one as long as the cell shows a number.
+      cell.number = value && ((*values)[f].isInteger() || (*values)[f].isReal()) && parseNumber(cell.text).has_value();
+    }
+  };
+  return out;
 }
 
 FlexGrid::FlexGrid(QWidget* parent) : QWidget(parent) {
@@ -285,29 +380,30 @@ QString FlexGrid::exportName() const {
   return window() ? window()->windowTitle() : QString();
 }
 
-exporting::ExportTable FlexGrid::exportTable() const {
-  std::vector<int> all(static_cast<size_t>(std::max(0, rows() - 1)));
+namespace {
+
+std::vector<int> everyRow(int gridRows) {
+  std::vector<int> all(static_cast<size_t>(std::max(0, gridRows - 1)));
   for (size_t i = 0; i < all.size(); ++i) all[i] = static_cast<int>(i) + 1;
+  return all;
+}
+
+exporting::ExportTable tableOf(const exporting::ExportRows& rows) {
   exporting::ExportTable table;
-  table.sheetName = exportName().toStdString();
-  for (int c = 1; c < cols(); ++c) table.titles.push_back(textMatrix(0, c).toStdString());
-  table.rows.reserve(all.size());
-  for (int r : all) {
-    auto& cells = table.rows.emplace_back();
-    cells.reserve(static_cast<size_t>(std::max(0, cols() - 1)));
-    const Row* values = rowValues(r);
-    for (int c = 1; c < cols(); ++c) {
-      exporting::ExportCell cell;
-      cell.text = textMatrix(r, c).toStdString();
-      // A number stays one as long as the cell shows a number.
-      const size_t i = static_cast<size_t>(c - 1);
-      if (values && i < values->size() && (values->at(i).isInteger() || values->at(i).isReal()))
-        cell.number = parseNumber(cell.text).has_value();
-      cells.push_back(std::move(cell));
-    }
-  }
+  table.titles = rows.titles;
+  table.sheetName = rows.sheetName;
+  table.rows.resize(rows.count);
+  for (size_t i = 0; i < rows.count; ++i) rows.row(i, table.rows[i]);
   return table;
 }
+
+}  // namespace
+
+exporting::ExportRows FlexGrid::exportRows() const {
+  return model_->exportRows(everyRow(rows()), exportName().toStdString());
+}
+
+exporting::ExportTable FlexGrid::exportTable() const { return tableOf(exportRows()); }
 
 std::vector<int> FlexGrid::selectedRows() const {
   std::vector<bool> chosen(static_cast<size_t>(std::max(0, rows() - 1)), false);
@@ -330,12 +426,7 @@ std::vector<int> FlexGrid::selectedRows() const {
 }
 
 exporting::ExportTable FlexGrid::selectedRowsTable() const {
-  exporting::ExportTable all = exportTable();
-  exporting::ExportTable table;
-  table.titles = std::move(all.titles);
-  table.sheetName = std::move(all.sheetName);
-  for (int r : selectedRows()) table.rows.push_back(std::move(all.rows[static_cast<size_t>(r - 1)]));
-  return table;
+  return tableOf(model_->exportRows(selectedRows(), exportName().toStdString()));
 }
 
 void FlexGrid::selectAllRows() {
@@ -348,7 +439,10 @@ void FlexGrid::selectAllRows() {
 
 void FlexGrid::copySelectedRows() {
   if (cols() < 2) return;
-  QGuiApplication::clipboard()->setText(QString::fromStdString(exporting::tsvText(selectedRowsTable())));
+  // Every row of a long list may be selected: the text is made row by row.
+  std::ostringstream text;
+  writeDelimited(text, model_->exportRows(selectedRows(), exportName().toStdString()), exporting::ExportFormat::Tsv);
+  QGuiApplication::clipboard()->setText(QString::fromStdString(text.str()));
 }
 
 bool FlexGrid::saveAs(std::optional<ExportFormat> format) {
@@ -392,7 +486,7 @@ bool FlexGrid::saveAs(std::optional<ExportFormat> format) {
   bool written = false;
   QPointer<FlexGrid> self(this);
   saveTask_.runAndWait(
-      [path, table = exportTable(), chosen](TaskControl&) { return exporting::writeTable(path, table, chosen); },
+      [path, rows = exportRows(), chosen](TaskControl&) { return exporting::writeTable(path, rows, chosen); },
       [&](exporting::ExportOutcome r) {
         written = r.done();
         error = exportFailureText(r);
@@ -426,7 +520,11 @@ bool FlexGrid::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void FlexGrid::setContent(const std::vector<std::string>& fields, std::vector<Row> rows) {
-  model_->setContent(fields, std::move(rows));
+  setRows(fields, std::make_shared<KeptGridRows>(std::move(rows)));
+}
+
+void FlexGrid::setRows(const std::vector<std::string>& fields, std::shared_ptr<const GridRowSource> rows) {
+  model_->setRows(fields, std::move(rows));
   row_ = model_->gridRows() > 1 ? 1 : 0;
   col_ = model_->gridCols() > 1 ? 1 : 0;
   widths_.resize(static_cast<size_t>(model_->gridCols()), 0);
@@ -490,7 +588,7 @@ int FlexGrid::contentPixels(int c) const {
   option.displayAlignment = Qt::AlignLeft | Qt::AlignVCenter;
   QAbstractItemDelegate* delegate = view_->itemDelegate();
   int widest = 0;
-  for (int r = 0; r < model_->rowCount(); ++r)
+  for (int r : model_->rowsToMeasure())
     widest = std::max(widest, delegate->sizeHint(option, model_->index(r, c)).width());
   return widest + 1;
 }

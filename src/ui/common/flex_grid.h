@@ -2,6 +2,7 @@
 #include <QAbstractTableModel>
 #include <QColor>
 #include <QWidget>
+#include <memory>
 #include <optional>
 #include <unordered_map>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "data/database.h"
 #include "export/table_export.h"
 #include "ui/common/background_task.h"
+#include "ui/common/grid_row_source.h"
 #include "ui/common/save_file_dialog.h"
 
 class QMenu;
@@ -22,7 +24,8 @@ namespace tavrin::ui {
 
 // The grid's table model: row 0 of the grid is the header, column 0 a fixed
 // unlabeled column, field k in column k. Rows are kept as delivered by the
-// data view; sorting reorders an index, never copies cells.
+// data view, or made by a row source when shown; sorting reorders an index,
+// never copies cells.
 class FlexGridModel : public QAbstractTableModel {
   Q_OBJECT
  public:
@@ -34,30 +37,47 @@ class FlexGridModel : public QAbstractTableModel {
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
   void setContent(const std::vector<std::string>& fields, std::vector<Row> rows);
+  void setRows(const std::vector<std::string>& fields, std::shared_ptr<const GridRowSource> rows);
   int gridRows() const { return static_cast<int>(order_.size()) + 1; }
   int gridCols() const { return static_cast<int>(titles_.size()); }
   QString text(int gridRow, int gridCol) const;
   void setText(int gridRow, int gridCol, const QString& text);
+  // A row made on demand stays where it is until many other rows have been
+  // asked for (or the grid is reloaded); kept rows stay until the reload.
   const Row* rowValues(int gridRow) const;
   void setCellColor(int gridRow, int gridCol, const QColor& color);
   QColor cellColor(int gridRow, int gridCol) const;
+  // The pointer's text over a cell: its own text unless one is set here.
+  void setCellToolTip(int gridRow, int gridCol, const QString& text);
+  QString cellToolTip(int gridRow, int gridCol) const;
   void sortByColumn(int gridCol, int setting);
   // Shows the data rows in this order (indexes into the rows as delivered);
   // false, changing nothing, when it is no order of every row.
   bool setOrder(const std::vector<int>& order);
+  // The rows of the view a column's width is measured on: every row, or for
+  // a long list of rows made on demand a sample spread over it.
+  std::vector<int> rowsToMeasure() const;
+  // The grid rows given (1..) as they leave the program: titles of columns
+  // 1.., cells as shown, a cell whose value is a number marked as one. The
+  // rows are made as a writer asks for them, on any thread: what they need
+  // is taken now, and changes to the grid after this do not reach them.
+  exporting::ExportRows exportRows(const std::vector<int>& gridRows, std::string sheetName) const;
 
  private:
   std::uint64_t key(int dataIndex, int gridCol) const {
     return (static_cast<std::uint64_t>(dataIndex) << 16) | static_cast<std::uint64_t>(gridCol);
   }
   int dataIndex(int gridRow) const { return order_[static_cast<size_t>(gridRow - 1)]; }
+  const Row& rowAt(int dataIndex) const;
 
   std::vector<QString> titles_;  // per grid column; [0] is the fixed column
   std::vector<QColor> titleColors_;
-  std::vector<Row> rows_;
+  std::shared_ptr<const GridRowSource> source_;
+  mutable std::unordered_map<int, Row> made_;  // rows of the source made lately, by data index
   std::vector<int> order_;
   std::unordered_map<std::uint64_t, QString> overrides_;
   std::unordered_map<std::uint64_t, QColor> colors_;
+  std::unordered_map<std::uint64_t, QString> toolTips_;
 };
 
 // A grid with the operations the windows rely on: Rows, Row, Col,
@@ -79,6 +99,9 @@ class FlexGrid : public QWidget {
 
   // Reloads from a data view's result; titles become the field names.
   void setContent(const std::vector<std::string>& fields, std::vector<Row> rows);
+  // The same for rows a source makes when they are shown (a list too long to
+  // keep as values); everything below works on them alike.
+  void setRows(const std::vector<std::string>& fields, std::shared_ptr<const GridRowSource> rows);
   void clear();
 
   int rows() const { return model_->gridRows(); }
@@ -106,6 +129,8 @@ class FlexGrid : public QWidget {
   // Background of the current cell (row 0 colours the title).
   void setCellBackColor(const QColor& color);
   QColor cellBackColor(int r, int c) const { return model_->cellColor(r, c); }
+  void setCellToolTip(int r, int c, const QString& text) { model_->setCellToolTip(r, c, text); }
+  QString cellToolTip(int r, int c) const { return model_->cellToolTip(r, c); }
 
   void setRedraw(bool on);
   bool redraw() const { return redraw_; }
@@ -120,6 +145,8 @@ class FlexGrid : public QWidget {
   // The grid as shown: titles of columns 1.., every row in the order shown,
   // cells as shown; a cell whose value is a number is marked as one.
   exporting::ExportTable exportTable() const;
+  // The same rows made as a writer asks for them (what a save writes).
+  exporting::ExportRows exportRows() const;
   // The rows 1.. that the selection touches, in grid order; the current row
   // when nothing is selected.
   std::vector<int> selectedRows() const;
