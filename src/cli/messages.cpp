@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "base/text.h"
 #include "cli/commands.h"
 #include "screening/pattern_catalogue.h"
@@ -22,8 +24,13 @@ const screening::ScreeningPattern* namedPattern(const std::string& name, std::st
   std::string list;
   for (const screening::ScreeningPattern* p : found) {
     const std::string group = screening::groupCaption(*p);
+    // The condition only where the group does not tell them apart (the
+    // ranking pairs).
+    const bool sameGroup = std::count_if(found.begin(), found.end(), [&](const screening::ScreeningPattern* o) {
+                             return std::string_view(o->groupLabel) == p->groupLabel;
+                           }) > 1;
     list += (list.empty() ? "" : ", ") + std::string(p->control) + " (" + (group.empty() ? "" : group + " ") +
-            p->caption + ": " + p->condition + ")";
+            p->caption + (sameGroup ? std::string(": ") + p->condition : std::string()) + ")";
   }
   *message = "pattern " + printableText(name) + " names " + std::to_string(found.size()) +
              " buttons; give one of the control names: " + list;

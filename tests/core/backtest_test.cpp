@@ -369,12 +369,16 @@ TEST(Backtest, CommandLineOutput) {
   // A caption several buttons share is refused with the candidates.
   const test::CommandResult shared = test::runCommand(cli + "--universe 1001 --pattern 1V --horizon 1 2>&1");
   EXPECT_EQ(shared.status, 1);
-  EXPECT_NE(shared.out.find("pattern 1V names 3 buttons; give one of the control names: Command30 (MA5 1V: "),
+  EXPECT_NE(shared.out.find("pattern 1V names 3 buttons; give one of the control names: Command30 (MA5 1V), "),
             std::string::npos)
       << shared.out;
-  EXPECT_NE(shared.out.find(", Command98 (MA7 1V: "), std::string::npos) << shared.out;
-  EXPECT_NE(shared.out.find(", Command9 (MA3 1V: "), std::string::npos) << shared.out;
+  EXPECT_NE(shared.out.find(", Command98 (MA7 1V), "), std::string::npos) << shared.out;
+  EXPECT_NE(shared.out.find(", Command9 (MA3 1V)"), std::string::npos) << shared.out;
   EXPECT_EQ(test::runCommand(cli + "--universe 1001 --pattern 'MA7 1V' --horizon 1").status, 0);
+  // The ranking pair shares its group too: the conditions tell them apart.
+  EXPECT_NE(test::runCommand(cli + "--universe 1001 --pattern 'ランキング 1' --horizon 1 2>&1")
+                .out.find("Command50 (ランキング 1: r1 in [-500, -8]), Command64 (ランキング 1: r1 in [8, 500])"),
+            std::string::npos);
   EXPECT_NE(test::runCommand(cli + "--universe 1001 --pattern Z9 --horizon 1 2>&1").out.find("no pattern button Z9"),
             std::string::npos);
   r = test::runCommand(cli + "--universe 1012 --pattern Command14 --horizon 1 --from 2026-01-11 --to 2026-01-14");
