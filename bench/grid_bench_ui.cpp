@@ -1,4 +1,7 @@
-// Loads and sorts large result sets in the grid widget and prints the times.
+// Loads and sorts large result sets in the grid widget and prints the times,
+// with set widths only and with the screening window's fitted widths (short
+// columns whole, the names taking the room left), and the time of a resize
+// that shares the room anew.
 #include <QApplication>
 #include <algorithm>
 #include <chrono>
@@ -40,36 +43,52 @@ int main(int argc, char** argv) {
     }
     std::vector<std::string> fields = {"ID", "銘柄", "コード", "市場", "単位", "kabuka1", "kabuka10"};
     for (int k = 1; k <= 9; ++k) fields.push_back("ratio" + std::to_string(k));
-    tavrin::ui::FlexGrid grid;
-    grid.resize(1200, 700);
-    grid.show();
-    std::vector<double> load, sortNum, sortText;
-    for (int rep = 0; rep < 5; ++rep) {
-      auto copy = rows;
-      auto t0 = Clock::now();
-      grid.setRedraw(false);
-      grid.setContent(fields, std::move(copy));
-      grid.setRedraw(true);
-      QApplication::processEvents();
-      auto t1 = Clock::now();
-      grid.setCol(8);
-      grid.sort(3);
-      QApplication::processEvents();
-      auto t2 = Clock::now();
-      grid.setCol(2);
-      grid.sort(1);
-      QApplication::processEvents();
-      auto t3 = Clock::now();
-      load.push_back(ms(t0, t1));
-      sortNum.push_back(ms(t1, t2));
-      sortText.push_back(ms(t2, t3));
+    for (bool fitted : {false, true}) {
+      tavrin::ui::FlexGrid grid;
+      grid.resize(1200, 700);
+      const int widths[] = {250, 550, 1280, 600, 900, 600, 900, 900};
+      for (int c = 0; c < 17; ++c) grid.setColWidth(c, c < 8 ? widths[c] : 500);
+      if (fitted) {
+        for (int c = 1; c <= 16; ++c)
+          if (c != 2) grid.setColFitsContents(c);
+        grid.setColTakesRoomLeft(2);
+      }
+      grid.show();
+      std::vector<double> load, sortNum, sortText, resize;
+      for (int rep = 0; rep < 5; ++rep) {
+        auto copy = rows;
+        auto t0 = Clock::now();
+        grid.setRedraw(false);
+        grid.setContent(fields, std::move(copy));
+        grid.setRedraw(true);
+        QApplication::processEvents();
+        auto t1 = Clock::now();
+        grid.setCol(8);
+        grid.sort(3);
+        QApplication::processEvents();
+        auto t2 = Clock::now();
+        grid.setCol(2);
+        grid.sort(1);
+        QApplication::processEvents();
+        auto t3 = Clock::now();
+        grid.resize(rep % 2 ? 1200 : 1000, 700);
+        QApplication::processEvents();
+        auto t4 = Clock::now();
+        load.push_back(ms(t0, t1));
+        sortNum.push_back(ms(t1, t2));
+        sortText.push_back(ms(t2, t3));
+        resize.push_back(ms(t3, t4));
+      }
+      auto median = [](std::vector<double> v) {
+        std::sort(v.begin(), v.end());
+        return v[v.size() / 2];
+      };
+      std::printf(
+          "grid %6d rows, %s: load+paint %7.1f ms, numeric sort %7.1f ms, generic text sort %7.1f ms, "
+          "resize %5.1f ms (median of 5)\n",
+          n, fitted ? "fitted widths" : "set widths   ", median(load), median(sortNum), median(sortText),
+          median(resize));
     }
-    auto median = [](std::vector<double> v) {
-      std::sort(v.begin(), v.end());
-      return v[v.size() / 2];
-    };
-    std::printf("grid %6d rows: load+paint %7.1f ms, numeric sort %7.1f ms, generic text sort %7.1f ms (median of 5)\n",
-                n, median(load), median(sortNum), median(sortText));
   }
   return 0;
 }

@@ -97,5 +97,80 @@ TEST(Files, WholeReadsSayWhatWentWrongAndReplacesAreWhole) {
   EXPECT_EQ(fromUtf8(toUtf8(dir / "メモ帖.txt")), dir / "メモ帖.txt");
 }
 
+TEST(Files, LinesLongerThanTheBoundAreFoundAsTheBytesComeInAnyPieces) {
+  // Lines of 4 bytes at most: the line end (LF, CR LF) is no part of a line,
+  // nor is a byte order mark at the start; a CR elsewhere is.
+  struct Case {
+    std::string bytes;
+    std::size_t longLine;  // 0: none
+  };
+  const std::vector<Case> cases = {
+      {"abcd\nabcd", 0},
+      {"abcd\r\nabcd\r\n", 0},
+      {"abcd\r", 0},  // a CR at the end, as the readers drop it
+      {"\xEF\xBB\xBF"
+       "abcd\nx",
+       0},
+      {"\xEF\xBB\xBF"
+       "abcde",
+       1},
+      {"ab\nabcde\n", 2},
+      {"ab\nab\rcd\n", 2},  // a CR inside the line counts
+      {"abcd\r\r\n", 1},
+      {"\n\n\nabcdef", 4},
+      {"abc\nabcdefghijklmnop\nabc", 2},
+      {"ab\n\xEF\xBB\xBF"
+       "ab",
+       2},  // the mark counts after the start
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(firstLineLongerThan(c.bytes, 4), c.longLine) << printableText(c.bytes);
+    for (std::size_t piece = 1; piece <= 3; ++piece) {
+      LineLengthCheck check(4);
+      bool within = true;
+      for (std::size_t at = 0; at < c.bytes.size() && within; at += piece)
+        within = check.feed(std::string_view(c.bytes).substr(at, piece));
+      within = within && check.finish();
+      EXPECT_EQ(within ? 0u : check.line(), c.longLine) << printableText(c.bytes) << " in pieces of " << piece;
+    }
+  }
+  // Once refused, the check stays refused.
+  LineLengthCheck check(4);
+  EXPECT_FALSE(check.feed("abcdefg"));
+  EXPECT_FALSE(check.feed("\nab"));
+  EXPECT_EQ(check.line(), 1u);
+}
+
+TEST(Files, AWholeReadWithALineBoundStopsAtTheFirstLongerLine) {
+  test::TempDir dir;
+  const auto file = dir / "long.csv";
+  const std::string head = "a,b\n1,2\n";
+  {
+    std::ofstream out(file, std::ios::binary);
+    out << head << std::string(6u << 20, 'x') << "\n3,4\n";
+  }
+  FileBytes read = readWholeFile(file, 64u << 20, 1u << 20);
+  EXPECT_EQ(read.failure, FileBytes::Failure::LineTooLong);
+  EXPECT_EQ(read.line, 3u);
+  // What was read up to the bound, not the file.
+  EXPECT_EQ(read.bytes.substr(0, head.size()), head);
+  EXPECT_GT(read.bytes.size(), (1u << 20) + head.size());
+  EXPECT_LE(read.bytes.size(), 2u << 20);
+  // Without the bound the whole file; within it, the same.
+  EXPECT_EQ(readWholeFile(file, 64u << 20).bytes.size(), head.size() + (6u << 20) + 5);
+  FileBytes within = readWholeFile(file, 64u << 20, 6u << 20);
+  EXPECT_TRUE(within.ok());
+  EXPECT_EQ(within.bytes.size(), head.size() + (6u << 20) + 5);
+  // A last line without a line end is measured too.
+  {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out << head << std::string(100, 'y');
+  }
+  read = readWholeFile(file, 1000, 99);
+  EXPECT_EQ(read.failure, FileBytes::Failure::LineTooLong);
+  EXPECT_EQ(read.line, 3u);
+  EXPECT_TRUE(readWholeFile(file, 1000, 100).ok());
+}
+
 }  // namespace
 }  // namespace tavrin

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <memory>
 
 #include "base/calendar.h"
@@ -268,6 +269,63 @@ TEST_F(HistoryLayouts, EachFileThatCannotBeTakenHasItsKindAndText) {
   }
   EXPECT_NE(notes.back().find("no Close column; the adjusted closes (Adj Close) were imported"), std::string::npos)
       << notes.back();
+}
+
+TEST_F(HistoryLayouts, ALineLongerThanAMegabyteRefusesTheFile) {
+  // Line 3 exactly 1 MB (1,048,576 bytes, blanks after its volume, the line
+  // end not counted), or one byte more; lines after it that are sound.
+  auto history = [](std::size_t lineBytes, const char* end) {
+    const std::string line = "2024-01-05,101,103,100,102,2000";
+    std::string text = std::string("Date,Open,High,Low,Close,Volume") + end + "2024-01-04,100,102,99,101,1000" + end;
+    text += line + std::string(lineBytes - line.size(), ' ') + end;
+    for (int d = 10; d <= 13; ++d) text += "2024-01-" + std::to_string(d) + ",100,102,99,101,1000" + end;
+    return text;
+  };
+  struct Case {
+    const char* name;
+    std::string bytes;
+    std::size_t records;  // 0: refused
+    const char* detail;
+  };
+  const std::vector<Case> cases = {
+      {"exact.csv", history(1'048'576, "\n"), 6, ""},
+      {"exact-crlf.csv", history(1'048'576, "\r\n"), 6, ""},
+      {"longer.csv", history(1'048'577, "\n"), 0, "line 3 is longer than 1 MB"},
+      {"longer-crlf.csv", history(1'048'577, "\r\n"), 0, "line 3 is longer than 1 MB"},
+      {"one-line.csv", std::string(3u << 20, '7'), 0, "line 1 is longer than 1 MB"},
+  };
+  HistoryImportOutcome o;
+  for (const Case& c : cases) {
+    {
+      std::ofstream out(file(c.name), std::ios::binary);
+      out << c.bytes;
+    }
+    for (const ParsedHistoryFile& f : {read(c.name), parseHistoryFile(c.bytes, c.name, kLatest)}) {
+      EXPECT_EQ(f.records.size(), c.records) << c.name << ": " << f.detail;
+      EXPECT_EQ(f.failure, c.records ? HistoryFileFailure::None : HistoryFileFailure::Damaged) << c.name;
+      EXPECT_EQ(f.detail, c.detail) << c.name;
+    }
+    HistoryFileReport r;
+    r.file = file(c.name);
+    const ParsedHistoryFile f = read(c.name);
+    if (f.done()) continue;
+    r.fail(f.failure, f.detail);
+    o.notes.push_back(r);
+  }
+  const std::vector<std::string> notes = cli::historyNoteLines(o);
+  ASSERT_EQ(notes.size(), 3u);
+  EXPECT_EQ(notes[0], toUtf8(file("longer.csv")) + ": damaged, skipped (line 3 is longer than 1 MB)");
+
+  // A binary file without line feeds is of another kind, as it was, whether
+  // read to its end or not.
+  std::string binary = "PK\x03\x04";
+  binary += std::string(3u << 20, '\0');
+  {
+    std::ofstream out(file("long.xlsx"), std::ios::binary);
+    out << binary;
+  }
+  EXPECT_EQ(read("long.xlsx").failure, HistoryFileFailure::OtherKind) << read("long.xlsx").detail;
+  EXPECT_EQ(parseHistoryFile(binary, "long.xlsx", kLatest).failure, HistoryFileFailure::OtherKind);
 }
 
 }  // namespace

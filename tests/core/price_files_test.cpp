@@ -346,6 +346,49 @@ TEST_F(PriceFilesTest, AnXlsxRenamedXlsImportsAndHugeFilesAreRefusedWhole) {
   EXPECT_EQ(readBytes(db()), bytes);
 }
 
+TEST_F(PriceFilesTest, ALineLongerThanAMegabyteRefusesTheCsvFile) {
+  // The second line holds a name that makes it exactly 1 MB (1,048,576
+  // bytes, its CR LF not counted), or one byte more.
+  auto csv = [](std::size_t lineBytes) {
+    const std::string start = "7203,", end = ",2501";
+    return "コード,銘柄,終値\r\n" + start + std::string(lineBytes - start.size() - end.size(), 'A') + end +
+           "\r\n9984,B,3000\r\n";
+  };
+  writeText("exact.csv", csv(1'048'576));
+  writeText("longer.csv", csv(1'048'577));
+  const std::string bytes = readBytes(db());
+  ImportOutcome o = latest("26/12/09", "longer.csv");
+  EXPECT_EQ(o.failure, ImportOutcome::Failure::Damaged);
+  EXPECT_EQ(o.detail, "line 2 is longer than 1 MB");
+  EXPECT_EQ(describeFailure(o),
+            "position 1: workbook longer.csv could not be read, it may be damaged (line 2 is longer than 1 MB); "
+            "nothing was changed");
+  EXPECT_EQ(readBytes(db()), bytes);
+  // The same bytes from memory, and a file of one long line without a line end.
+  try {
+    openCsvBytes(csv(1'048'577));
+    ADD_FAILURE() << "a long line was read";
+  } catch (const FormatError& e) {
+    EXPECT_TRUE(e.isDamaged());
+    EXPECT_STREQ(e.what(), "line 2 is longer than 1 MB");
+  }
+  writeText("one-line.csv", std::string(3u << 20, '7'));
+  o = latest("26/12/09", "one-line.csv");
+  EXPECT_EQ(o.detail, "line 1 is longer than 1 MB");
+  // A binary file without line feeds is no text, as it was.
+  writeText("binary.csv", std::string("\x01\x02\0", 3) + std::string(2u << 20, '\0'));
+  o = latest("26/12/09", "binary.csv");
+  EXPECT_EQ(o.detail, "not a text file in UTF-8 or code page 932");
+
+  o = latest("26/12/09", "exact.csv");
+  ASSERT_TRUE(o.done()) << describeFailure(o);
+  EXPECT_EQ(o.periods[0].pricesRead, 2u);
+  EXPECT_EQ(latestPrices()[0], I(2501));
+  const CommandResult cli = latestByCli("26/12/09", "longer.csv");
+  EXPECT_NE(cli.status, 0);
+  EXPECT_NE(cli.out.find("(line 2 is longer than 1 MB)"), std::string::npos) << cli.out;
+}
+
 TEST_F(PriceFilesTest, DatesMustBeCalendarDatesAndDifferent) {
   std::array<PeriodSource, 10> periods;
   for (int k = 0; k < 10; ++k) {

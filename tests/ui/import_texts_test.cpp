@@ -1,6 +1,7 @@
 // The history import window's texts of the files it did not take: one per
 // kind, each naming the file and what the outcome carries (the reason, the
-// first line of a file of another kind), and the note of adjusted closes.
+// first line of a file of another kind), and the note of adjusted closes;
+// the reason a price file or a list of listed issues could not be read.
 #include <QtTest>
 
 #include "history/history_files.h"
@@ -13,6 +14,7 @@ class ImportTextsTest : public QObject {
  private slots:
   void everyKindOfSkippedHistoryFileHasItsText();
   void namesThatAreNoUtf8AreShownEscaped();
+  void aDamagedPriceFileOrListCarriesTheReadersReason();
 };
 
 void ImportTextsTest::namesThatAreNoUtf8AreShownEscaped() {
@@ -78,6 +80,24 @@ void ImportTextsTest::everyKindOfSkippedHistoryFileHasItsText() {
   for (const Case& c : cases) QVERIFY2(lines.contains(c.text), qPrintable(c.text + "\n\n" + lines.join('\n')));
   QVERIFY(lines.contains(
       QStringLiteral("/d/7203.T.csv: 終値（Close）の列がないため、調整後終値（Adj Close）を終値として取り込みました")));
+}
+
+void ImportTextsTest::aDamagedPriceFileOrListCarriesTheReadersReason() {
+  ImportOutcome o;
+  o.fail(ImportFailure::Damaged, "line 2 is longer than 1 MB");
+  o.failedWorkbook = "kabuka_20261209.csv";
+  const QStringList lines = ui::importReportText(o);
+  QCOMPARE(lines.value(0), QStringLiteral("何も書き込んでいません。"));
+  QCOMPARE(lines.value(1),
+           QStringLiteral(
+               "kabuka_20261209.csv を読めませんでした（壊れている可能性があります: line 2 is longer than 1 MB）。"));
+  QCOMPARE(ui::listedIssuesFailureText(ListedIssuesFailure::Unreadable, QStringLiteral("data_j.csv"),
+                                       "not a readable workbook: line 1 is longer than 1 MB"),
+           QStringLiteral("ワークブックを読めませんでした（壊れている可能性があります）: data_j.csv"
+                          "（not a readable workbook: line 1 is longer than 1 MB）"));
+  // Without a reason, the words alone.
+  QCOMPARE(ui::listedIssuesFailureText(ListedIssuesFailure::Unreadable, QStringLiteral("data_j.xls")),
+           QStringLiteral("ワークブックを読めませんでした（壊れている可能性があります）: data_j.xls"));
 }
 
 QTEST_MAIN(ImportTextsTest)

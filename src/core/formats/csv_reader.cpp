@@ -1,6 +1,7 @@
 // A CSV price file: one period, no sheets. Text in UTF-8 (with or without a
 // byte order mark) or code page 932; comma, tab or semicolon separated, the
 // separator taken from the first line; fields may be quoted.
+#include "base/files.h"
 #include "formats/cell_text.h"
 #include "formats/csv_text.h"
 #include "formats/price_file.h"
@@ -25,6 +26,10 @@ class CsvFile : public PriceFile {
 
 std::unique_ptr<PriceFile> openCsvBytes(std::string bytes) {
   if (bytes.size() > kMaxPriceFileBytes) throw FormatError::damaged("the file is larger than any price file");
+  // Nothing is decoded or split before the lines are known to be bounded.
+  if (bytes.find('\0') == std::string::npos)
+    if (const std::size_t line = firstLineLongerThan(bytes, kMaxLineBytes))
+      throw FormatError::damaged(longLineReason(line));
   const std::optional<std::string> text = decodeTextFile(bytes);
   bytes = {};
   if (!text) throw FormatError::damaged("not a text file in UTF-8 or code page 932");

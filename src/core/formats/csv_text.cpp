@@ -4,6 +4,8 @@
 
 namespace tavrin {
 
+std::string longLineReason(std::size_t line) { return "line " + std::to_string(line) + " is longer than 1 MB"; }
+
 char detectSeparator(std::string_view line) {
   std::size_t comma = 0, tab = 0, semicolon = 0;
   bool quoted = false;

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -10,6 +11,13 @@
 namespace tavrin {
 
 // Lines and fields of CSV text (decoded by decodeTextFile).
+
+// The longest line a text file from outside may hold (CSV and history files),
+// its line end not counted: a longer one refuses the file, which is then not
+// read further (base/files LineLengthCheck).
+inline constexpr std::size_t kMaxLineBytes = 1'048'576;
+// The reason given for such a file: "line 3 is longer than 1 MB".
+std::string longLineReason(std::size_t line);
 
 // The field separator a header line uses: the most frequent of comma, tab and
 // semicolon outside quotes; a comma when it has none.

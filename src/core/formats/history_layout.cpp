@@ -10,6 +10,7 @@
 
 #include "base/calendar.h"
 #include "base/encoding.h"
+#include "base/files.h"
 #include "base/text.h"
 #include "formats/cell_text.h"
 #include "formats/csv_text.h"
@@ -329,6 +330,10 @@ HistoryTextOutcome readHistoryText(std::string_view raw, const HistoryHeaderFn& 
   if (const void* nul = std::memchr(raw.data(), '\0', raw.size())) {
     const auto at = static_cast<std::size_t>(static_cast<const char*>(nul) - raw.data());
     notText = "line " + std::to_string(lineOfOffset(raw, at)) + ": a NUL byte (not a text file)";
+  } else if (const std::size_t longLine = firstLineLongerThan(raw, kMaxLineBytes)) {
+    // Refused before anything is converted or split.
+    out.fail(HistoryTextFailure::Damaged, longLineReason(longLine));
+    return out;
   } else if (!asciiOnly(text) && !validUtf8(text)) {
     if (std::optional<std::string> cp932 = cp932ToUtf8(std::string(raw))) {
       converted = std::move(*cp932);

@@ -70,7 +70,9 @@ struct HistoryTextOutcome : Outcome<HistoryTextFailure> {
 
 // Reads a history file's bytes: onHeader is told the layout once the header
 // is read, onLine each data line (lines whose fields are all empty are left
-// out); either returns a reason (non-empty) to refuse the file.
+// out); either returns a reason (non-empty) to refuse the file. A line longer
+// than kMaxLineBytes (formats/csv_text.h) refuses it as damaged before
+// anything is converted or split.
 using HistoryHeaderFn = std::function<std::string(const HistoryHeader&)>;
 using HistoryLineFn = std::function<std::string(const HistoryTextLine&)>;
 HistoryTextOutcome readHistoryText(std::string_view raw, const HistoryHeaderFn& onHeader, const HistoryLineFn& onLine);

@@ -6,6 +6,7 @@
 
 #include "base/files.h"
 #include "base/text.h"
+#include "formats/csv_text.h"
 
 namespace tavrin {
 
@@ -15,10 +16,15 @@ bool startsWith(const std::string& s, const char* prefix, std::size_t n) {
   return s.size() >= n && std::memcmp(s.data(), prefix, n) == 0;
 }
 
-std::string readWhole(const std::filesystem::path& path) {
-  FileBytes file = readWholeFile(path, kMaxPriceFileBytes);
+// The file's bytes. A text file's lines are no longer than a line may be:
+// the reading stops at a longer one (its number in longLine), keeping what
+// was read.
+std::string readWhole(const std::filesystem::path& path, std::size_t lineLimit, std::size_t& longLine) {
+  FileBytes file = readWholeFile(path, kMaxPriceFileBytes, lineLimit);
+  longLine = file.line;
   switch (file.failure) {
-    case FileBytes::Failure::None: return std::move(file.bytes);
+    case FileBytes::Failure::None:
+    case FileBytes::Failure::LineTooLong: return std::move(file.bytes);
     case FileBytes::Failure::Missing:
     case FileBytes::Failure::NotAFile: throw FormatError::unavailable("no such file: " + toUtf8(path));
     case FileBytes::Failure::TooLarge: throw FormatError::damaged("file too large for a price file: " + toUtf8(path));
@@ -130,10 +136,16 @@ std::optional<PriceFileKind> priceFileKindOf(const std::filesystem::path& path) 
 }
 
 std::unique_ptr<PriceFile> openPriceFile(const std::filesystem::path& path) {
-  std::string bytes = readWhole(path);
+  const bool text = priceFileKindOf(path) == PriceFileKind::Csv;
+  std::size_t longLine = 0;
+  std::string bytes = readWhole(path, text ? kMaxLineBytes : 0, longLine);
   const PriceFileKind kind = detectPriceFileKind(bytes.substr(0, 512), path);
-  if (kind == PriceFileKind::Xls) return openXlsFile(path);
-  return openPriceFileBytes(std::move(bytes), kind);
+  if (kind == PriceFileKind::Xls && !longLine) return openXlsFile(path);
+  // The bytes up to a long line: the reader refuses them as it would the
+  // whole file (a binary file as no text), and never takes them for a file.
+  std::unique_ptr<PriceFile> file = openPriceFileBytes(std::move(bytes), kind);
+  if (longLine) throw FormatError::damaged(longLineReason(longLine));
+  return file;
 }
 
 std::unique_ptr<PriceFile> openPriceFileBytes(std::string bytes, PriceFileKind kind) {

@@ -16,6 +16,7 @@
 #include "base/log.h"
 #include "base/text.h"
 #include "data/stock_code.h"
+#include "formats/csv_text.h"
 #include "formats/history_layout.h"
 #include "history/history_checks.h"
 #include "history/price_history.h"
@@ -288,9 +289,19 @@ ParsedHistoryFile parseHistoryFile(const std::string& raw, const std::string& fi
 
 ParsedHistoryFile readHistoryFile(const std::filesystem::path& path, int latestDay) {
   ParsedHistoryFile out;
-  FileBytes file = readWholeFile(path, kMaxHistoryFileBytes);
+  FileBytes file = readWholeFile(path, kMaxHistoryFileBytes, kMaxLineBytes);
   switch (file.failure) {
     case FileBytes::Failure::None: return parseHistoryFile(file.bytes, toUtf8(path.filename()), latestDay);
+    case FileBytes::Failure::LineTooLong: {
+      // The bytes up to the long line, refused as the whole file would be (a
+      // binary file as one of another kind); never taken for the file.
+      out = parseHistoryFile(file.bytes, toUtf8(path.filename()), latestDay);
+      if (out.done()) {
+        out = ParsedHistoryFile();
+        out.fail(HistoryFileFailure::Damaged, longLineReason(file.line));
+      }
+      break;
+    }
     case FileBytes::Failure::Missing: out.fail(HistoryFileFailure::Missing, "no such file"); break;
     case FileBytes::Failure::NotAFile: {
       std::error_code ec;

@@ -12,6 +12,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPointer>
+#include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionViewItem>
 #include <QTableView>
@@ -300,6 +301,11 @@ FlexGrid::FlexGrid(QWidget* parent) : QWidget(parent) {
   view_->setWordWrap(false);
   layout->addWidget(view_);
   view_->installEventFilter(this);
+  // The measured widths of the texts hold until the rows change.
+  connect(model_, &QAbstractItemModel::modelReset, this, [this] { contentWidths_.clear(); });
+  connect(model_, &QAbstractItemModel::rowsInserted, this, [this] { contentWidths_.clear(); });
+  connect(model_, &QAbstractItemModel::rowsRemoved, this, [this] { contentWidths_.clear(); });
+  connect(model_, &QAbstractItemModel::dataChanged, this, &FlexGrid::cellsChanged);
 
   connect(view_->selectionModel(), &QItemSelectionModel::currentChanged, this,
           [this](const QModelIndex& cur, const QModelIndex&) { enterCell(cur); });
@@ -513,8 +519,14 @@ bool FlexGrid::eventFilter(QObject* watched, QEvent* event) {
     return true;
   // The view's font may change when it is first polished (item views can
   // have a font of their own): widths measured on texts follow it.
-  if (watched == view_ &&
-      (event->type() == QEvent::Polish || event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange))
+  if (watched == view_ && (event->type() == QEvent::Polish || event->type() == QEvent::FontChange ||
+                           event->type() == QEvent::StyleChange)) {
+    contentWidths_.clear();
+    applyWidths();
+  }
+  // The long texts take the room the grid has.
+  if (watched == view_ && event->type() == QEvent::Resize &&
+      std::find(fits_.begin(), fits_.end(), ColFit::RoomLeft) != fits_.end())
     applyWidths();
   return QWidget::eventFilter(watched, event);
 }
@@ -568,17 +580,49 @@ void FlexGrid::syncSelection() {
 
 void FlexGrid::setTextMatrix(int r, int c, const QString& text) {
   model_->setText(r, c, text);
-  if (c >= 0 && static_cast<size_t>(c) < fitsContents_.size() && fitsContents_[static_cast<size_t>(c)]) applyWidths();
+  if (colFit(c) != ColFit::Set) applyWidths();
 }
 
-void FlexGrid::setColFitsContents(int c, bool fits) {
+FlexGrid::ColFit FlexGrid::colFit(int c) const {
+  return c >= 0 && static_cast<size_t>(c) < fits_.size() ? fits_[static_cast<size_t>(c)] : ColFit::Set;
+}
+
+void FlexGrid::setColFit(int c, ColFit fit) {
   if (c < 0) return;
-  if (static_cast<size_t>(c) >= fitsContents_.size()) fitsContents_.resize(static_cast<size_t>(c) + 1, false);
-  fitsContents_[static_cast<size_t>(c)] = fits;
+  if (static_cast<size_t>(c) >= fits_.size()) fits_.resize(static_cast<size_t>(c) + 1, ColFit::Set);
+  fits_[static_cast<size_t>(c)] = fit;
   applyWidths();
 }
 
-int FlexGrid::contentPixels(int c) const {
+void FlexGrid::setColFitsContents(int c, bool fits) {
+  if (fits || colFit(c) == ColFit::Whole) setColFit(c, fits ? ColFit::Whole : ColFit::Set);
+}
+
+void FlexGrid::setColTakesRoomLeft(int c, bool takes) {
+  if (takes || colFit(c) == ColFit::RoomLeft) setColFit(c, takes ? ColFit::RoomLeft : ColFit::Set);
+}
+
+namespace {
+
+// How many rows a column's texts are read from, and how many of the longest
+// of them are laid out, so that a fit costs the same for 100,000 rows as for
+// 20,000.
+constexpr int kScannedRows = 20000;
+constexpr size_t kMeasuredTexts = 8;
+
+// A text's length in half-width cells: full-width characters count two.
+int cellsOf(const QString& text) {
+  int n = 0;
+  for (QChar ch : text) {
+    const char16_t u = ch.unicode();
+    n += u < 0x0300 || (u >= 0xFF61 && u <= 0xFF9F) ? 1 : 2;
+  }
+  return n;
+}
+
+}  // namespace
+
+int FlexGrid::cellPixels(int viewRow, int c) const {
   // As the view's own delegate lays the texts out (font, fallback fonts for
   // Japanese, margins), plus the grid line.
   QStyleOptionViewItem option;
@@ -586,18 +630,70 @@ int FlexGrid::contentPixels(int c) const {
   option.font = view_->font();
   option.fontMetrics = view_->fontMetrics();
   option.displayAlignment = Qt::AlignLeft | Qt::AlignVCenter;
-  QAbstractItemDelegate* delegate = view_->itemDelegate();
+  return view_->itemDelegate()->sizeHint(option, model_->index(viewRow, c)).width() + 1;
+}
+
+int FlexGrid::measureContent(int c) const {
+  // The longest texts by their length in cells, from every row, or in a big
+  // grid from one row of each stretch of `step` rows, at a place in the
+  // stretch that varies (rows repeating every few rows are still met); only
+  // these texts are laid out.
+  // Every row the grid keeps; a sample of the rows a source makes when shown.
+  const std::vector<int> candidates = model_->rowsToMeasure();
+  const int count = static_cast<int>(candidates.size());
+  const int step = count > kScannedRows ? (count + kScannedRows - 1) / kScannedRows : 1;
+  std::vector<std::pair<int, int>> longest;  // (cells, view row), longest first
+  longest.reserve(kMeasuredTexts + 1);
+  for (int first = 0; first < count; first += step) {
+    const auto spread = static_cast<std::uint32_t>(first) * 2654435761u;
+    const int r = candidates[static_cast<std::size_t>(
+        step == 1 ? first
+                  : std::min(count - 1, first + static_cast<int>((spread >> 16) % static_cast<std::uint32_t>(step))))];
+    const int cells = cellsOf(model_->text(r + 1, c));
+    if (cells == 0 || (longest.size() == kMeasuredTexts && cells <= longest.back().first)) continue;
+    auto at = std::find_if(longest.begin(), longest.end(), [cells](const auto& e) { return e.first < cells; });
+    longest.insert(at, {cells, r});
+    if (longest.size() > kMeasuredTexts) longest.pop_back();
+  }
   int widest = 0;
-  for (int r : model_->rowsToMeasure())
-    widest = std::max(widest, delegate->sizeHint(option, model_->index(r, c)).width());
-  return widest + 1;
+  for (const auto& [cells, r] : longest) widest = std::max(widest, cellPixels(r, c));
+  return widest;
+}
+
+int FlexGrid::contentPixels(int c) const {
+  if (c < 0 || c >= cols()) return 0;
+  if (contentWidths_.size() != static_cast<size_t>(cols())) contentWidths_.assign(static_cast<size_t>(cols()), -1);
+  int& w = contentWidths_[static_cast<size_t>(c)];
+  if (w < 0) w = measureContent(c);
+  return w;
+}
+
+void FlexGrid::cellsChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight) {
+  if (!topLeft.isValid() || !bottomRight.isValid()) return;
+  for (int c = topLeft.column(); c <= bottomRight.column(); ++c) {
+    if (c < 0 || static_cast<size_t>(c) >= contentWidths_.size()) continue;
+    int& w = contentWidths_[static_cast<size_t>(c)];
+    if (w < 0) continue;
+    // A cell written: the column widens to it (it never narrows); a wider
+    // change is measured again when next asked.
+    if (bottomRight.row() - topLeft.row() < static_cast<int>(kMeasuredTexts)) {
+      for (int r = topLeft.row(); r <= bottomRight.row(); ++r) w = std::max(w, cellPixels(r, c));
+    } else {
+      w = -1;
+    }
+  }
 }
 
 void FlexGrid::setColWidth(int c, int twips) {
   if (c < 0) return;
   if (static_cast<size_t>(c) >= widths_.size()) widths_.resize(static_cast<size_t>(c) + 1, 0);
   widths_[static_cast<size_t>(c)] = twips;
-  if (c < cols()) view_->setColumnWidth(c, columnPixels(c, twips));
+  if (c >= cols()) return;
+  // The room left for the long texts depends on every column's width.
+  if (std::any_of(fits_.begin(), fits_.end(), [](ColFit f) { return f == ColFit::RoomLeft; }))
+    applyWidths();
+  else
+    view_->setColumnWidth(c, columnPixels(c, twips));
 }
 
 int FlexGrid::colWidth(int c) const {
@@ -612,17 +708,64 @@ int FlexGrid::columnPixels(int c, int twips) {
   const int px = twipsToPixels(twips, this);
   if (c == 0) return px;
   // A data column is never narrower than its title.
-  const QFontMetrics fm = view_->horizontalHeader()->fontMetrics();
-  const int title = fm.horizontalAdvance(model_->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString()) + 10;
-  const bool fits = static_cast<size_t>(c) < fitsContents_.size() && fitsContents_[static_cast<size_t>(c)];
-  return std::max({px, dataColumnMinimum_, title, fits ? contentPixels(c) : 0});
+  QHeaderView* header = view_->horizontalHeader();
+  const QFontMetrics fm = header->fontMetrics();
+  const int title =
+      std::max(fm.horizontalAdvance(model_->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString()) + 10,
+               header->sectionSizeHint(c));
+  return std::max({px, dataColumnMinimum_, title, colFit(c) == ColFit::Whole ? contentPixels(c) : 0});
+}
+
+int FlexGrid::roomForColumns() const {
+  const QSize most = view_->maximumViewportSize();
+  int room = most.width();
+  const QScrollBar* bar = view_->verticalScrollBar();
+  if (view_->verticalScrollBarPolicy() == Qt::ScrollBarAsNeeded && model_->rowCount() > 0 &&
+      view_->verticalHeader()->length() > most.height() &&
+      !style()->styleHint(QStyle::SH_ScrollBar_Transient, nullptr, bar))
+    room -= bar->sizeHint().width();
+  return room;
 }
 
 void FlexGrid::applyWidths() {
-  for (int c = 0; c < cols(); ++c) {
-    int w = static_cast<size_t>(c) < widths_.size() ? widths_[static_cast<size_t>(c)] : 0;
-    const bool fits = static_cast<size_t>(c) < fitsContents_.size() && fitsContents_[static_cast<size_t>(c)];
-    if (w > 0 || fits) view_->setColumnWidth(c, columnPixels(c, w > 0 ? w : colWidth(c)));
+  const int n = cols();
+  std::vector<int> px(static_cast<size_t>(n), 0);
+  std::vector<int> wanted(static_cast<size_t>(n), 0);  // more pixels a long-text column would show whole in
+  int used = 0;
+  for (int c = 0; c < n; ++c) {
+    const size_t i = static_cast<size_t>(c);
+    const int w = i < widths_.size() ? widths_[i] : 0;
+    const ColFit fit = colFit(c);
+    if (w == 0 && fit == ColFit::Set) {
+      px[i] = view_->columnWidth(c);  // left as it is
+    } else if (fit == ColFit::RoomLeft) {
+      // From its set width alone, so that it narrows again when the room does.
+      px[i] = columnPixels(c, w);
+      wanted[i] = std::max(0, contentPixels(c) - px[i]);
+    } else {
+      px[i] = columnPixels(c, w > 0 ? w : colWidth(c));
+    }
+    used += px[i];
+  }
+  // The room left, shared evenly among the long-text columns, none given more
+  // than its longest text needs.
+  int room = roomForColumns() - used;
+  for (;;) {
+    const auto open = static_cast<int>(std::count_if(wanted.begin(), wanted.end(), [](int w) { return w > 0; }));
+    if (room <= 0 || open == 0) break;
+    const int share = std::max(1, room / open);
+    for (size_t i = 0; i < wanted.size() && room > 0; ++i) {
+      if (wanted[i] <= 0) continue;
+      const int given = std::min({share, wanted[i], room});
+      px[i] += given;
+      wanted[i] -= given;
+      room -= given;
+    }
+  }
+  for (int c = 0; c < n; ++c) {
+    const size_t i = static_cast<size_t>(c);
+    const int w = i < widths_.size() ? widths_[i] : 0;
+    if ((w > 0 || colFit(c) != ColFit::Set) && view_->columnWidth(c) != px[i]) view_->setColumnWidth(c, px[i]);
   }
 }
 

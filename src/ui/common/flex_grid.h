@@ -114,11 +114,19 @@ class FlexGrid : public QWidget {
   void setTextMatrix(int r, int c, const QString& text);
   const Row* rowValues(int r) const { return model_->rowValues(r); }
 
+  // The set width is the least a column is given; the fitting columns below
+  // widen from it.
   void setColWidth(int c, int twips);
   int colWidth(int c) const;  // twips
-  // A column that widens (never narrows) to show every text it holds whole,
-  // after each reload and cell write.
+  // A column of short texts (IDs, codes, market words, numbers, dates) that
+  // widens (never narrows) to show every text it holds whole, after each
+  // reload and cell write, whether the grid has room or not.
   void setColFitsContents(int c, bool fits = true);
+  // A column of long texts (names) that widens towards its longest text only
+  // into the room the grid has left once every other column has its width,
+  // the room shared among such columns; again after each reload and resize.
+  // A cell cut short shows its whole text in the tooltip.
+  void setColTakesRoomLeft(int c, bool takes = true);
 
   // Sorts the data rows by the current column.
   void sort(int setting);
@@ -184,9 +192,19 @@ class FlexGrid : public QWidget {
   bool handleExportKey(QEvent* event);
   void syncSelection();
   void enterCell(const QModelIndex& index);
+  enum class ColFit : unsigned char { Set, Whole, RoomLeft };
+  ColFit colFit(int c) const;
+  void setColFit(int c, ColFit fit);
   void applyWidths();
   int columnPixels(int c, int twips);
+  // The width that shows every text of the column whole, measured once per
+  // reload on the longest texts of a bounded sample of rows.
   int contentPixels(int c) const;
+  int measureContent(int c) const;
+  int cellPixels(int viewRow, int c) const;
+  void cellsChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight);
+  // The viewport's width once the vertical scroll bar has its room.
+  int roomForColumns() const;
 
   QTableView* view_;
   FlexGridModel* model_;
@@ -195,7 +213,8 @@ class FlexGrid : public QWidget {
   bool redraw_ = true;
   int dataColumnMinimum_ = 0;
   std::vector<int> widths_;  // twips per column; 0 = not set
-  std::vector<bool> fitsContents_;
+  std::vector<ColFit> fits_;
+  mutable std::vector<int> contentWidths_;  // pixels per column; -1 = not measured
   QMenu* menu_ = nullptr;
   QString exportName_;
   SaveFileDialog saveDialog_;

@@ -25,7 +25,8 @@ QString failureReason(const ImportOutcome& o) {
     case ImportFailure::Workbook: return QStringLiteral("ファイルが開けません：%1").arg(file);
     case ImportFailure::Sheet: return QStringLiteral("シート %1 がありません（%2）").arg(q(o.failedSheet), file);
     case ImportFailure::Damaged:
-      return QStringLiteral("%1 を読めませんでした（壊れている可能性があります）。").arg(file);
+      if (o.detail.empty()) return QStringLiteral("%1 を読めませんでした（壊れている可能性があります）。").arg(file);
+      return QStringLiteral("%1 を読めませんでした（壊れている可能性があります: %2）。").arg(file, q(o.detail));
     case ImportFailure::Database: return QStringLiteral("データベースに書き込めませんでした。");
     case ImportFailure::NoPrices: {
       QString why = QStringLiteral("%1 から株価を一つも読み取れませんでした。").arg(file);
@@ -355,7 +356,7 @@ QString listedIssuesText(const ListedIssues& issues) {
   return line;
 }
 
-QString listedIssuesFailureText(ListedIssuesFailure failure, const QString& fileName) {
+QString listedIssuesFailureText(ListedIssuesFailure failure, const QString& fileName, const std::string& detail) {
   switch (failure) {
     case ListedIssuesFailure::Folder: return QStringLiteral("フォルダーのため読み込めません: ") + fileName;
     case ListedIssuesFailure::Missing: return QStringLiteral("ファイルが見つかりません: ") + fileName;
@@ -366,7 +367,9 @@ QString listedIssuesFailureText(ListedIssuesFailure failure, const QString& file
     case ListedIssuesFailure::Unreadable:
     case ListedIssuesFailure::None: break;
   }
-  return QStringLiteral("ワークブックを読めませんでした（壊れている可能性があります）: ") + fileName;
+  QString text = QStringLiteral("ワークブックを読めませんでした（壊れている可能性があります）: ") + fileName;
+  if (!detail.empty()) text += QStringLiteral("（%1）").arg(q(detail));
+  return text;
 }
 
 QStringList stockListReportText(const StockListReport& r, bool dryRun, bool listAll) {

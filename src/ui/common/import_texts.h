@@ -47,8 +47,9 @@ QString historyRemovalText(const RemovalOutcome& outcome, std::optional<int> day
 
 // The list of listed issues as read: rows read, issues taken, rows skipped by kind.
 QString listedIssuesText(const ListedIssues& issues);
-// Why the list of that file name could not be read.
-QString listedIssuesFailureText(ListedIssuesFailure failure, const QString& fileName);
+// Why the list of that file name could not be read, with the reader's
+// reason (in English) when there is one.
+QString listedIssuesFailureText(ListedIssuesFailure failure, const QString& fileName, const std::string& detail = {});
 // The report of one database: a line of counts, then with listAll one line
 // per added, updated and missing code (tab-separated: what, code, name,
 // details); without it one line of the missing codes.

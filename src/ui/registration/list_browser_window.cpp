@@ -125,6 +125,14 @@ void ListBrowserWindow::reloadGrid() {
   for (int c = 0; c < 6; ++c) grid_->setColWidth(c, widths[c]);
   // The later price columns as wide as the first ones.
   for (int c = 6; c < std::max(11, grid_->cols()); ++c) grid_->setColWidth(c, 700);
+  // The widths above are the least: IDs, codes, market words, units and
+  // prices show whole, the names and the section texts share the room left.
+  for (int c = 1; c < grid_->cols(); ++c) {
+    if (c == 2 || c == 6)
+      grid_->setColTakesRoomLeft(c);
+    else
+      grid_->setColFitsContents(c);
+  }
   showCount();
 }
 

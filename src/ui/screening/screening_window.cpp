@@ -402,6 +402,11 @@ void ScreeningWindow::load() {
   const int widths[] = {250, 550, 1280, 600, 900, 600, 900, 900};
   for (int c = 0; c < 8; ++c) grid_->setColWidth(c, widths[c]);
   for (int c = 8; c <= 16; ++c) grid_->setColWidth(c, 500);
+  // The widths above are the least: IDs, codes, market words, units, prices
+  // and ratios show whole, the names take the room the grid has left.
+  for (int c = 1; c <= 16; ++c)
+    if (c != 2) grid_->setColFitsContents(c);
+  grid_->setColTakesRoomLeft(2);
   updateCount();
   const std::string unit = ctx_.unitWord();
   text3_->setText(unit == "day" || unit == "week" || unit == "month" ? QString::fromStdString(unit) : QString());

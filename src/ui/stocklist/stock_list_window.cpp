@@ -132,7 +132,7 @@ bool StockListWindow::preview(const QString& file) {
   }
   if (!read->done()) {
     logLine("stock list", read->detail);
-    report_->setPlainText(listedIssuesFailureText(read->failure, name));
+    report_->setPlainText(listedIssuesFailureText(read->failure, name, read->detail));
     return false;
   }
   issues_ = std::move(read);
