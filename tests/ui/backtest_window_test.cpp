@@ -9,6 +9,7 @@
 
 #include "backtest/backtest.h"
 #include "base/calendar.h"
+#include "base/text.h"
 #include "data/grid_sort.h"
 #include "data/price_schema.h"
 #include "export/table_export.h"
@@ -335,7 +336,15 @@ void BacktestWindowTest::hitGridShowsSortsAndSavesTheHits() {
   for (const auto& p : result.patterns)
     if (p.hits.size() > most->hits.size()) most = &p;
   QVERIFY(most->hits.size() > 100);
-  QVERIFY(bt.showPattern(QString::fromLatin1(screening::patternCatalogue()[most->pattern].control)));
+  const screening::ScreeningPattern& mostPattern = screening::patternCatalogue()[most->pattern];
+  QVERIFY(bt.showPattern(QString::fromLatin1(mostPattern.control)));
+  // The label names the button as the panel does; its control name in the tooltip.
+  auto* hitsLabel = bt.findChild<QLabel*>("backtestHitsLabel");
+  QVERIFY(hitsLabel);
+  QCOMPARE(hitsLabel->text(),
+           QString::fromStdString(screening::patternTitle(mostPattern) +
+                                  " のヒット: " + groupedCount(static_cast<std::int64_t>(most->hits.size())) + " 件"));
+  QCOMPARE(hitsLabel->toolTip(), QString::fromLatin1(mostPattern.control));
   ui::FlexGrid* hits = bt.hitGrid();
   hits->setExportName("ヒット");
 

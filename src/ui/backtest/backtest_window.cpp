@@ -10,6 +10,7 @@
 #include "app/paths.h"
 #include "backtest/backtest.h"
 #include "base/log.h"
+#include "base/text.h"
 #include "data/price_schema.h"
 #include "history/price_history.h"
 #include "screening/pattern_catalogue.h"
@@ -311,9 +312,11 @@ bool BacktestWindow::showPattern(const QString& control) {
   sortCol_[1] = -1;
   shownPattern_ = control;
   const screening::ScreeningPattern& sp = catalogue[found->pattern];
-  hitsLabel_->setText(QStringLiteral("%1（%2）のヒット: %3 件")
-                          .arg(QString::fromUtf8(sp.caption), QString::fromLatin1(sp.control))
-                          .arg(found->hits.size()));
+  // The button as the panel names it; its control name in the tooltip.
+  hitsLabel_->setText(QStringLiteral("%1 のヒット: %2 件")
+                          .arg(QString::fromStdString(screening::patternTitle(sp)),
+                               QString::fromStdString(groupedCount(static_cast<std::int64_t>(found->hits.size())))));
+  hitsLabel_->setToolTip(QString::fromLatin1(sp.control));
   return true;
 }
 
