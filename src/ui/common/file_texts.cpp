@@ -1,7 +1,9 @@
 #include "ui/common/file_texts.h"
 
+#include "app/prompts.h"
 #include "base/files.h"
 #include "base/text.h"
+#include "data/stock_code.h"
 
 namespace tavrin::ui {
 
@@ -91,6 +93,17 @@ std::vector<std::string> watchListUnavailableLines(const std::filesystem::path& 
 
 std::string invalidStockCodeMessage(const std::string& text) {
   return "コードではありません：" + printableText(text) + "（数字と英大文字の4～5文字で入力してください）";
+}
+
+std::optional<std::string> typedCodeOrWarning(Prompts& prompts, const std::string& title, const std::string& typed) {
+  std::optional<std::string> key = typedStockCodeKey(typed);
+  if (key) return key;
+  MessageRequest m;
+  m.title = title;
+  m.icon = MessageIcon::Warning;
+  m.lines = {invalidStockCodeMessage(typed)};
+  prompts.message(m);
+  return std::nullopt;
 }
 
 std::string transferFailureText(TransferFailure failure) {

@@ -1,4 +1,5 @@
 #pragma once
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -6,6 +7,10 @@
 #include "export/table_export.h"
 #include "utilities/backup.h"
 #include "utilities/memo.h"
+
+namespace tavrin {
+class Prompts;
+}
 
 namespace tavrin::ui {
 
@@ -31,6 +36,9 @@ std::vector<std::string> watchListUnavailableLines(const std::filesystem::path& 
 
 // A text the user typed that is no stock code.
 std::string invalidStockCodeMessage(const std::string& text);
+// The code key of a code the user typed ("130a", "１３０Ａ" are 130A); when
+// it is none, nullopt after a warning under the title that says so.
+std::optional<std::string> typedCodeOrWarning(Prompts& prompts, const std::string& title, const std::string& typed);
 
 // One line about a failed transfer.
 std::string transferFailureText(TransferFailure failure);

@@ -346,15 +346,8 @@ bool HistoryImportWindow::removeFromHistory() {
   std::optional<std::string> codeKey;
   const std::string typed = removeCode_->text().toStdString();
   if (!trimmed(typed).empty()) {
-    codeKey = typedStockCodeKey(typed);
-    if (!codeKey) {
-      MessageRequest m;
-      m.title = kTitle;
-      m.icon = MessageIcon::Warning;
-      m.lines = {invalidStockCodeMessage(typed)};
-      ctx_.prompts().message(m);
-      return false;
-    }
+    codeKey = typedCodeOrWarning(ctx_.prompts(), kTitle, typed);
+    if (!codeKey) return false;
     removeCode_->setText(QString::fromStdString(*codeKey));
   }
   std::optional<int> day;

@@ -171,15 +171,8 @@ void ListBrowserWindow::Command4_Click() {
   const std::string typed = answer ? trimmed(*answer) : std::string();
   if (typed.empty()) return;  // nothing asked for: the grid stays as it is
   // "130a" and "１３０Ａ" are 130A.
-  const std::optional<std::string> code = typedStockCodeKey(typed);
-  if (!code) {
-    MessageRequest m;
-    m.icon = MessageIcon::Warning;
-    m.title = "検索";
-    m.lines = {invalidStockCodeMessage(typed)};
-    ctx_.prompts().message(m);
-    return;
-  }
+  const std::optional<std::string> code = typedCodeOrWarning(ctx_.prompts(), "検索", typed);
+  if (!code) return;
   // Bound as text: the code column reads "7203" as the number 7203, and
   // codes with letters ("130A") compare as they are.
   requery("select * from [list] where [コード] = ?", {Value(*code)});

@@ -261,15 +261,8 @@ void SplitsWindow::showListing(const Listing& l) {
 bool SplitsWindow::addFromBoxes() {
   if (running()) return false;
   const std::string typed = codeEdit_->text().toStdString();
-  const std::optional<std::string> key = typedStockCodeKey(typed);
-  if (!key) {
-    MessageRequest m;
-    m.title = kTitle;
-    m.icon = MessageIcon::Warning;
-    m.lines = {invalidStockCodeMessage(typed)};
-    ctx_.prompts().message(m);
-    return false;
-  }
+  const std::optional<std::string> key = typedCodeOrWarning(ctx_.prompts(), kTitle, typed);
+  if (!key) return false;
   codeEdit_->setText(q(*key));
   const std::optional<SplitRatio> ratio = parseSplitRatio(ratioEdit_->text().toStdString());
   if (!ratio) {
