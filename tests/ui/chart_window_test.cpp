@@ -63,13 +63,7 @@ struct Env {
     tx.commit();
     latest = days.back();
   }
-  ui::MainMenuWindow& menu() {
-    auto& m = f.ctx->mainMenu();
-    m.setPathBox(QString::fromStdString(toUtf8(db)));
-    m.show();
-    m.activate();
-    return m;
-  }
+  ui::MainMenuWindow& menu() { return f.menuOn(db); }
   ui::ScreeningWindow& screening() {
     menu().button("Command53")->click();
     return f.ctx->screening();

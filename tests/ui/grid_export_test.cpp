@@ -64,10 +64,7 @@ struct Env {
     db = dir / "kabuka.mdb";
     createPriceDatabase(db, "day");
     Database d(db);
-    auto rec = *readDateRecord(d);
-    for (int i = 0; i < 10; ++i)
-      rec.dates[static_cast<size_t>(i)] = QString::asprintf("26/12/%02d", 20 - i).toStdString();
-    writeDateRecord(d, rec);
+    test::writeTenDecemberDates(d);
     int code = 1001;
     for (const char* name : {"保合一", "保合二", "急騰", "abc商事"}) {
       std::vector<Value> params{Value(name), Value(code++), Value("東証プライム"), Value(100)};
@@ -82,11 +79,7 @@ struct Env {
       addWatchStock(f.ctx->paths().watchListDb(), WatchList::Trend, {c, n, "東証プライム", "100", "26/12/20"});
   }
   ui::ScreeningWindow& screening() {
-    auto& menu = f.ctx->mainMenu();
-    menu.setPathBox(QString::fromStdString(toUtf8(db)));
-    menu.show();
-    menu.activate();
-    menu.button("Command53")->click();
+    f.menuOn(db).button("Command53")->click();
     return f.ctx->screening();
   }
   void answerSave(const std::filesystem::path& file, int filter) {

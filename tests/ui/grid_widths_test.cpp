@@ -78,10 +78,7 @@ struct Env {
     db = dir / "kabuka.mdb";
     createPriceDatabase(db, "day");
     Database d(db);
-    auto rec = *readDateRecord(d);
-    for (int i = 0; i < 10; ++i)
-      rec.dates[static_cast<size_t>(i)] = QString::asprintf("26/12/%02d", 20 - i).toStdString();
-    writeDateRecord(d, rec);
+    test::writeTenDecemberDates(d);
     struct S {
       int id;
       const char* name;
@@ -105,13 +102,7 @@ struct Env {
           params);
     }
   }
-  ui::MainMenuWindow& menu() {
-    auto& m = f.ctx->mainMenu();
-    m.setPathBox(QString::fromStdString(toUtf8(db)));
-    m.show();
-    m.activate();
-    return m;
-  }
+  ui::MainMenuWindow& menu() { return f.menuOn(db); }
 
   test::TempDir dir;
   test::UiFixture f;

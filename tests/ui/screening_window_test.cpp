@@ -34,10 +34,7 @@ struct Env {
     db = dir / "kabuka.mdb";
     createPriceDatabase(db, unit);
     Database d(db);
-    auto rec = *readDateRecord(d);
-    for (int i = 0; i < 10; ++i)
-      rec.dates[static_cast<size_t>(i)] = QString::asprintf("26/12/%02d", 20 - i).toStdString();
-    writeDateRecord(d, rec);
+    test::writeTenDecemberDates(d);
     struct S {
       const char* name;
       int code;
@@ -61,11 +58,7 @@ struct Env {
     }
   }
   ui::ScreeningWindow& open(const char* menuButton = "Command53") {
-    auto& menu = f.ctx->mainMenu();
-    menu.setPathBox(QString::fromStdString(toUtf8(db)));
-    menu.show();
-    menu.activate();
-    menu.button(menuButton)->click();
+    f.menuOn(db).button(menuButton)->click();
     return f.ctx->screening();
   }
   QStringList column(ui::ScreeningWindow& w, int c) {

@@ -1,14 +1,25 @@
 #pragma once
 #include <QApplication>
 #include <QPushButton>
+#include <QString>
 #include <QTest>
 #include <memory>
 
 #include "app/paths.h"
 #include "app/prompts.h"
+#include "data/price_schema.h"
 #include "ui/app/app_context.h"
+#include "ui/app/main_menu_window.h"
 
 namespace tavrin::test {
+
+// The date record's ten positions 26/12/20 (kabuka1) back to 26/12/11.
+inline void writeTenDecemberDates(Database& d) {
+  DateRecord rec = *readDateRecord(d);
+  for (int i = 0; i < 10; ++i)
+    rec.dates[static_cast<size_t>(i)] = QString::asprintf("26/12/%02d", 20 - i).toStdString();
+  writeDateRecord(d, rec);
+}
 
 // A process context over a temporary data root with scripted prompts and
 // platform services that record instead of acting.
@@ -45,6 +56,15 @@ struct UiFixture {
     auto* b = find<QPushButton>(w, name);
     QVERIFY2(b, name);
     b->click();
+  }
+
+  // The main menu shown and activated on a price database.
+  ui::MainMenuWindow& menuOn(const std::filesystem::path& db) {
+    auto& m = ctx->mainMenu();
+    m.setPathBox(QString::fromStdString(toUtf8(db)));
+    m.show();
+    m.activate();
+    return m;
   }
 
   ScriptedPrompts prompts;
